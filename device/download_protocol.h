@@ -1,0 +1,32 @@
+// The download conversation, which the device leads:
+//
+//   program 0xA5, device 0x5A                               Handshake (100 ms time-out)
+//   N times: device 0x80, program byte, device echo          TransferImage (2000 ms)
+//   twice:   device 0x80, program 0xFF, device 0xFF          SendEndMarker
+//
+// Each operation reports its own failures with a message and returns false. A differing
+// echo stops the transfer: sending on after a corrupted byte would end in a success that
+// is not one.
+#pragma once
+
+#include <cstdint>
+
+#include "device/serial_port.h"
+#include "device/transfer_progress.h"
+
+namespace protocol {
+constexpr uint8_t kSync = 0xA5;
+constexpr uint8_t kSyncAck = 0x5A;
+constexpr uint8_t kByteRequest = 0x80;
+constexpr uint8_t kEndMarker = 0xFF;
+constexpr unsigned kHandshakeTimeoutMs = 100;
+constexpr unsigned kTransferTimeoutMs = 2000;
+constexpr int kEndMarkerRounds = 2;
+}  // namespace protocol
+
+bool Handshake(PortHandle port);
+bool ExchangeByte(PortHandle port, uint8_t byte);
+bool SendEndMarker(PortHandle port);
+// Sends bytes[0..n) on request, then the end marker; n must be at least 1. Reports each
+// accepted data byte to progress (never the end-marker rounds).
+bool TransferImage(PortHandle port, const uint8_t* bytes, uint32_t n, TransferProgress& progress);

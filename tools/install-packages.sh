@@ -1,0 +1,20 @@
+# Installs the Debian packages that building, running and testing fwflash need, when
+# any is missing. Sourced by ./run and ./test.
+fwflash_packages=(
+  cmake g++ make pkg-config libgtest-dev libbenchmark-dev
+  libfltk1.3-dev fluid libxft-dev libxcursor-dev libxinerama-dev libfontconfig-dev
+  xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev
+)
+
+install_missing_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
