@@ -1,0 +1,22 @@
+// fwflash: puts the firmware image it carries into the device on COM1.
+#include "app/toolkit.h"
+#include "windows/Done.h"
+#include "windows/Main.h"
+#include "windows/Progress.h"
+
+int main(int, char** argv) {
+  try {
+    Application->Initialize(argv[0]);
+    // The progress and completion windows take their texts after the main window's
+    // creation has read the language file.
+    Application->CreateForm(Mainform);
+    Application->CreateForm(Form_Progress);
+    Application->CreateForm(Form_Done);
+    Application->Run();
+  } catch (const Exception& error) {
+    Application->ShowException(error);
+  } catch (...) {
+    Application->ShowException(Exception(""));
+  }
+  return 0;
+}
