@@ -2,10 +2,13 @@
 //
 //   WriteTemporaryPicture(bytes, size, fileName, written)
 //     makes a new, empty, uniquely named file with the prefix "pic" in the system's
-//     temporary directory, then a new file of that name with ".bmp" appended, and writes
-//     the bytes into it. False, without a message, when either file cannot be made; the
-//     ".bmp" name is never followed as a link nor an existing file replaced. Both files
-//     stay behind. `written` tells how many bytes reached the file.
+//     temporary directory, then the picture file of that name with ".bmp" appended
+//     (CreateNewPictureFile). False, without a message, when either cannot be made. Both
+//     files stay behind. `written` tells how many bytes reached the picture file.
+//   CreateNewPictureFile(fileName, bytes, size, written)
+//     creates fileName as a new file and writes the bytes; false when the name exists
+//     already, as a file or a link: the temporary directory is shared with others, so
+//     the program never writes through a name that someone else placed there.
 #pragma once
 
 #include <cstddef>
@@ -14,3 +17,5 @@
 
 bool WriteTemporaryPicture(const uint8_t* bytes, size_t size, std::string& fileName,
                            size_t& written);
+bool CreateNewPictureFile(const std::string& fileName, const uint8_t* bytes, size_t size,
+                          size_t& written);

@@ -27,6 +27,15 @@ size_t WriteAll(int fd, const uint8_t* bytes, size_t size) {
 
 }  // namespace
 
+bool CreateNewPictureFile(const std::string& fileName, const uint8_t* bytes, size_t size,
+                          size_t& written) {
+  int fd = open(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  written = WriteAll(fd, bytes, size);
+  close(fd);
+  return true;
+}
+
 bool WriteTemporaryPicture(const uint8_t* bytes, size_t size, std::string& fileName,
                            size_t& written) {
   std::string pattern = TemporaryDirectory() + "/picXXXXXX";
@@ -35,13 +44,6 @@ bool WriteTemporaryPicture(const uint8_t* bytes, size_t size, std::string& fileN
   int unique = mkstemp(name.data());
   if (unique < 0) return false;
   close(unique);
-
-  // The directory is shared with others: the ".bmp" name must be a new file of ours,
-  // never a link or a file that someone placed there.
   fileName = std::string(name.data()) + ".bmp";
-  int fd = open(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  written = WriteAll(fd, bytes, size);
-  close(fd);
-  return true;
+  return CreateNewPictureFile(fileName, bytes, size, written);
 }
