@@ -79,9 +79,12 @@ class FltkWindow final : public backend::Window {
     return fltk_backend::MakeWidget(window_, spec);
   }
 
+  // Shown and activated: the first control that takes the focus gets it.
   void Show(int left, int top) override {
     if (!window_.shown()) window_.position(left, top);
     fltk_backend::ShowDrawn(window_);
+    for (int i = 0; i < window_.children(); ++i)
+      if (window_.child(i)->visible_focus() && window_.child(i)->take_focus()) break;
   }
 
   void Hide() override {
