@@ -8,6 +8,8 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "app/display_text.h"
 #include "app/toolkit_backend.h"
@@ -31,6 +33,25 @@ class StopIcon : public Fl_Widget {
     fl_line(x() + w() - inset, y() + inset, x() + inset, y() + h() - inset);
     fl_line_style(0);
   }
+};
+
+// Ctrl+C copies the message to the clipboard, so that a user can paste it into a report.
+class DialogWindow : public Fl_Double_Window {
+ public:
+  DialogWindow(int x, int y, int w, int h, std::string text)
+      : Fl_Double_Window(x, y, w, h), text_(std::move(text)) {}
+
+  int handle(int event) override {
+    if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && (Fl::event_state() & FL_CTRL) &&
+        Fl::event_key() == 'c') {
+      Fl::copy(text_.c_str(), static_cast<int>(text_.size()), 1);
+      return 1;
+    }
+    return Fl_Double_Window::handle(event);
+  }
+
+ private:
+  std::string text_;
 };
 
 }  // namespace
@@ -57,7 +78,8 @@ void backend::ShowDialog(DialogKind kind, const std::string& text) {
   const int width = std::max(iconSpace + textW, buttonW) + 2 * margin;
   const int height = margin + contentH + gap + buttonH + margin;
 
-  Fl_Double_Window window(screenX + (screenW - width) / 2, screenY + (screenH - height) / 2, width, height);
+  DialogWindow window(screenX + (screenW - width) / 2, screenY + (screenH - height) / 2, width,
+                      height, DisplayText(text));
   const std::string title = Application != nullptr ? DisplayText(Application->Title()) : "";
   window.copy_label(title.c_str());
   if (iconSize > 0) new StopIcon(margin, margin, iconSize);
