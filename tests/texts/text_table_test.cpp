@@ -4,24 +4,12 @@
 #include <cstring>
 
 #include "tests/support/dialog_recorder.h"
+#include "tests/texts/default_texts_fixture.h"
 #include "texts/text_table.h"
 
 namespace {
 
-const char* const kDefaults[kTextSlotCount] = {
-#include "texts/default_texts.inc"
-};
-
-class TextTableTest : public testing::Test {
- protected:
-  void TearDown() override {  // every test leaves the defaults behind
-    for (int slot = 0; slot < kTextSlotCount; ++slot) {
-      std::string fill(kTextMaxLength, '\0');
-      OverwriteTextSlot(slot, fill.data(), fill.size());
-      OverwriteTextSlot(slot, kDefaults[slot], std::strlen(kDefaults[slot]));
-    }
-  }
-};
+using TextTableTest = DefaultTextsTest;
 
 TEST_F(TextTableTest, HoldsTheEnglishDefaultsWithZerosBehindThem) {
   EXPECT_EQ(ReadTextSlot(kTextLangVer), " ");
