@@ -18,15 +18,12 @@
 
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
+#include "tests/support/default_texts.h"
 #include "tests/support/program_run.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-const char* const kDefaultTexts[] = {
-#include "texts/default_texts.inc"
-};
 
 void PutLe32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));

@@ -12,13 +12,10 @@
 
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
+#include "tests/support/default_texts.h"
 #include "tests/support/program_run.h"
 
 namespace {
-
-const char* const kDefaultTexts[] = {
-#include "texts/default_texts.inc"
-};
 
 std::vector<uint8_t> ReadOrFail(const std::string& path) {
   std::vector<uint8_t> bytes;

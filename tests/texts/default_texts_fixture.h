@@ -7,11 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/default_texts.h"
 #include "texts/text_table.h"
 
-inline const char* const kDefaultTexts[kTextSlotCount] = {
-#include "texts/default_texts.inc"
-};
+static_assert(sizeof kDefaultTexts / sizeof kDefaultTexts[0] == kTextSlotCount);
 
 class DefaultTextsTest : public testing::Test {
  protected:
