@@ -17,7 +17,7 @@ uint32_t Le16(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) { return Le16(b, at) | Le16(b, at + 2) << 16; }
 
 bool KnownHeaderSize(uint32_t size) {
-  return size == kCoreHeaderSize || size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+  return size == kCoreHeaderSize || size == 40 || size == 108 || size == 124;
 }
 
 bool Fail(std::string& error, const std::string& reason) {
