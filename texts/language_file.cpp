@@ -1,5 +1,9 @@
 #include "texts/language_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 
 #include "texts/language_line_reader.h"
@@ -7,11 +11,30 @@
 
 static_assert(kLanguageLineBufferSize == kTextSlotSize);
 
+namespace {
+
+// Opens the file only when it is a regular file: a pipe or a terminal of that name
+// would block the start-up, where the program expects a file or nothing.
+FILE* OpenRegularFile(const char* name) {
+  int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  FILE* file = fdopen(fd, "r");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+}  // namespace
+
 void LoadLanguageFile() {
   // Relative on purpose: the working directory's file, never the program's directory's.
-  FILE* file = std::fopen("deflang.txt", "r");
+  FILE* file = OpenRegularFile("deflang.txt");
   if (file == nullptr) return;
-  ReadLanguageLines(file);  // a directory of that name opens here but reads nothing
+  ReadLanguageLines(file);
   std::fclose(file);
 }
 

@@ -6,7 +6,8 @@
 //
 // Lines follow LanguageLineReader's rules (texts/language_line_reader.h); a slot takes
 // a line's text up to its first NUL and keeps its line feed. At most 26 lines are read.
-// A missing or unreadable file is not an error: the defaults stay and nothing is shown.
+// A missing or unreadable file is not an error: the defaults stay and nothing is shown;
+// so is anything but a regular file (a directory, a pipe), which is never read.
 #pragma once
 
 #include <cstdio>

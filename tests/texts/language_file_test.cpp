@@ -164,7 +164,7 @@ TEST_F(LanguageFileTest, RandomBytesGiveTheTextsTheRulesPredictAndNeverOverrunAS
   }
 }
 
-TEST_F(LanguageFileTest, AMissingOrUnreadableFileKeepsTheDefaultsWithoutAMessage) {
+TEST_F(LanguageFileTest, AMissingUnreadableOrSpecialFileKeepsTheDefaultsWithoutAMessage) {
   DialogRecorder dialogs;
   LoadLanguageFile();  // no file at all
   ExpectDefaultsFrom(0);
@@ -173,6 +173,11 @@ TEST_F(LanguageFileTest, AMissingOrUnreadableFileKeepsTheDefaultsWithoutAMessage
   LoadLanguageFile();
   ExpectDefaultsFrom(0);
   ASSERT_EQ(rmdir("deflang.txt"), 0);
+
+  ASSERT_EQ(mkfifo("deflang.txt", 0644), 0);  // nobody writes: reading it would wait forever
+  LoadLanguageFile();
+  ExpectDefaultsFrom(0);
+  ASSERT_EQ(unlink("deflang.txt"), 0);
 
   if (geteuid() != 0) {  // root reads whatever the permission bits say
     Load("Geheim\n");
