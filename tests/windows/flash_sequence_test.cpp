@@ -16,6 +16,11 @@ const int32_t kFirmwareSize = 3612;
 class FlashSequenceTest : public WindowsTest {
  protected:
   void Press() { Mainform->Btn_Flash->Click(); }
+  // A device given --expect judges the conversation once the program lets go of the port.
+  int DeviceResult(VirtualDevice& device) {
+    Mainform->FormDestroy();
+    return device.Wait();
+  }
   void ExpectIdleAgain() {
     EXPECT_TRUE(Mainform->Enabled());
     EXPECT_FALSE(Form_Progress->Visible());
@@ -27,7 +32,7 @@ TEST_F(FlashSequenceTest, APressDownloadsTheEmbeddedFirmwareAndShowsTheCompletio
   SetPort(device.Path());
   CreateWindows();
   Press();
-  EXPECT_EQ(device.Wait(), 0) << device.Report();
+  EXPECT_EQ(DeviceResult(device), 0) << device.Report();
   EXPECT_TRUE(dialogs_.All().empty());
   EXPECT_TRUE(Form_Done->Visible());
   EXPECT_EQ(Form_Progress->ProgressBar->Max(), kFirmwareSize);
@@ -48,18 +53,18 @@ TEST_F(FlashSequenceTest, WithoutADeviceThePressTellsTwiceAndEndsTheProgram) {
 }
 
 TEST_F(FlashSequenceTest, ASilentHandshakeCostsOneMessageAndTheTransferStillRuns) {
-  VirtualDevice device({"--no-sync-answer", "--expect", kFirmware});
+  VirtualDevice device({"--fault", "sync=none", "--expect", kFirmware});
   SetPort(device.Path());
   CreateWindows();
   Press();
-  EXPECT_EQ(device.Wait(), 0) << device.Report();
+  EXPECT_EQ(DeviceResult(device), 0) << device.Report();
   EXPECT_EQ(dialogs_.Messages(), std::vector<std::string>{"Cannot read from comm port!"});
   EXPECT_TRUE(Form_Done->Visible());
 }
 
 TEST_F(FlashSequenceTest, ADeviceThatStopsLeavesTheWindowUsableAndASecondPressWorks) {
   {
-    VirtualDevice device({"--silent-at-request", "101"});
+    VirtualDevice device({"--fault", "request@101=none"});
     SetPort(device.Path());
     CreateWindows();
     Press();
@@ -73,7 +78,7 @@ TEST_F(FlashSequenceTest, ADeviceThatStopsLeavesTheWindowUsableAndASecondPressWo
   VirtualDevice device({"--expect", kFirmware});
   SetPort(device.Path());
   Press();
-  EXPECT_EQ(device.Wait(), 0) << device.Report();
+  EXPECT_EQ(DeviceResult(device), 0) << device.Report();
   EXPECT_TRUE(dialogs_.All().empty());
   EXPECT_TRUE(Form_Done->Visible());
 }
