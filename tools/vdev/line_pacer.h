@@ -1,13 +1,12 @@
-// The line time of 9600 baud, 10 bits a character: a character the device sends reaches
-// the program 1.0417 ms after it went on the line, and one the program sent is complete
-// 1.0417 ms after it started. Without emulation every call returns at once.
+// The line time of 9600 baud, 10 bits a character. The device knows what to send when
+// the character it answers has arrived, and sends its answers back to back; each reaches
+// the program one line time after the line was free for it.
+// A character from the program is complete one line time after the device saw it begin.
+// Without emulation every call returns at once.
 //
-//   Received()     a character has just been read: note when its line time ends
-//   BeforeSend()   waits until the character about to be written would have arrived:
-//                  one line time after the line is free and the last received one is complete
+//   Received()     a character from the program has just been read
+//   BeforeSend()   waits until the character about to be written would have arrived
 #pragma once
-
-#include <time.h>
 
 class LinePacer {
  public:
@@ -17,6 +16,8 @@ class LinePacer {
 
  private:
   bool emulate_;
-  timespec receivedComplete_{};  // the last received character's end on the line
-  timespec sendComplete_{};      // the last sent character's end on the line
+  // Nanoseconds on the monotonic clock.
+  long long receivedComplete_ = 0;  // the last received character's end on the line
+  long long knownAt_ = 0;           // when the device knew what it sends next
+  long long sendComplete_ = 0;      // the last sent character's end on the line
 };
