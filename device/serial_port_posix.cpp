@@ -65,6 +65,9 @@ void DropLowLatency(int fd) {
   ioctl(fd, TIOCSSERIAL, &serial);
 }
 
+// The null handle fails every operation as a closed descriptor does, with its message.
+int Descriptor(PortHandle port) { return port != nullptr ? port->fd : -1; }
+
 // Failure exit of OpenPort: reported, nothing left open.
 PortHandle FailOpen(int fd, int slot) {
   if (fd >= 0) close(fd);
@@ -110,19 +113,20 @@ void ClosePort(PortHandle port) {
 }
 
 void SetReadTimeout(PortHandle port, unsigned milliseconds) {
+  int fd = Descriptor(port);
   termios settings{};
-  bool applied = tcgetattr(port->fd, &settings) == 0;
+  bool applied = tcgetattr(fd, &settings) == 0;
   if (applied) {
     if (milliseconds > kMaxTimeoutMs) milliseconds = kMaxTimeoutMs;
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = static_cast<cc_t>((milliseconds + 99) / 100);
-    applied = tcsetattr(port->fd, TCSANOW, &settings) == 0;
+    applied = tcsetattr(fd, TCSANOW, &settings) == 0;
   }
   if (!applied) ShowTextMessage(kTextSetTimeoutsError);
 }
 
 bool SendByte(PortHandle port, uint8_t byte) {
-  ssize_t written = RetryOnSignal([&] { return write(port->fd, &byte, 1); });
+  ssize_t written = RetryOnSignal([&] { return write(Descriptor(port), &byte, 1); });
   FlushPort(port);
   if (written != 1) {
     ShowTextMessage(kTextCannotWritePort);
@@ -133,7 +137,7 @@ bool SendByte(PortHandle port, uint8_t byte) {
 
 bool ReceiveByte(PortHandle port, uint8_t& byte) {
   uint8_t received = 0;
-  ssize_t count = RetryOnSignal([&] { return read(port->fd, &received, 1); });
+  ssize_t count = RetryOnSignal([&] { return read(Descriptor(port), &received, 1); });
   if (count != 1) {
     ShowTextMessage(kTextCannotReadPort);
     byte = 0;
@@ -144,5 +148,5 @@ bool ReceiveByte(PortHandle port, uint8_t& byte) {
 }
 
 void FlushPort(PortHandle port) {
-  RetryOnSignal([&] { return tcdrain(port->fd); });
+  RetryOnSignal([&] { return tcdrain(Descriptor(port)); });
 }

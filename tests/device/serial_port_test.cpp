@@ -113,11 +113,21 @@ TEST_F(SerialPortTest, AReadWithNothingToReadEndsAfterItsTimeOut) {
   ClosePort(port);
 }
 
-TEST_F(SerialPortTest, AMissingPortCannotBeOpened) {
+TEST_F(SerialPortTest, AMissingPortCannotBeOpenedAndItsNullHandleFailsSafely) {
   setenv("FWFLASH_COM1", "/nonexistent/fwflash-com1", 1);
-  EXPECT_EQ(OpenPort(), nullptr);
+  PortHandle port = OpenPort();
+  EXPECT_EQ(port, nullptr);
   EXPECT_EQ(dialogs_.Messages(), Texts({kTextCannotOpenPort}));
-  ClosePort(nullptr);  // harmless
+
+  dialogs_.Clear();
+  SetReadTimeout(port, 100);
+  uint8_t byte = 0x55;
+  EXPECT_FALSE(SendByte(port, 0xA5));
+  EXPECT_FALSE(ReceiveByte(port, byte));
+  EXPECT_EQ(byte, 0);
+  EXPECT_EQ(dialogs_.Messages(),
+            Texts({kTextSetTimeoutsError, kTextCannotWritePort, kTextCannotReadPort}));
+  ClosePort(port);
 }
 
 TEST_F(SerialPortTest, APortInUseCannotBeOpenedAgainUntilItIsClosed) {

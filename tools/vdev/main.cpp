@@ -1,6 +1,7 @@
 // fwflash-vdev: the device of the firmware download, played on a pseudo-terminal, so
 // that the program, its tests and its demonstration run without hardware. See --help
 // and README.md.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
   }
 
   BlockStopSignals();
+  signal(SIGPIPE, SIG_IGN);  // a reader that stopped listening for new paths is no reason to die
   PseudoTerminal terminal;
   if (!terminal.Create(options.link, error)) {
     Fail(error);

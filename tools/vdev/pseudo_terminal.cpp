@@ -116,9 +116,9 @@ bool PseudoTerminal::WriteByte(uint8_t byte) {
     ssize_t count = write(master_, &byte, 1);
     if (count == 1) return true;
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0 && errno == EAGAIN) {  // the program does not read: wait for room
+    if (count < 0 && errno == EAGAIN && !StopRequested()) {  // the program does not read
       pollfd master{master_, POLLOUT, 0};
-      if (poll(&master, 1, 100) >= 0) continue;
+      if (ppoll(&master, 1, nullptr, WaitMask()) >= 0 || errno == EINTR) continue;
     }
     return false;
   }
