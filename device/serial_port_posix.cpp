@@ -117,6 +117,7 @@ void SetReadTimeout(PortHandle port, unsigned milliseconds) {
   termios settings{};
   bool applied = tcgetattr(fd, &settings) == 0;
   if (applied) {
+    // In whole tenths, rounded up: 100 ms is 1, 2000 ms is 20.
     if (milliseconds > kMaxTimeoutMs) milliseconds = kMaxTimeoutMs;
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = static_cast<cc_t>((milliseconds + 99) / 100);
