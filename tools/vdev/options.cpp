@@ -23,7 +23,8 @@ const char kUsage[] =
     "                     sent and received\n"
     "  --idle-ms MS       give up a conversation when the program does not answer a request\n"
     "                     within MS milliseconds (default 3000)\n"
-    "  --timeout SEC      end with status 1 after SEC seconds (default: never)\n"
+    "  --timeout SEC      stop after SEC seconds (default: never); with --expect the status\n"
+    "                     is 1 then, unless the conversation was already as expected\n"
     "  --quiet            no line per conversation on standard error\n"
     "  --fault SPEC       play a fault (repeatable); the device then ends its side of the\n"
     "                     conversation there, except for sync faults:\n"
@@ -38,7 +39,8 @@ const char kUsage[] =
     "                     Without =... the right byte is sent with every bit inverted.\n"
     "  --help             show this text\n"
     "\n"
-    "Exit status: 0 as expected (or stopped when serving), 1 otherwise, 2 bad options.\n";
+    "Exit status: 0 as expected (or stopped when serving), 1 otherwise, 2 bad options or\n"
+    "no pseudo-terminal.\n";
 
 namespace {
 
