@@ -26,7 +26,7 @@ const char kUsage[] =
     "  --timeout SEC      stop after SEC seconds (default: never); with --expect the status\n"
     "                     is 1 then, unless the conversation was already as expected\n"
     "  --quiet            no line per conversation on standard error\n"
-    "  --fault SPEC       play a fault (repeatable); the device then ends its side of the\n"
+    "  --fault FAULT      play a fault (repeatable); the device then ends its side of the\n"
     "                     conversation there, except for sync faults:\n"
     "                       sync=none|BYTE        no or another answer to 0xA5 (the requests\n"
     "                                             follow, after 250 ms when none was given)\n"
