@@ -129,4 +129,7 @@ wait_gone_id() {
   done
 }
 
+# close WINDOW: its close box, as a window manager would press it.
+close() { "$build/tests/close_window" "$1"; }
+
 screenshot() { import -window root "$shots/$1.png"; }
