@@ -84,7 +84,7 @@ wait_window() {
   local deadline=$((SECONDS + ${2:-10})) id
   while [ $SECONDS -lt $deadline ]; do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { sleep 0.3; echo "$id"; return 0; }
+    [ -n "$id" ] && { sleep 0.8; echo "$id"; return 0; }
     sleep 0.05
   done
   fail "no window \"$1\" appeared"
