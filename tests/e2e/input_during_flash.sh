@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Keys and clicks that reach the main window while a download blocks it are thrown away,
+# as a disabled window throws them away: none of them starts a second download afterwards.
+source "$(dirname "$0")/lib.sh"
+
+start_device --baud-emulation --report "$work/report"
+start_program
+main=$(wait_window "Firmware Flash Program")
+press Return "$main"
+wait_window "Flashing... Please Wait!" >/dev/null
+for _ in 1 2 3; do
+  press Return "$main"
+  xdotool mousemove --window "$main" 120 204 click 1
+  sleep 0.5
+done
+wait_window Congratulation 30 >/dev/null
+sleep 2
+! xdotool search --onlyvisible --name '^Flashing\.\.\. Please Wait!$' >/dev/null ||
+  fail "a second download started"
+[ "$(grep '^conversation=' "$work/report")" = conversation=1 ] ||
+  fail "the device saw $(grep '^conversation=' "$work/report")"
