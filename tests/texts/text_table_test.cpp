@@ -4,23 +4,14 @@
 #include <cstring>
 
 #include "tests/support/dialog_recorder.h"
+#include "tests/support/text_defaults.h"
 #include "texts/text_table.h"
 
 namespace {
 
-const char* const kDefaults[kTextSlotCount] = {
-#include "texts/default_texts.inc"
-};
-
 class TextTableTest : public testing::Test {
  protected:
-  void TearDown() override {  // every test leaves the defaults behind
-    for (int slot = 0; slot < kTextSlotCount; ++slot) {
-      std::string fill(kTextMaxLength, '\0');
-      OverwriteTextSlot(slot, fill.data(), fill.size());
-      OverwriteTextSlot(slot, kDefaults[slot], std::strlen(kDefaults[slot]));
-    }
-  }
+  void TearDown() override { RestoreDefaultTexts(); }
 };
 
 TEST_F(TextTableTest, HoldsTheEnglishDefaultsWithZerosBehindThem) {

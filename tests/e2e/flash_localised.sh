@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# A language file that changes the button and window texts: every window shows them.
+source "$(dirname "$0")/lib.sh"
+
+printf ' \n \n \nDr\xfccken Sie auf Flash.\nFlashen!\nFlash-Programm\nBitte warten...\nGl\xfcckwunsch\n \nFERTIG!\n' >"$work/deflang.txt"
+start_device --expect "$firmware" --line-time
+start_program
+main=$(wait_window "Flash-Programm")
+screenshot main-window-localised
+press Return "$main"
+wait_window "Bitte warten..." >/dev/null
+sleep 1
+screenshot progress-window-localised
+done_window=$(wait_window "Glückwunsch" 30)
+screenshot completion-window-localised
+device_result || fail "the device did not receive the firmware"
+press Return "$done_window"
+[ "$(program_status)" = 0 ] || fail "exit code not 0"

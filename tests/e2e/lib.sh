@@ -1,0 +1,114 @@
+# Shared steps of the end-to-end tests: the real program in a fresh working directory,
+# the virtual device on a pseudo-terminal, xdotool as the person at the keyboard.
+# Sourced by the scenario scripts; they run in the X server that ./test started.
+set -euo pipefail
+
+build=${FWFLASH_BUILD_DIR:?FWFLASH_BUILD_DIR names the build directory}
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+firmware=$source_dir/payload/firmware.bin
+shots=$build/screenshots
+mkdir -p "$shots"
+
+# No display: nothing to drive (CTest shows the test as skipped).
+[ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 || exit 77
+
+work=$(mktemp -d)
+mkdir "$work/tmp"
+port=$work/COM1
+vdev_pid= program_pid=
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ -n "$vdev_pid" ] && kill "$vdev_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# start_device [vdev options...]: the virtual device behind $port.
+start_device() {
+  "$build/fwflash-vdev" --link "$port" "$@" >"$work/vdev.out" 2>"$work/vdev.err" &
+  vdev_pid=$!
+  for _ in $(seq 100); do [ -e "$port" ] && return 0; sleep 0.05; done
+  fail "the virtual device did not start: $(cat "$work/vdev.err")"
+}
+
+# device_result: waits for a device started with --expect and gives its exit status.
+device_result() {
+  local status=0
+  wait "$vdev_pid" || status=$?
+  vdev_pid=
+  return $status
+}
+
+# start_program [executable]: fwflash in $work, COM1 at $port, temporary files in $work/tmp.
+start_program() {
+  (cd "$work" && FWFLASH_COM1=$port TMPDIR=$work/tmp exec "${1:-$build/fwflash}") &
+  program_pid=$!
+}
+
+# program_status [seconds]: waits for the program to end and prints its exit status.
+program_status() {
+  local deadline=$((SECONDS + ${1:-10}))
+  while kill -0 "$program_pid" 2>/dev/null; do
+    [ $SECONDS -lt $deadline ] || fail "the program did not end"
+    sleep 0.05
+  done
+  local status=0
+  wait "$program_pid" || status=$?
+  program_pid=
+  echo $status
+}
+
+# wait_window TITLE [seconds]: prints the id of the visible window with that exact title.
+wait_window() {
+  local deadline=$((SECONDS + ${2:-10})) id
+  while [ $SECONDS -lt $deadline ]; do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.05
+  done
+  fail "no window \"$1\" appeared"
+}
+
+# wait_gone TITLE [seconds]
+wait_gone() {
+  local deadline=$((SECONDS + ${2:-10}))
+  while xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || fail "window \"$1\" stayed"
+    sleep 0.05
+  done
+}
+
+# press KEY WINDOW: a key pressed in that window (a key that closes it makes xdotool
+# complain about the key-up; that is not a failure).
+press() { xdotool key --window "$2" "$1" 2>/dev/null || true; }
+
+# dialog_text WINDOW: the text of a message dialog, copied with Ctrl+C as a person would.
+dialog_text() {
+  printf '' | xclip -selection clipboard
+  xdotool key --window "$1" ctrl+c 2>/dev/null || true
+  sleep 0.1
+  xclip -selection clipboard -o 2>/dev/null || true
+}
+
+# close_dialog EXPECTED_TEXT: the next message dialog (titled "fwflash") must say that.
+close_dialog() {
+  local id text
+  id=$(wait_window fwflash "${2:-10}")
+  text=$(dialog_text "$id")
+  [ "$text" = "$1" ] || fail "dialog said \"$text\", expected \"$1\""
+  press Return "$id"
+  wait_gone_id "$id"
+}
+
+wait_gone_id() {
+  local deadline=$((SECONDS + 10))
+  while xdotool getwindowname "$1" >/dev/null 2>&1 && xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; do
+    [ $SECONDS -lt $deadline ] || fail "window $1 stayed"
+    sleep 0.05
+  done
+}
+
+screenshot() { import -window root "$shots/$1.png"; }
