@@ -26,12 +26,26 @@ void PaintNow(HWND window) {
   GdiFlush();
 }
 
+namespace {
+DWORD g_inputAcceptedFrom = 0;  // the time of the last DropQueuedInput
+}  // namespace
+
+// Input made before now may reach the queue later still (the system delivers it when it
+// is asked for messages), so it is also recognised by its time in IsDroppedInput.
 void DropQueuedInput() {
+  g_inputAcceptedFrom = GetTickCount();
   MSG msg;
   while (PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
   }
   while (PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
   }
+}
+
+bool IsDroppedInput(const MSG& msg) {
+  const bool input = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                     (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+  // The clock counts whole milliseconds: input of the same tick is not taken either.
+  return input && static_cast<LONG>(msg.time - g_inputAcceptedFrom) <= 0;
 }
 
 bool RunDialogKeys(MSG& msg) {
@@ -143,6 +157,7 @@ class Win32Window final : public backend::Window {
   void SetEnabled(bool enabled) override {
     if (enabled && !IsWindowEnabled(handle_)) DropQueuedInput();
     EnableWindow(handle_, enabled);
+    if (enabled && GetActiveWindow() == handle_) FocusDefaultButton();  // disabling took it
   }
 
   void SetColor(uint8_t red, uint8_t green, uint8_t blue) override {
@@ -158,6 +173,7 @@ class Win32Window final : public backend::Window {
     if (message == WM_NCCREATE) {
       auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      static_cast<Win32Window*>(create->lpCreateParams)->handle_ = hwnd;
     }
     auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     return self != nullptr ? self->Handle(hwnd, message, wParam, lParam)
@@ -182,11 +198,8 @@ class Win32Window final : public backend::Window {
         return defaultId_ != 0 ? MAKELRESULT(defaultId_, DC_HASDEFID) : 0;
       case WM_ACTIVATE:
       case WM_SETFOCUS:
-        if (message == WM_SETFOCUS || LOWORD(wParam) != WA_INACTIVE) {
-          HWND button = defaultId_ != 0 ? GetDlgItem(hwnd, defaultId_) : nullptr;
-          if (button != nullptr && IsWindowVisible(button)) SetFocus(button);
-          if (button != nullptr) return 0;
-        }
+        if ((message == WM_SETFOCUS || LOWORD(wParam) != WA_INACTIVE) && FocusDefaultButton())
+          return 0;
         break;
       case WM_ERASEBKGND: {
         RECT client;
@@ -202,6 +215,14 @@ class Win32Window final : public backend::Window {
       }
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+
+  // The keyboard focus goes to the window's one focusable button, when it has one.
+  bool FocusDefaultButton() {
+    HWND button = defaultId_ != 0 ? GetDlgItem(handle_, defaultId_) : nullptr;
+    if (button == nullptr || !IsWindowVisible(button)) return false;
+    SetFocus(button);
+    return true;
   }
 
   HBRUSH Background() const {
@@ -231,6 +252,7 @@ bool backend::OpenDisplay() {
   form.lpszClassName = kFormClass;
   if (RegisterClassA(&form) == 0) throw Exception("Cannot register the window class");
   RegisterWidgetClasses();
+  DropQueuedInput();  // input from before the program's windows is not for them
   g_open = true;
   return true;
 }
@@ -251,7 +273,7 @@ std::unique_ptr<backend::Window> backend::CreateWindow(const WindowSpec& spec) {
 void backend::WaitForEvents() {
   MSG msg;
   if (GetMessageA(&msg, nullptr, 0, 0) <= 0) return;
-  if (RunDialogKeys(msg)) return;
+  if (IsDroppedInput(msg) || RunDialogKeys(msg)) return;
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
 }

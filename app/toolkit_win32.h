@@ -3,7 +3,8 @@
 //   CreateFontFor(font)        the GDI font for a backend font; the caller deletes it
 //   PaintNow(window)           draws a window's pending changes and hands them to the
 //                              screen at once, even inside a handler that holds the thread
-//   DropQueuedInput()          throws away the keys and clicks queued up so far
+//   DropQueuedInput()          throws away the keys and clicks made up to now
+//   IsDroppedInput(msg)        a key or click made before the last DropQueuedInput
 //   RunDialogKeys(msg)         Enter, Esc, Tab and Alt+letter for the program's windows and
 //                              dialog, as the system's dialog manager handles them
 //   MakeWidget(parent, s, id)  the native control for a control description; a button
@@ -26,6 +27,7 @@ constexpr const char* kFormClass = "FwflashForm";
 HFONT CreateFontFor(const backend::Font& font);
 void PaintNow(HWND window);
 void DropQueuedInput();
+bool IsDroppedInput(const MSG& msg);
 bool RunDialogKeys(MSG& msg);
 std::unique_ptr<backend::Widget> MakeWidget(HWND parent, const backend::WidgetSpec& spec, int id);
 void RegisterWidgetClasses();

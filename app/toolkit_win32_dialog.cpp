@@ -127,6 +127,7 @@ void ShowMessageWindow(const std::string& title, const std::string& text) {
       if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
       break;
     }
+    if (IsDroppedInput(msg)) continue;
     if (IsCopyKey(msg) && GetAncestor(msg.hwnd, GA_ROOT) == dialog) CopyToClipboard(dialog, text);
     else if (!IsDialogMessageA(dialog, &msg)) {
       TranslateMessage(&msg);
