@@ -27,6 +27,6 @@ constexpr int kEndMarkerRounds = 2;
 bool Handshake(PortHandle port);
 bool ExchangeByte(PortHandle port, uint8_t byte);
 bool SendEndMarker(PortHandle port);
-// Sends bytes[0..n) on request, then the end marker; n must be at least 1. Reports each
-// accepted data byte to progress (never the end-marker rounds).
+// Sends bytes[0..n) on request, then the end marker (with n = 0 only the end marker).
+// Reports each accepted data byte to progress, never the end-marker rounds.
 bool TransferImage(PortHandle port, const uint8_t* bytes, uint32_t n, TransferProgress& progress);

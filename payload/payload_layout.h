@@ -8,10 +8,12 @@
 
 namespace payload_layout {
 
-// The tag's characters; the block starts with them and a NUL, the text table follows
-// a second copy without the NUL.
-constexpr char kTagText[] = {'@', 'D', 'E', 'R', 'E', 'V', '#'};
-constexpr size_t kTagSize = sizeof kTagText;
+// The tag "@DEREV#" is 7 characters: the block starts with it and a NUL, the text table
+// follows a second copy without the NUL. Its characters are spelled out only where the
+// block is initialised and where a tool looks for it (payload_image.h), never here: a
+// constant in a header the program includes lands in its debugging information, and
+// the tag must occur in the executable at those two places only.
+constexpr size_t kTagSize = 7;
 constexpr size_t kTagWithNulSize = kTagSize + 1;
 
 constexpr size_t kPictureCapacity = 80016;

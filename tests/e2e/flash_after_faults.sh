@@ -4,21 +4,20 @@
 # second press then downloads the firmware.
 source "$(dirname "$0")/lib.sh"
 
-start_device --no-sync-answer --expect "$firmware"
+start_device --fault sync=none --expect "$firmware"
 start_program
 main=$(wait_window "Firmware Flash Program")
 press Return "$main"
 close_dialog "Cannot read from comm port!"
 wait_window Congratulation 30 >/dev/null
+stop_program
 device_result || fail "no firmware after a silent handshake"
-kill "$program_pid"; wait "$program_pid" 2>/dev/null || true; program_pid=
 
-start_device --hang-up-at 100
+start_device --fault request@101=none
 start_program
 main=$(wait_window "Firmware Flash Program")
 press Return "$main"
 close_dialog "Cannot read from comm port!" 15
-close_dialog "0x$(xxd -s 100 -l 1 -p "$firmware" | tr a-f A-F) sent, but 0x00 received"
 sleep 0.5
 ! xdotool search --onlyvisible --name '^Congratulation$' >/dev/null || fail "completion window after a failed download"
 screenshot main-window-after-failure
@@ -26,4 +25,5 @@ kill "$vdev_pid"; wait "$vdev_pid" 2>/dev/null || true
 start_device --expect "$firmware"
 press Return "$main"
 wait_window Congratulation 30 >/dev/null
+stop_program
 device_result || fail "the second press did not download the firmware"

@@ -3,7 +3,7 @@
 source "$(dirname "$0")/lib.sh"
 
 printf ' \n \n \nDr\xfccken Sie auf Flash.\nFlashen!\nFlash-Programm\nBitte warten...\nGl\xfcckwunsch\n \nFERTIG!\n' >"$work/deflang.txt"
-start_device --expect "$firmware" --line-time
+start_device --expect "$firmware" --baud-emulation
 start_program
 main=$(wait_window "Flash-Programm")
 screenshot main-window-localised
@@ -13,6 +13,6 @@ sleep 1
 screenshot progress-window-localised
 done_window=$(wait_window "Glückwunsch" 30)
 screenshot completion-window-localised
-device_result || fail "the device did not receive the firmware"
 press Return "$done_window"
 [ "$(program_status)" = 0 ] || fail "exit code not 0"
+device_result || fail "the device did not receive the firmware"

@@ -10,6 +10,6 @@ screenshot main-window
 press Return "$main"
 done_window=$(wait_window Congratulation 30)
 screenshot completion-window
-device_result || fail "the device did not receive the firmware byte for byte"
 press Return "$done_window"
 [ "$(program_status)" = 0 ] || fail "exit code not 0"
+device_result || fail "the device did not receive the firmware byte for byte"

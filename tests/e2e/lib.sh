@@ -61,6 +61,13 @@ program_status() {
   echo $status
 }
 
+# stop_program: ends the program as a window manager's kill would.
+stop_program() {
+  kill "$program_pid" 2>/dev/null || true
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=
+}
+
 # wait_window TITLE [seconds]: prints the id of the visible window with that exact title.
 wait_window() {
   local deadline=$((SECONDS + ${2:-10})) id

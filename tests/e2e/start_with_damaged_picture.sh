@@ -17,4 +17,5 @@ screenshot main-window-damaged-picture
 press Return "$main"
 wait_window "Flashing... Please Wait!" >/dev/null
 wait_window Congratulation 30 >/dev/null
+stop_program
 device_result || fail "no firmware after the damaged picture"

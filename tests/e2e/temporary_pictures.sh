@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 for run in 1 2; do
   start_program
   wait_window "Firmware Flash Program" >/dev/null
-  kill "$program_pid"; wait "$program_pid" 2>/dev/null || true; program_pid=
+  stop_program
 done
 empty=$(find "$work/tmp" -name 'pic*' ! -name '*.bmp' -empty | wc -l)
 pictures=$(find "$work/tmp" -name 'pic*.bmp' | wc -l)

@@ -3,18 +3,13 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/default_texts.h"
 #include "texts/text_table.h"
-
-namespace {
-const char* const kDefaults[kTextSlotCount] = {
-#include "texts/default_texts.inc"
-};
-}  // namespace
 
 void RestoreDefaultTexts() {
   const std::string zeros(kTextMaxLength, '\0');
   for (int slot = 0; slot < kTextSlotCount; ++slot) {
     OverwriteTextSlot(slot, zeros.data(), zeros.size());
-    OverwriteTextSlot(slot, kDefaults[slot], std::strlen(kDefaults[slot]));
+    OverwriteTextSlot(slot, kDefaultTexts[slot], std::strlen(kDefaultTexts[slot]));
   }
 }

@@ -4,15 +4,12 @@
 #include <cstring>
 
 #include "tests/support/dialog_recorder.h"
-#include "tests/support/text_defaults.h"
+#include "tests/texts/default_texts_fixture.h"
 #include "texts/text_table.h"
 
 namespace {
 
-class TextTableTest : public testing::Test {
- protected:
-  void TearDown() override { RestoreDefaultTexts(); }
-};
+using TextTableTest = DefaultTextsTest;
 
 TEST_F(TextTableTest, HoldsTheEnglishDefaultsWithZerosBehindThem) {
   EXPECT_EQ(ReadTextSlot(kTextLangVer), " ");

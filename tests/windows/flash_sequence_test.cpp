@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "payload/payload_block.h"
-#include "tests/support/virtual_device.h"
+#include "tools/vdev/vdev_process.h"
 #include "tests/windows/windows_fixture.h"
 #include "windows/Done.h"
 #include "windows/Main.h"
@@ -16,6 +16,17 @@ const int32_t kFirmwareSize = 3612;
 class FlashSequenceTest : public WindowsTest {
  protected:
   void Press() { Mainform->Btn_Flash->Click(); }
+  // A virtual device at COM1; --expect makes it judge one conversation.
+  void StartDevice(VdevProcess& device, std::vector<std::string> options = {}) {
+    options.insert(options.end(), {"--quiet", "--timeout", "60"});
+    ASSERT_TRUE(device.Start(options)) << device.Error();
+    SetPort(device.TerminalPath());
+  }
+  // The device judges the conversation once the program lets go of the port.
+  int DeviceResult(VdevProcess& device) {
+    Mainform->FormDestroy();
+    return device.WaitForExit(10000);
+  }
   void ExpectIdleAgain() {
     EXPECT_TRUE(Mainform->Enabled());
     EXPECT_FALSE(Form_Progress->Visible());
@@ -23,11 +34,11 @@ class FlashSequenceTest : public WindowsTest {
 };
 
 TEST_F(FlashSequenceTest, APressDownloadsTheEmbeddedFirmwareAndShowsTheCompletionWindow) {
-  VirtualDevice device({"--expect", kFirmware});
-  SetPort(device.Path());
+  VdevProcess device;
+  StartDevice(device, {"--expect", kFirmware});
   CreateWindows();
   Press();
-  EXPECT_EQ(device.Wait(), 0) << device.Report();
+  EXPECT_EQ(DeviceResult(device), 0)
   EXPECT_TRUE(dialogs_.All().empty());
   EXPECT_TRUE(Form_Done->Visible());
   EXPECT_EQ(Form_Progress->ProgressBar->Max(), kFirmwareSize);
@@ -48,19 +59,19 @@ TEST_F(FlashSequenceTest, WithoutADeviceThePressTellsTwiceAndEndsTheProgram) {
 }
 
 TEST_F(FlashSequenceTest, ASilentHandshakeCostsOneMessageAndTheTransferStillRuns) {
-  VirtualDevice device({"--no-sync-answer", "--expect", kFirmware});
-  SetPort(device.Path());
+  VdevProcess device;
+  StartDevice(device, {"--fault", "sync=none", "--expect", kFirmware});
   CreateWindows();
   Press();
-  EXPECT_EQ(device.Wait(), 0) << device.Report();
+  EXPECT_EQ(DeviceResult(device), 0)
   EXPECT_EQ(dialogs_.Messages(), std::vector<std::string>{"Cannot read from comm port!"});
   EXPECT_TRUE(Form_Done->Visible());
 }
 
 TEST_F(FlashSequenceTest, ADeviceThatStopsLeavesTheWindowUsableAndASecondPressWorks) {
   {
-    VirtualDevice device({"--silent-at-request", "101"});
-    SetPort(device.Path());
+    VdevProcess device;
+    StartDevice(device, {"--fault", "request@101=none"});
     CreateWindows();
     Press();
     EXPECT_EQ(dialogs_.Messages(), std::vector<std::string>{"Cannot read from comm port!"});
@@ -70,17 +81,17 @@ TEST_F(FlashSequenceTest, ADeviceThatStopsLeavesTheWindowUsableAndASecondPressWo
     ExpectIdleAgain();
   }
   dialogs_.Clear();
-  VirtualDevice device({"--expect", kFirmware});
-  SetPort(device.Path());
+  VdevProcess device;
+  StartDevice(device, {"--expect", kFirmware});
   Press();
-  EXPECT_EQ(device.Wait(), 0) << device.Report();
+  EXPECT_EQ(DeviceResult(device), 0)
   EXPECT_TRUE(dialogs_.All().empty());
   EXPECT_TRUE(Form_Done->Visible());
 }
 
 TEST_F(FlashSequenceTest, ASecondPressAfterASuccessOpensThePortAgain) {
-  VirtualDevice device;  // serves one conversation after another
-  SetPort(device.Path());
+  VdevProcess device;  // serves one conversation after another
+  StartDevice(device);
   CreateWindows();
   Press();
   Press();
@@ -89,8 +100,8 @@ TEST_F(FlashSequenceTest, ASecondPressAfterASuccessOpensThePortAgain) {
 }
 
 TEST_F(FlashSequenceTest, AnEmptyOrOversizedFirmwareIsNeverSent) {
-  VirtualDevice device;
-  SetPort(device.Path());
+  VdevProcess device;
+  StartDevice(device);
   CreateWindows();
   ASSERT_TRUE(Mainform->InitPort());
   uint32_t shipped = Payload.FirmwareSize;
@@ -103,8 +114,8 @@ TEST_F(FlashSequenceTest, AnEmptyOrOversizedFirmwareIsNeverSent) {
 }
 
 TEST_F(FlashSequenceTest, DestroyingTheMainWindowClosesThePort) {
-  VirtualDevice device;
-  SetPort(device.Path());
+  VdevProcess device;
+  StartDevice(device);
   CreateWindows();
   ASSERT_TRUE(Mainform->InitPort());
   app_.DestroyForms();

@@ -1,0 +1,94 @@
+#include "payload/payload_image.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+using namespace payload_layout;
+
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  bytes.clear();
+  uint8_t chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  bool failed = std::ferror(file) != 0;
+  int read_errno = errno;
+  std::fclose(file);
+  if (failed) error = "cannot read " + path + ": " + std::strerror(read_errno);
+  return !failed;
+}
+
+bool PayloadImage::Locate(std::vector<uint8_t> bytes, std::string& error) {
+  bytes_ = std::move(bytes);
+  size_t blocks = 0;
+  for (size_t at = 0; at + kBlockSize <= bytes_.size(); ++at) {
+    const uint8_t* here = bytes_.data() + at;
+    if (here[0] != '@' || std::memcmp(here, kPayloadTag, kTagWithNulSize) != 0) continue;
+    if (std::memcmp(here + kTextTagOffset, kPayloadTag, kTagSize) != 0) continue;
+    block_ = at;
+    ++blocks;
+  }
+  if (blocks == 0) {
+    error = "no payload block: the tag \"@DEREV#\" is missing";
+    return false;
+  }
+  if (blocks > 1) {
+    error = "the tag \"@DEREV#\" marks " + std::to_string(blocks) + " payload blocks, expected one";
+    return false;
+  }
+  if (ReadSize(kPictureSizeOffset) > kPictureCapacity || ReadSize(kFirmwareSizeOffset) > kFirmwareCapacity) {
+    error = "damaged payload block: a size field exceeds its room";
+    return false;
+  }
+  return true;
+}
+
+std::vector<uint8_t> PayloadImage::Picture() const {
+  const uint8_t* start = Field(kPictureOffset);
+  return std::vector<uint8_t>(start, start + ReadSize(kPictureSizeOffset));
+}
+
+std::vector<uint8_t> PayloadImage::Firmware() const {
+  const uint8_t* start = Field(kFirmwareOffset);
+  return std::vector<uint8_t>(start, start + ReadSize(kFirmwareSizeOffset));
+}
+
+std::string PayloadImage::Text(size_t slot) const {
+  const char* start = reinterpret_cast<const char*>(Field(kTextTableOffset + slot * kTextSlotSize));
+  return std::string(start, strnlen(start, kTextSlotSize));
+}
+
+void PayloadImage::SetPicture(const std::vector<uint8_t>& picture) {
+  StoreArea(kPictureSizeOffset, kPictureOffset, kPictureCapacity, picture);
+}
+
+void PayloadImage::SetFirmware(const std::vector<uint8_t>& firmware) {
+  StoreArea(kFirmwareSizeOffset, kFirmwareOffset, kFirmwareCapacity, firmware);
+}
+
+void PayloadImage::SetText(size_t slot, const std::string& text) {
+  uint8_t* start = Field(kTextTableOffset + slot * kTextSlotSize);
+  std::memset(start, 0, kTextSlotSize);
+  std::memcpy(start, text.data(), text.size());
+}
+
+uint32_t PayloadImage::ReadSize(size_t offset) const {
+  const uint8_t* p = Field(offset);
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void PayloadImage::StoreArea(size_t size_offset, size_t area_offset, size_t capacity,
+                             const std::vector<uint8_t>& contents) {
+  uint8_t* size = Field(size_offset);
+  uint32_t length = static_cast<uint32_t>(contents.size());
+  for (int i = 0; i < 4; ++i) size[i] = static_cast<uint8_t>(length >> (8 * i));
+  uint8_t* area = Field(area_offset);
+  std::memset(area, 0, capacity);
+  if (!contents.empty()) std::memcpy(area, contents.data(), contents.size());
+}

@@ -1,0 +1,38 @@
+// The device's side of one conversation, which it leads:
+//
+//   device 0x5A to the program's 0xA5; N times: device 0x80, program byte, device echo;
+//   twice: device 0x80, program 0xFF, device 0xFF
+//
+//   ServeConversation(terminal, pacer, options)   plays it from the sync just received,
+//                                                 with the planned faults; what happened
+//   ConversationMatches(options, record)          complete, and exactly the expected bytes
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/vdev/line_pacer.h"
+#include "tools/vdev/options.h"
+#include "tools/vdev/pseudo_terminal.h"
+
+enum class Ending {
+  Complete,        // both end rounds done
+  ProgramClosed,   // the program closed the port
+  ProgramSilent,   // no answer to a request within the idle time
+  Fault,           // a planned fault ended the device's side
+  HangUp,          // the device vanished (a planned fault too); the terminal must be renewed
+  WrongEndMarker,  // an end round brought another byte than 0xFF
+  Stopped,         // SIGTERM or SIGINT
+};
+
+struct ConversationRecord {
+  Ending ending = Ending::Stopped;
+  std::vector<uint8_t> data;  // the data bytes received, in order
+  int endRounds = 0;          // end rounds completed
+  uint64_t received = 0;      // every byte received, the sync included
+  uint64_t sent = 0;          // every byte sent
+};
+
+ConversationRecord ServeConversation(PseudoTerminal& terminal, LinePacer& pacer, const Options& options);
+bool ConversationMatches(const Options& options, const ConversationRecord& record);
+const char* EndingName(Ending ending);

@@ -1,0 +1,103 @@
+// fwflash-vdev: the device of the firmware download, played on a pseudo-terminal, so
+// that the program, its tests and its demonstration run without hardware. See --help
+// and README.md.
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "device/download_protocol.h"
+#include "tools/vdev/conversation.h"
+#include "tools/vdev/line_pacer.h"
+#include "tools/vdev/options.h"
+#include "tools/vdev/pseudo_terminal.h"
+#include "tools/vdev/report.h"
+#include "tools/vdev/stop_signal.h"
+
+namespace {
+
+constexpr int kExitExpected = 0, kExitNotExpected = 1, kExitBadStart = 2;
+
+void Fail(const std::string& reason) { std::fprintf(stderr, "fwflash-vdev: %s\n", reason.c_str()); }
+
+// Tools read the path from the first line, and again after a hang-up.
+void AnnounceTerminal(const PseudoTerminal& terminal) {
+  std::printf("%s\n", terminal.Path().c_str());
+  std::fflush(stdout);
+}
+
+// Waits for the sync that opens a conversation, across opens and closes of the terminal.
+// False when stopped or out of time.
+bool AwaitSync(PseudoTerminal& terminal, LinePacer& pacer, Clock::time_point until) {
+  for (;;) {
+    if (!terminal.WaitForProgram(until)) return false;
+    uint8_t byte;
+    switch (terminal.ReadByte(byte, until)) {
+      case ReadResult::Byte:
+        if (byte == protocol::kSync) {
+          pacer.Received();
+          return true;
+        }
+        break;  // anything before the sync is not for the device
+      case ReadResult::Closed: break;
+      case ReadResult::TimedOut:
+      case ReadResult::Stopped: return false;
+    }
+  }
+}
+
+// The program keeps the port open after a conversation; the device stays until it is closed.
+void AwaitClose(PseudoTerminal& terminal, Clock::time_point until) {
+  uint8_t ignored;
+  while (terminal.ReadByte(ignored, until) == ReadResult::Byte) {
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!ParseOptions(argc, argv, options, error)) {
+    Fail(error);
+    return kExitBadStart;
+  }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return kExitExpected;
+  }
+
+  BlockStopSignals();
+  signal(SIGPIPE, SIG_IGN);  // a reader that stopped listening for new paths is no reason to die
+  PseudoTerminal terminal;
+  if (!terminal.Create(options.link, error)) {
+    Fail(error);
+    return kExitBadStart;
+  }
+  AnnounceTerminal(terminal);
+
+  Clock::time_point until = options.timeoutSeconds == 0
+                                ? Clock::time_point::max()
+                                : Clock::now() + std::chrono::seconds(options.timeoutSeconds);
+  LinePacer pacer(options.baudEmulation);
+  int status = options.expecting ? kExitNotExpected : kExitExpected;
+  for (int number = 1; AwaitSync(terminal, pacer, until); ++number) {
+    ConversationRecord record = ServeConversation(terminal, pacer, options);
+    ReportConversation(options, number, record);
+    if (record.ending == Ending::HangUp) {
+      if (!terminal.HangUp(error)) {
+        Fail(error);
+        return kExitBadStart;
+      }
+      AnnounceTerminal(terminal);
+    }
+    if (options.expecting) {
+      if (ConversationMatches(options, record)) status = kExitExpected;
+      // After a hang-up the program's port is on the terminal that is gone.
+      if (record.ending != Ending::HangUp) AwaitClose(terminal, until);
+      break;
+    }
+    if (record.ending == Ending::Stopped) break;
+  }
+  terminal.Close();
+  return status;
+}

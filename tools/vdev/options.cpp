@@ -1,0 +1,119 @@
+#include "tools/vdev/options.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "payload/payload_block.h"
+
+const char kUsage[] =
+    "Usage: fwflash-vdev [OPTION]...\n"
+    "Plays the device side of the firmware download on a pseudo-terminal and prints the\n"
+    "terminal's path on the first line of standard output (a new line after a hang-up).\n"
+    "Point the program at it with FWFLASH_COM1=PATH.\n"
+    "\n"
+    "  --link PATH        make PATH a symbolic link to the terminal (removed at exit)\n"
+    "  --expect FILE      serve one conversation and exit 0 only when it delivered exactly\n"
+    "                     FILE's bytes and both end rounds; the exit waits until the port\n"
+    "                     is closed. Without it conversations are served until SIGTERM/SIGINT\n"
+    "  --size N           data bytes the device asks for (default: FILE's size with\n"
+    "                     --expect, else the program's built-in image)\n"
+    "  --report FILE      after each conversation write what was received to FILE\n"
+    "  --baud-emulation   take 9600-baud line time (10 bits, 1.0417 ms) for every character\n"
+    "                     sent and received\n"
+    "  --idle-ms MS       give up a conversation when the program does not answer a request\n"
+    "                     within MS milliseconds (default 3000)\n"
+    "  --timeout SEC      stop after SEC seconds (default: never); with --expect the status\n"
+    "                     is 1 then, unless the conversation was already as expected\n"
+    "  --quiet            no line per conversation on standard error\n"
+    "  --fault FAULT      play a fault (repeatable); the device then ends its side of the\n"
+    "                     conversation there, except for sync faults:\n"
+    "                       sync=none|BYTE        no or another answer to 0xA5 (the requests\n"
+    "                                             follow, after 250 ms when none was given)\n"
+    "                       request@K=none|BYTE   no or another request for data byte K\n"
+    "                       echo@K=none|BYTE      no or another echo of data byte K\n"
+    "                       end-request@R=none|BYTE   the same for end round R (1 or 2)\n"
+    "                       end-echo@R=none|BYTE\n"
+    "                       hang-up@K             vanish after data byte K arrived: the\n"
+    "                                             terminal closes, a new one takes its place\n"
+    "                     Without =... the right byte is sent with every bit inverted.\n"
+    "  --help             show this text\n"
+    "\n"
+    "Exit status: 0 as expected (or stopped when serving), 1 otherwise, 2 bad options or\n"
+    "no pseudo-terminal.\n";
+
+namespace {
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+bool ParseUnsigned(const char* text, unsigned long& value) {
+  char* end = nullptr;
+  value = std::strtoul(text, &end, 10);
+  return *text != '\0' && *text != '-' && *end == '\0' && value <= UINT32_MAX;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
+  bool sizeGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string option = argv[i];
+    if (option == "--help") {
+      options.help = true;
+      continue;
+    }
+    if (option == "--baud-emulation") {
+      options.baudEmulation = true;
+      continue;
+    }
+    if (option == "--quiet") {
+      options.quiet = true;
+      continue;
+    }
+    if (i + 1 == argc) {
+      error = option + " needs a value, or is unknown (see --help)";
+      return false;
+    }
+    const char* value = argv[++i];
+    unsigned long number = 0;
+    bool numeric = ParseUnsigned(value, number);
+    if (option == "--link") {
+      options.link = value;
+    } else if (option == "--expect") {
+      options.expecting = true;
+      if (!ReadFile(value, options.expected)) {
+        error = std::string("cannot read ") + value;
+        return false;
+      }
+    } else if (option == "--size" && numeric) {
+      options.imageSize = static_cast<uint32_t>(number);
+      sizeGiven = true;
+    } else if (option == "--report") {
+      options.reportFile = value;
+    } else if (option == "--idle-ms" && numeric) {
+      options.idleMs = static_cast<unsigned>(number);
+    } else if (option == "--timeout" && numeric) {
+      options.timeoutSeconds = static_cast<unsigned>(number);
+    } else if (option == "--fault") {
+      Fault fault;
+      if (!ParseFault(value, fault)) {
+        error = std::string("not a fault: ") + value;
+        return false;
+      }
+      options.faults.push_back(fault);
+    } else {
+      error = option + " " + value + ": unknown option or bad value (see --help)";
+      return false;
+    }
+  }
+  if (!sizeGiven) {
+    options.imageSize = options.expecting ? static_cast<uint32_t>(options.expected.size())
+                                          : Payload.FirmwareSize;
+  }
+  return true;
+}

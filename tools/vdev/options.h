@@ -1,0 +1,29 @@
+// The virtual device's command line.
+//
+//   ParseOptions(argc, argv, options, error)   fills options; false with a reason in error
+//   kUsage                                     the --help text
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/vdev/fault.h"
+
+struct Options {
+  std::string link;                // --link PATH
+  bool expecting = false;          // --expect FILE given
+  std::vector<uint8_t> expected;   // its bytes
+  uint32_t imageSize = 0;          // bytes the device asks for
+  std::string reportFile;          // --report FILE
+  bool baudEmulation = false;      // --baud-emulation
+  unsigned idleMs = 3000;          // --idle-ms
+  unsigned timeoutSeconds = 0;     // --timeout, 0 for none
+  bool quiet = false;              // --quiet
+  bool help = false;               // --help
+  std::vector<Fault> faults;       // --fault, any number
+};
+
+extern const char kUsage[];
+
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error);

@@ -1,0 +1,36 @@
+#include "tools/vdev/report.h"
+
+#include <cstdio>
+#include <sstream>
+
+void ReportConversation(const Options& options, int number, const ConversationRecord& record) {
+  const char* matches = ConversationMatches(options, record) ? "yes" : "no";
+  if (!options.quiet) {
+    std::fprintf(stderr,
+                 "fwflash-vdev: conversation %d: %s, %zu data bytes, %d end rounds, "
+                 "%llu bytes received, %llu sent%s%s\n",
+                 number, EndingName(record.ending), record.data.size(), record.endRounds,
+                 static_cast<unsigned long long>(record.received),
+                 static_cast<unsigned long long>(record.sent),
+                 options.expecting ? ", matches expected: " : "", options.expecting ? matches : "");
+  }
+  if (options.reportFile.empty()) return;
+
+  std::ostringstream text;
+  text << "conversation=" << number << "\nending=" << EndingName(record.ending)
+       << "\ndata_bytes=" << record.data.size() << "\nend_rounds=" << record.endRounds
+       << "\nreceived_bytes=" << record.received << "\nsent_bytes=" << record.sent << "\n";
+  if (options.expecting) text << "matches_expected=" << matches << "\n";
+
+  std::string temporary = options.reportFile + ".tmp";
+  std::FILE* file = std::fopen(temporary.c_str(), "w");
+  if (file == nullptr) {
+    std::fprintf(stderr, "fwflash-vdev: cannot write %s\n", temporary.c_str());
+    return;
+  }
+  std::string contents = text.str();
+  bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
+  if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), options.reportFile.c_str()) != 0) {
+    std::fprintf(stderr, "fwflash-vdev: cannot write %s\n", options.reportFile.c_str());
+  }
+}

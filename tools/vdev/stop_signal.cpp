@@ -1,0 +1,29 @@
+#include "tools/vdev/stop_signal.h"
+
+namespace {
+
+volatile sig_atomic_t stopRequested = 0;
+sigset_t waitMask;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
+}  // namespace
+
+void BlockStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+  sigdelset(&waitMask, SIGTERM);
+  sigdelset(&waitMask, SIGINT);
+}
+
+bool StopRequested() { return stopRequested != 0; }
+
+const sigset_t* WaitMask() { return &waitMask; }
