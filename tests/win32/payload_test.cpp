@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "payload/payload_block.h"
+#include "payload/payload_image.h"
 #include "tests/win32/exe_file.h"
 
 namespace {
 
-const std::string kTag(payload_layout::kTagText, payload_layout::kTagSize);
+const std::string kTag(kPayloadTag);
 
 std::vector<size_t> TagOffsets(const std::string& file) {
   std::vector<size_t> offsets;
@@ -41,6 +42,10 @@ TEST(PayloadInExecutableTest, TheTagOccursTwiceAtTheLayoutsDistance) {
   ASSERT_EQ(tags.size(), 2u);
   EXPECT_EQ(tags[1] - tags[0], payload_layout::kTextTagOffset);
   EXPECT_EQ(file[tags[0] + payload_layout::kTagSize], '\0');
+  PayloadImage image;
+  std::string error;
+  ASSERT_TRUE(image.Locate(std::vector<uint8_t>(file.begin(), file.end()), error)) << error;
+  EXPECT_EQ(image.BlockOffset(), tags[0]);
 }
 
 TEST(PayloadInExecutableTest, TheBlockSitsWholeInWritableInitialisedData) {

@@ -29,7 +29,7 @@ class TemporaryPictureTest : public testing::Test {
     char base[MAX_PATH];
     ASSERT_NE(GetTempPathA(MAX_PATH, base), 0u);
     directory_ = std::string(base) + "fwflash-test-" + std::to_string(GetCurrentProcessId()) +
-                 "-" + testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
+                 "-" + std::to_string(GetTickCount()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
     ASSERT_TRUE(CreateDirectoryA(directory_.c_str(), nullptr)) << directory_;
     GetEnvironmentVariableA("TMP", saved_, sizeof saved_);
     SetEnvironmentVariableA("TMP", directory_.c_str());
