@@ -67,6 +67,7 @@ main=$(wait_window "Firmware Flash Program" 30)
 screenshot main-window
 press Return "$main"
 wait_window "Flashing... Please Wait!" >/dev/null
+sleep 1  # some way into the transfer
 screenshot progress-window
 done_window=$(wait_window Congratulation 60)
 screenshot completion-window
