@@ -97,7 +97,11 @@ void backend::ShowDialog(DialogKind kind, const std::string& text) {
   // Esc and the close box run the window's callback: both close it.
   window.callback([](Fl_Widget* w, void*) { w->hide(); });
 
+  // As a closed message box does, give the keyboard focus back to the control that had
+  // it, so that Enter presses the same button again.
+  Fl_Widget_Tracker focused(Fl::focus());
   fltk_backend::ShowDrawn(window);
   ok->take_focus();
   while (window.shown()) Fl::wait();
+  if (focused.exists() && focused.widget() != nullptr) focused.widget()->take_focus();
 }

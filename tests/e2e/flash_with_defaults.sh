@@ -11,5 +11,5 @@ press Return "$main"
 done_window=$(wait_window Congratulation 30)
 screenshot completion-window
 press Return "$done_window"
-[ "$(program_status)" = 0 ] || fail "exit code not 0"
+expect_exit_code 0
 device_result || fail "the device did not receive the firmware byte for byte"

@@ -10,5 +10,5 @@ id=$(wait_window fwflash)
 screenshot dialog-cannot-open
 close_dialog "Cannot open COM1 port!"
 close_dialog "Cannot initialize com1, exit..."
-[ "$(program_status)" = 0 ] || fail "exit code not 0"
+expect_exit_code 0
 [ ! -e "$port" ] || fail "something was created at the port's path"

@@ -17,14 +17,19 @@ mkdir "$work/tmp"
 port=$work/COM1
 vdev_pid= program_pid=
 cleanup() {
-  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
-  [ -n "$vdev_pid" ] && kill "$vdev_pid" 2>/dev/null
-  wait 2>/dev/null
+  kill $program_pid $vdev_pid 2>/dev/null || true
+  wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# fail MESSAGE: the screen and the device's report are kept for a look.
+fail() {
+  echo "FAIL: $*" >&2
+  import -window root "$shots/failed-$(basename "$0" .sh).png" 2>/dev/null || true
+  cat "$work/vdev.err" >&2 2>/dev/null || true
+  exit 1
+}
 
 # start_device [vdev options...]: the virtual device behind $port.
 start_device() {
@@ -48,17 +53,21 @@ start_program() {
   program_pid=$!
 }
 
-# program_status [seconds]: waits for the program to end and prints its exit status.
-program_status() {
-  local deadline=$((SECONDS + ${1:-10}))
+# expect_exit_code CODE [seconds]: waits for the program to end with that exit code.
+expect_exit_code() {
+  wait_program_end "${2:-10}"
+  [ "$program_exit" = "$1" ] || fail "the program ended with exit code $program_exit, not $1"
+}
+
+wait_program_end() {
+  local deadline=$((SECONDS + $1))
   while kill -0 "$program_pid" 2>/dev/null; do
     [ $SECONDS -lt $deadline ] || fail "the program did not end"
     sleep 0.05
   done
-  local status=0
-  wait "$program_pid" || status=$?
+  program_exit=0
+  wait "$program_pid" || program_exit=$?
   program_pid=
-  echo $status
 }
 
 # stop_program: ends the program as a window manager's kill would.
@@ -68,12 +77,14 @@ stop_program() {
   program_pid=
 }
 
-# wait_window TITLE [seconds]: prints the id of the visible window with that exact title.
+# wait_window TITLE [seconds]: prints the id of the visible window with that exact title
+# (an extended regular expression), once it has settled: a window throws away the input
+# that reaches it before it has been drawn, as a person would never notice.
 wait_window() {
   local deadline=$((SECONDS + ${2:-10})) id
   while [ $SECONDS -lt $deadline ]; do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    [ -n "$id" ] && { sleep 0.3; echo "$id"; return 0; }
     sleep 0.05
   done
   fail "no window \"$1\" appeared"
@@ -117,5 +128,8 @@ wait_gone_id() {
     sleep 0.05
   done
 }
+
+# close WINDOW: its close box, as a window manager would press it.
+close() { "$build/tests/close_window" "$1"; }
 
 screenshot() { import -window root "$shots/$1.png"; }

@@ -38,7 +38,7 @@ TEST_F(FlashSequenceTest, APressDownloadsTheEmbeddedFirmwareAndShowsTheCompletio
   StartDevice(device, {"--expect", kFirmware});
   CreateWindows();
   Press();
-  EXPECT_EQ(DeviceResult(device), 0)
+  EXPECT_EQ(DeviceResult(device), 0);
   EXPECT_TRUE(dialogs_.All().empty());
   EXPECT_TRUE(Form_Done->Visible());
   EXPECT_EQ(Form_Progress->ProgressBar->Max(), kFirmwareSize);
@@ -63,7 +63,7 @@ TEST_F(FlashSequenceTest, ASilentHandshakeCostsOneMessageAndTheTransferStillRuns
   StartDevice(device, {"--fault", "sync=none", "--expect", kFirmware});
   CreateWindows();
   Press();
-  EXPECT_EQ(DeviceResult(device), 0)
+  EXPECT_EQ(DeviceResult(device), 0);
   EXPECT_EQ(dialogs_.Messages(), std::vector<std::string>{"Cannot read from comm port!"});
   EXPECT_TRUE(Form_Done->Visible());
 }
@@ -84,7 +84,7 @@ TEST_F(FlashSequenceTest, ADeviceThatStopsLeavesTheWindowUsableAndASecondPressWo
   VdevProcess device;
   StartDevice(device, {"--expect", kFirmware});
   Press();
-  EXPECT_EQ(DeviceResult(device), 0)
+  EXPECT_EQ(DeviceResult(device), 0);
   EXPECT_TRUE(dialogs_.All().empty());
   EXPECT_TRUE(Form_Done->Visible());
 }
