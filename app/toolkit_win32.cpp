@@ -106,11 +106,11 @@ class Win32Window final : public backend::Window {
  public:
   explicit Win32Window(const backend::WindowSpec& spec)
       : events_(spec.events), font_(CreateFontFor(spec.font)) {
-    style_ = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
-    if (spec.closeBox) style_ |= WS_SYSMENU | WS_MINIMIZEBOX;
+    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
+    if (spec.closeBox) style |= WS_SYSMENU | WS_MINIMIZEBOX;
     RECT outer = {0, 0, spec.client.width, spec.client.height};
-    AdjustWindowRectEx(&outer, style_, FALSE, 0);
-    handle_ = CreateWindowExA(0, kFormClass, "", style_, spec.client.left, spec.client.top,
+    AdjustWindowRectEx(&outer, style, FALSE, 0);
+    handle_ = CreateWindowExA(0, kFormClass, "", style, spec.client.left, spec.client.top,
                               outer.right - outer.left, outer.bottom - outer.top, nullptr,
                               nullptr, GetModuleHandleA(nullptr), this);
     if (spec.icon != nullptr) {
@@ -231,7 +231,6 @@ class Win32Window final : public backend::Window {
 
   backend::WindowEvents* events_;
   HFONT font_;
-  DWORD style_ = 0;
   HWND handle_ = nullptr;
   HBRUSH brush_ = nullptr;
   COLORREF color_ = 0;
