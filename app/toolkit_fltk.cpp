@@ -70,6 +70,18 @@ void SetIcons(Fl_Window& window, const IconDescription& icon) {
   window.icons(images, 2);  // copies the images
 }
 
+// The first control of a window that takes the focus gets it.
+bool FocusFirstControl(Fl_Window& window) {
+  for (int i = 0; i < window.children(); ++i)
+    if (window.child(i)->visible_focus() && window.child(i)->take_focus()) return true;
+  return false;
+}
+
+void FocusTopWindow() {
+  for (Fl_Window* window = Fl::first_window(); window != nullptr; window = Fl::next_window(window))
+    if (window->visible() && FocusFirstControl(*window)) return;
+}
+
 class FltkWindow final : public backend::Window {
  public:
   explicit FltkWindow(const backend::WindowSpec& spec) : window_(spec) {
@@ -84,12 +96,16 @@ class FltkWindow final : public backend::Window {
   void Show(int left, int top) override {
     if (!window_.shown()) window_.position(left, top);
     fltk_backend::ShowDrawn(window_);
-    for (int i = 0; i < window_.children(); ++i)
-      if (window_.child(i)->visible_focus() && window_.child(i)->take_focus()) break;
+    FocusFirstControl(window_);
   }
 
+  // As on a desktop, the keyboard focus goes back to the window still shown, so that its
+  // button takes Enter again.
   void Hide() override {
+    const Fl_Widget* focus = Fl::focus();
+    const bool hadFocus = focus == nullptr || focus == &window_ || focus->inside(&window_);
     window_.hide();
+    if (hadFocus) FocusTopWindow();
     Fl::flush();
   }
 
