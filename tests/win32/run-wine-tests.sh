@@ -32,7 +32,7 @@ mkdir -p "$com1" "$win/screenshots"
 timeout 120 wineboot -i >/dev/null 2>&1 || { echo "run-wine-tests: wineboot failed" >&2; exit 1; }
 wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$com1" /f >/dev/null &&
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null || exit 1
-wineserver -w
+timeout 60 wineserver -w
 
 passed=0 failed=0
 run() {  # run NAME COMMAND...: one test program, its output shown when it fails
