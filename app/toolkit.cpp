@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/display_text.h"
 #include "app/toolkit_backend.h"
 
 TApplication* Application = nullptr;
@@ -107,7 +106,7 @@ struct TControl::Peer {
 
   void ShowCaption() {
     if (widget == nullptr) return;
-    widget->SetText(LiteralText(caption));
+    widget->SetText(caption);
     if (description.autoSize) {
       bounds.width = widget->TextWidth();
       widget->SetBounds(bounds);
@@ -126,7 +125,7 @@ struct TForm::Peer final : backend::WindowEvents {
                backend::Scaled(d.clientWidth, dpi), backend::Scaled(d.clientHeight, dpi)} {
     if (!backend::HasDisplay()) return;
     window = backend::CreateWindow({bounds, d.borderIcons.systemMenu, backend::FontFor(d.font, dpi), d.icon, this});
-    window->SetCaption(DisplayText(caption));
+    window->SetCaption(caption);
     ShowColor();
   }
 
@@ -309,7 +308,7 @@ TColor TForm::Color() const { return peer_->color; }
 
 void TForm::SetCaption(const std::string& text) {
   peer_->caption = text;
-  if (peer_->window) peer_->window->SetCaption(DisplayText(text));
+  if (peer_->window) peer_->window->SetCaption(text);
 }
 
 std::string TForm::Caption() const { return peer_->caption; }

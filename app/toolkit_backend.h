@@ -43,7 +43,8 @@ struct Font {
 class Widget {
  public:
   virtual ~Widget() = default;
-  // Texts arrive in UTF-8 and ready to draw ("@" doubled; "&" left to buttons).
+  // Texts arrive as the program's 8-bit bytes; each backend shows them literally in its
+  // own way ("&" marks a button's accelerator).
   virtual void SetText(const std::string& text) = 0;
   virtual int TextWidth() const = 0;  // of the current text on one line
   virtual void SetBounds(const Rect& bounds) = 0;
@@ -81,7 +82,7 @@ class Window {
   virtual void GetPosition(int& left, int& top) const = 0;  // where it is now
   virtual void SetEnabled(bool enabled) = 0;  // enabling first drops the input queued meanwhile
   virtual void SetColor(uint8_t red, uint8_t green, uint8_t blue) = 0;
-  virtual void SetCaption(const std::string& text) = 0;  // UTF-8
+  virtual void SetCaption(const std::string& text) = 0;  // 8-bit, as SetText
 };
 
 struct WindowSpec {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/display_text.h"
 #include "app/toolkit_backend.h"
 #include "app/toolkit_fltk.h"
 
@@ -123,7 +124,7 @@ class FltkWindow final : public backend::Window {
     window_.redraw();
   }
 
-  void SetCaption(const std::string& text) override { window_.copy_label(text.c_str()); }
+  void SetCaption(const std::string& text) override { window_.copy_label(DisplayText(text).c_str()); }
 
  private:
   FormWindow window_;

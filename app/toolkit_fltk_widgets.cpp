@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "app/display_text.h"
 #include "app/toolkit_fltk.h"
 
 namespace fltk_backend {
@@ -112,7 +113,7 @@ class FltkWidget final : public backend::Widget {
   }
 
   void SetText(const std::string& text) override {
-    widget_->copy_label(text.c_str());
+    widget_->copy_label(LiteralText(text).c_str());
     Redraw();
   }
 

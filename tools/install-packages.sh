@@ -4,6 +4,7 @@ fwflash_packages=(
   cmake g++ make pkg-config libgtest-dev libbenchmark-dev
   libfltk1.3-dev fluid libxft-dev libxcursor-dev libxinerama-dev libfontconfig-dev
   xvfb xauth xdotool xclip x11-utils imagemagick clang libclang-rt-14-dev
+  g++-mingw-w64-i686-win32 googletest wine wine32:i386
 )
 
 install_missing_packages() {
@@ -15,6 +16,10 @@ install_missing_packages() {
   echo "Installing: ${missing[*]}"
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
+  # wine32 is a package of the i386 architecture, which apt must know first.
+  if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }

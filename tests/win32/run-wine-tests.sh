@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The Windows suite: builds fwflash.exe and its tests (tools/build-win32.sh), then runs
+# them under Wine in a fresh prefix under build-win32: the unit tests, then whole runs of
+# fwflash.exe against the virtual device on COM1 (wine_e2e.sh).
+# Needs the Linux build's fwflash-vdev (build/) and an X server in DISPLAY
+# (DISPLAY=$(tools/start-xvfb.sh) for a run of its own).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+win=$root/build-win32
+[ -x "$root/build/fwflash-vdev" ] || { echo "run-wine-tests: build the Linux tree first (build/fwflash-vdev)" >&2; exit 1; }
+[ -n "${DISPLAY:-}" ] || { echo "run-wine-tests: no X server in DISPLAY" >&2; exit 1; }
+mkdir -p "$win"
+"$root/tools/build-win32.sh" >"$win/build.log" 2>&1 || { cat "$win/build.log"; exit 1; }
+
+export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# What COM1 is mapped to: the virtual device's link while one runs, else an empty
+# directory. It always names something, since Wine opens /dev/ttyS0 for a COM1 whose path
+# names nothing.
+com1=$win/COM1
+vdev_pid=
+finish() {
+  [ -n "$vdev_pid" ] && kill "$vdev_pid" 2>/dev/null
+  wineserver -k 2>/dev/null
+}
+trap finish EXIT
+
+# A fresh prefix whose COM1 is mapped before any program runs in it; the port drivers
+# read the mapping when the prefix starts again. Windows draw their own title bars, as
+# no window manager runs.
+rm -rf "$WINEPREFIX" "$com1"
+mkdir -p "$com1" "$win/screenshots"
+timeout 120 wineboot -i >/dev/null 2>&1 || { echo "run-wine-tests: wineboot failed" >&2; exit 1; }
+wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$com1" /f >/dev/null &&
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null || exit 1
+timeout 60 wineserver -w
+
+passed=0 failed=0
+run() {  # run NAME COMMAND...: one test program, its output shown when it fails
+  local name=$1 status; shift
+  timeout 300 "$@" >"$win/$name.log" 2>&1
+  status=$?
+  if [ $status = 0 ]; then passed=$((passed + 1)); echo "ok      $name"
+  else failed=$((failed + 1)); cat "$win/$name.log"; echo "FAILED  $name"; fi
+}
+
+run platform_test wine "$win/tests/platform_test.exe"
+run toolkit_win32_test wine "$win/tests/toolkit_win32_test.exe"
+rmdir "$com1"
+"$root/build/fwflash-vdev" --link "$com1" --quiet --timeout 120 >/dev/null &
+vdev_pid=$!
+for _ in $(seq 100); do [ -L "$com1" ] && break; sleep 0.05; done
+if [ -L "$com1" ]; then run serial_port_test wine "$win/tests/serial_port_test.exe"
+else failed=$((failed + 1)); echo "FAILED  serial_port_test: the virtual device did not start"; fi
+kill "$vdev_pid"; wait "$vdev_pid" 2>/dev/null; vdev_pid=
+rm -f "$com1"; mkdir "$com1"
+
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_EXE=$win/fwflash.exe \
+  FWFLASH_WINE_SHOTS=$win/screenshots run wine_e2e "$root/tests/win32/wine_e2e.sh"
+
+echo "Windows suite: $passed passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,107 @@
+// COM1 through the Windows serial functions, against the virtual device that
+// run-wine-tests.sh maps to COM1 (it answers the sync and then asks for bytes).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "device/serial_port.h"
+#include "tests/support/dialog_recorder.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Opens COM1 as the program does and closes it at the end of the test.
+class SerialPortTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = OpenPort();
+    ASSERT_NE(port_, nullptr) << "COM1 is not mapped to the virtual device";
+  }
+  void TearDown() override { ClosePort(port_); }
+
+  DialogRecorder dialogs_;
+  PortHandle port_ = nullptr;
+};
+
+DCB CurrentSettings() {
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  HANDLE handle = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(handle, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(GetCommState(handle, &dcb));
+  CloseHandle(handle);
+  return dcb;
+}
+
+TEST_F(SerialPortTest, TalksToTheDeviceByteByByte) {
+  SetReadTimeout(port_, 2000);
+  uint8_t byte = 0;
+  ASSERT_TRUE(SendByte(port_, 0xA5));
+  ASSERT_TRUE(ReceiveByte(port_, byte));
+  EXPECT_EQ(byte, 0x5A);
+  ASSERT_TRUE(ReceiveByte(port_, byte));
+  EXPECT_EQ(byte, 0x80);  // the request for the first byte
+  for (uint8_t sent : {0x11, 0x13}) {  // XON and XOFF travel as data
+    ASSERT_TRUE(SendByte(port_, sent));
+    FlushPort(port_);
+    ASSERT_TRUE(ReceiveByte(port_, byte));
+    EXPECT_EQ(byte, sent);
+    ASSERT_TRUE(ReceiveByte(port_, byte));
+    EXPECT_EQ(byte, 0x80);
+  }
+  EXPECT_EQ(dialogs_.All(), Strings{});
+}
+
+TEST_F(SerialPortTest, AReadWithoutAnswerEndsAfterItsTimeoutWithByteZero) {
+  SetReadTimeout(port_, 100);
+  uint8_t byte = 0x77;
+  DWORD start = GetTickCount();
+  EXPECT_FALSE(ReceiveByte(port_, byte));
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_EQ(byte, 0);
+  EXPECT_GE(elapsed, 80u);
+  EXPECT_LT(elapsed, 1000u);
+  EXPECT_EQ(dialogs_.All(), Strings{"Cannot read from comm port!"});
+}
+
+TEST_F(SerialPortTest, SetsTheLineTo9600EightNoneOne) {
+  ClosePort(port_);
+  port_ = nullptr;
+  DCB dcb = CurrentSettings();
+  EXPECT_EQ(dcb.BaudRate, 9600u);
+  EXPECT_EQ(dcb.ByteSize, 8);
+  EXPECT_EQ(dcb.Parity, NOPARITY);
+  EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+}
+
+TEST(SerialPortSettingsTest, FlowControlFoundAtOpenStaysInForce) {
+  HANDLE handle = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  DCB before = {};
+  before.DCBlength = sizeof before;
+  ASSERT_TRUE(GetCommState(handle, &before));
+  DCB changed = before;
+  changed.BaudRate = CBR_2400;
+  changed.Parity = EVENPARITY;
+  changed.fOutX = TRUE;
+  ASSERT_TRUE(SetCommState(handle, &changed));
+  CloseHandle(handle);
+
+  DialogRecorder dialogs;
+  PortHandle port = OpenPort();
+  ASSERT_NE(port, nullptr);
+  ClosePort(port);
+  DCB after = CurrentSettings();
+  EXPECT_EQ(after.BaudRate, 9600u);
+  EXPECT_EQ(after.Parity, NOPARITY);
+  EXPECT_TRUE(after.fOutX);
+
+  handle = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(SetCommState(handle, &before));  // the device's line is raw again
+  CloseHandle(handle);
+  EXPECT_FALSE(before.fOutX) << "the virtual device's terminal was not raw";
+}
+
+}  // namespace

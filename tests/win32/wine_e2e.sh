@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# fwflash.exe end to end under Wine, driven like the Linux program in tests/e2e and with
+# its helpers: a full flash, no port, a device that does not answer the sync, and a
+# device that stops at byte 100 followed by a second press. Run by run-wine-tests.sh,
+# which made the prefix and mapped COM1 to $FWFLASH_WINE_COM1.
+source "$(dirname "$0")/../e2e/lib.sh"
+
+port=${FWFLASH_WINE_COM1:?the path COM1 is mapped to}
+shots=${FWFLASH_WINE_SHOTS:?where screenshots go}
+exe=${FWFLASH_WINE_EXE:?fwflash.exe}
+
+# COM1's path must always name something: for a COM1 whose path names nothing Wine opens
+# the machine's /dev/ttyS0. Without a device it names an empty directory, which cannot be
+# opened as a port, so the program meets a port that does not open.
+detach_device() {
+  if [ -n "$vdev_pid" ]; then kill "$vdev_pid" 2>/dev/null; wait "$vdev_pid" 2>/dev/null; vdev_pid=; fi
+  rm -rf "$port"  # the link, or the empty directory
+  mkdir "$port"
+}
+attach_device() {  # attach_device [vdev options...]
+  rmdir "$port"
+  start_device "$@"
+}
+expect_device_result() {  # the device started with --expect; it ends once the port is closed
+  device_result || fail "$1"
+  detach_device
+}
+trap 'stop_program; detach_device; cleanup' EXIT
+
+# A program under Wine ends a moment after its last window: the status goes to a file,
+# since program_status runs in a command substitution that cannot wait for it.
+start_program() {
+  rm -f "$work/program.status"
+  (cd "$work" && wine "$exe" >/dev/null 2>&1; echo $? >"$work/program.status") &
+  program_pid=$!
+}
+program_status() {
+  local deadline=$((SECONDS + ${1:-15}))
+  while [ ! -s "$work/program.status" ]; do
+    [ $SECONDS -lt $deadline ] || fail "the program did not end"
+    sleep 0.05
+  done
+  cat "$work/program.status"
+}
+stop_program() {
+  [ -n "$program_pid" ] || return 0
+  WINEDEBUG=-all wineserver -k 2>/dev/null  # ends the program and nothing outside the prefix
+  wait "$program_pid" 2>/dev/null
+  program_pid=
+}
+# Keys as a person types them (XTEST), into the window given the focus; Wine takes keys
+# sent to a window with XSendEvent as held down.
+press() { timeout 5 xdotool windowfocus --sync "$2" key "$1" 2>/dev/null || true; }
+dialog_text() {
+  printf '' | xclip -selection clipboard
+  press ctrl+c "$1"
+  sleep 0.3
+  xclip -selection clipboard -o 2>/dev/null || true
+}
+screenshot() { import -window root "$shots/$1.png"; }
+
+echo "-- a full flash with the English texts"
+detach_device
+attach_device --expect "$firmware"
+start_program
+main=$(wait_window "Firmware Flash Program" 30)
+screenshot main-window
+press Return "$main"
+wait_window "Flashing... Please Wait!" >/dev/null
+sleep 1  # some way into the transfer
+screenshot progress-window
+done_window=$(wait_window Congratulation 60)
+screenshot completion-window
+press Return "$done_window"
+[ "$(program_status)" = 0 ] || fail "exit code not 0 after DONE!"
+expect_device_result "the device did not receive the firmware byte for byte"
+
+echo "-- no port"
+start_program
+main=$(wait_window "Firmware Flash Program" 30)
+press Return "$main"
+wait_window fwflash >/dev/null
+screenshot dialog-cannot-open
+close_dialog "Cannot open COM1 port!"
+close_dialog "Cannot initialize com1, exit..."
+[ "$(program_status)" = 0 ] || fail "exit code not 0 without a port"
+[ -d "$port" ] && [ -z "$(ls -A "$port")" ] || fail "something was written at the port's path"
+
+echo "-- no answer to the sync"
+attach_device --fault sync=none --expect "$firmware" --idle-ms 20000
+start_program
+main=$(wait_window "Firmware Flash Program" 30)
+press Return "$main"
+close_dialog "Cannot read from comm port!"
+done_window=$(wait_window Congratulation 60)
+press Return "$done_window"
+[ "$(program_status)" = 0 ] || fail "exit code not 0 after a silent handshake"
+expect_device_result "no firmware after a silent handshake"
+
+echo "-- the device stops at byte 100, a second press flashes"
+attach_device --fault request@101=none
+start_program
+main=$(wait_window "Firmware Flash Program" 30)
+press Return "$main"
+close_dialog "Cannot read from comm port!" 15
+sleep 0.5
+! xdotool search --onlyvisible --name '^Congratulation$' >/dev/null || fail "completion window after a failed download"
+screenshot main-window-after-failure
+detach_device
+attach_device --expect "$firmware"
+press Return "$main"
+done_window=$(wait_window Congratulation 60)
+press alt+F4 "$done_window"  # the completion window's close box only hides it
+wait_gone Congratulation
+sleep 0.5
+[ ! -s "$work/program.status" ] || fail "closing the completion window ended the program"
+press alt+F4 "$main"  # the main window's ends the program
+[ "$(program_status)" = 0 ] || fail "exit code not 0 after closing the main window"
+expect_device_result "the second press did not download the firmware"
+echo "all scenarios passed"
