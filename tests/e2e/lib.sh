@@ -47,9 +47,11 @@ device_result() {
   return $status
 }
 
-# start_program [executable]: fwflash in $work, COM1 at $port, temporary files in $work/tmp.
+# start_program [COMMAND...]: fwflash (or COMMAND) in $work, COM1 at $port, temporary
+# files in $work/tmp.
 start_program() {
-  (cd "$work" && FWFLASH_COM1=$port TMPDIR=$work/tmp exec "${1:-$build/fwflash}") &
+  [ $# -gt 0 ] || set -- "$build/fwflash"
+  (cd "$work" && FWFLASH_COM1=$port TMPDIR=$work/tmp exec "$@") &
   program_pid=$!
 }
 

@@ -27,21 +27,6 @@ expect_device_result() {  # the device started with --expect; it ends once the p
 }
 trap 'stop_program; detach_device; cleanup' EXIT
 
-# A program under Wine ends a moment after its last window: the status goes to a file,
-# since program_status runs in a command substitution that cannot wait for it.
-start_program() {
-  rm -f "$work/program.status"
-  (cd "$work" && wine "$exe" >/dev/null 2>&1; echo $? >"$work/program.status") &
-  program_pid=$!
-}
-program_status() {
-  local deadline=$((SECONDS + ${1:-15}))
-  while [ ! -s "$work/program.status" ]; do
-    [ $SECONDS -lt $deadline ] || fail "the program did not end"
-    sleep 0.05
-  done
-  cat "$work/program.status"
-}
 stop_program() {
   [ -n "$program_pid" ] || return 0
   WINEDEBUG=-all wineserver -k 2>/dev/null  # ends the program and nothing outside the prefix
@@ -62,7 +47,7 @@ screenshot() { import -window root "$shots/$1.png"; }
 echo "-- a full flash with the English texts"
 detach_device
 attach_device --expect "$firmware"
-start_program
+start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
 screenshot main-window
 press Return "$main"
@@ -72,34 +57,34 @@ screenshot progress-window
 done_window=$(wait_window Congratulation 60)
 screenshot completion-window
 press Return "$done_window"
-[ "$(program_status)" = 0 ] || fail "exit code not 0 after DONE!"
+expect_exit_code 0 15
 expect_device_result "the device did not receive the firmware byte for byte"
 
 echo "-- no port"
-start_program
+start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
 press Return "$main"
 wait_window fwflash >/dev/null
 screenshot dialog-cannot-open
 close_dialog "Cannot open COM1 port!"
 close_dialog "Cannot initialize com1, exit..."
-[ "$(program_status)" = 0 ] || fail "exit code not 0 without a port"
+expect_exit_code 0 15
 [ -d "$port" ] && [ -z "$(ls -A "$port")" ] || fail "something was written at the port's path"
 
 echo "-- no answer to the sync"
 attach_device --fault sync=none --expect "$firmware" --idle-ms 20000
-start_program
+start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
 press Return "$main"
 close_dialog "Cannot read from comm port!"
 done_window=$(wait_window Congratulation 60)
 press Return "$done_window"
-[ "$(program_status)" = 0 ] || fail "exit code not 0 after a silent handshake"
+expect_exit_code 0 15
 expect_device_result "no firmware after a silent handshake"
 
 echo "-- the device stops at byte 100, a second press flashes"
 attach_device --fault request@101=none
-start_program
+start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
 press Return "$main"
 close_dialog "Cannot read from comm port!" 15
@@ -115,6 +100,6 @@ wait_gone Congratulation
 sleep 0.5
 [ ! -s "$work/program.status" ] || fail "closing the completion window ended the program"
 press alt+F4 "$main"  # the main window's ends the program
-[ "$(program_status)" = 0 ] || fail "exit code not 0 after closing the main window"
+expect_exit_code 0 15
 expect_device_result "the second press did not download the firmware"
 echo "all scenarios passed"
