@@ -157,10 +157,10 @@ TControl::TControl(TForm& owner, const ControlDescription& d)
                    backend::Scaled(d.height, dpi)};
   backend::Window* window = owner.peer().window.get();
   if (window == nullptr) return;
-  backend::WidgetSpec spec{d.kind, peer_->bounds, backend::FontFor(owner.Description().font, dpi), d.visible,
+  backend::WidgetSettings settings{d.kind, peer_->bounds, backend::FontFor(owner.Description().font, dpi), d.visible,
                            d.kind == ControlKind::Button && d.tabOrder >= 0, d.borderWidth, nullptr};
-  if (d.kind == ControlKind::Button) spec.onPress = [this] { static_cast<TButton*>(this)->Click(); };
-  peer_->widget = window->AddWidget(spec);
+  if (d.kind == ControlKind::Button) settings.onPress = [this] { static_cast<TButton*>(this)->Click(); };
+  peer_->widget = window->AddWidget(settings);
   peer_->ShowCaption();
 }
 

@@ -6,7 +6,7 @@
 //                          when it cannot; false when there is none to connect to
 //   HasDisplay()           whether OpenDisplay connected
 //   DotsPerInch()          the display's density (96 without a display)
-//   CreateWindow(spec)     a hidden native window, its close box reported to spec.events
+//   CreateWindow(settings)     a hidden native window, its close box reported to settings.events
 //   Window::AddWidget      a native control on it, in creation order
 //   WaitForEvents()        handles events once, waiting for at least one
 //   ShowDialog(kind, text) the modal message dialog or error box; returns when closed
@@ -55,7 +55,7 @@ class Widget {
   virtual void ShowNow() = 0;
 };
 
-struct WidgetSpec {
+struct WidgetSettings {
   ControlKind kind;
   Rect bounds;
   Font font;
@@ -76,7 +76,7 @@ class WindowEvents {
 class Window {
  public:
   virtual ~Window() = default;
-  virtual std::unique_ptr<Widget> AddWidget(const WidgetSpec& spec) = 0;
+  virtual std::unique_ptr<Widget> AddWidget(const WidgetSettings& settings) = 0;
   virtual void Show(int left, int top) = 0;  // drawn before it returns
   virtual void Hide() = 0;
   virtual void GetPosition(int& left, int& top) const = 0;  // where it is now
@@ -85,7 +85,7 @@ class Window {
   virtual void SetCaption(const std::string& text) = 0;  // 8-bit, as SetText
 };
 
-struct WindowSpec {
+struct WindowSettings {
   Rect client;
   bool closeBox;
   Font font;
@@ -96,7 +96,7 @@ struct WindowSpec {
 bool OpenDisplay();
 bool HasDisplay();
 int DotsPerInch();
-std::unique_ptr<Window> CreateWindow(const WindowSpec& spec);
+std::unique_ptr<Window> CreateWindow(const WindowSettings& settings);
 void WaitForEvents();
 void ShowDialog(DialogKind kind, const std::string& text);
 

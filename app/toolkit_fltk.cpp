@@ -32,9 +32,9 @@ bool IsInput(int event) {
 
 class FormWindow : public Fl_Double_Window {
  public:
-  FormWindow(const backend::WindowSpec& spec)
-      : Fl_Double_Window(spec.client.left, spec.client.top, spec.client.width, spec.client.height),
-        events_(spec.events) {
+  FormWindow(const backend::WindowSettings& settings)
+      : Fl_Double_Window(settings.client.left, settings.client.top, settings.client.width, settings.client.height),
+        events_(settings.events) {
     end();
     // Escape and the like also run a window's callback; only the close box may close it.
     callback([](Fl_Widget*, void* self) {
@@ -84,12 +84,12 @@ void FocusTopWindow() {
 
 class FltkWindow final : public backend::Window {
  public:
-  explicit FltkWindow(const backend::WindowSpec& spec) : window_(spec) {
-    if (spec.icon != nullptr) SetIcons(window_, *spec.icon);
+  explicit FltkWindow(const backend::WindowSettings& settings) : window_(settings) {
+    if (settings.icon != nullptr) SetIcons(window_, *settings.icon);
   }
 
-  std::unique_ptr<backend::Widget> AddWidget(const backend::WidgetSpec& spec) override {
-    return fltk_backend::MakeWidget(window_, spec);
+  std::unique_ptr<backend::Widget> AddWidget(const backend::WidgetSettings& settings) override {
+    return fltk_backend::MakeWidget(window_, settings);
   }
 
   // Shown and activated: the first control that takes the focus gets it.
@@ -178,8 +178,8 @@ bool backend::HasDisplay() { return fl_display != nullptr; }
 
 int backend::DotsPerInch() { return g_dpi; }
 
-std::unique_ptr<backend::Window> backend::CreateWindow(const WindowSpec& spec) {
-  return std::make_unique<FltkWindow>(spec);
+std::unique_ptr<backend::Window> backend::CreateWindow(const WindowSettings& settings) {
+  return std::make_unique<FltkWindow>(settings);
 }
 
 void backend::WaitForEvents() { Fl::wait(); }

@@ -40,6 +40,6 @@ class TextBox : public Fl_Box {
   void draw() override;
 };
 
-std::unique_ptr<backend::Widget> MakeWidget(Fl_Window& parent, const backend::WidgetSpec& spec);
+std::unique_ptr<backend::Widget> MakeWidget(Fl_Window& parent, const backend::WidgetSettings& settings);
 
 }  // namespace fltk_backend

@@ -76,9 +76,9 @@ class ProgressBar : public Fl_Widget {
 
 class FltkWidget final : public backend::Widget {
  public:
-  FltkWidget(Fl_Window& parent, const backend::WidgetSpec& spec) : kind_(spec.kind) {
-    const backend::Rect& b = spec.bounds;
-    switch (spec.kind) {
+  FltkWidget(Fl_Window& parent, const backend::WidgetSettings& settings) : kind_(settings.kind) {
+    const backend::Rect& b = settings.bounds;
+    switch (settings.kind) {
       case ControlKind::Label:
         widget_ = new TextBox(FL_NO_BOX, b.left, b.top, b.width, b.height);
         widget_->align(FL_ALIGN_INSIDE | FL_ALIGN_TOP | FL_ALIGN_LEFT);
@@ -91,7 +91,7 @@ class FltkWidget final : public backend::Widget {
         widget_ = new PushButton(b.left, b.top, b.width, b.height);
         widget_->callback([](Fl_Widget*, void* press) { (*static_cast<std::function<void()>*>(press))(); },
                           &onPress_);
-        onPress_ = spec.onPress;
+        onPress_ = settings.onPress;
         break;
       case ControlKind::Image:
         widget_ = picture_ = new PictureBox(b.left, b.top, b.width, b.height);
@@ -100,10 +100,10 @@ class FltkWidget final : public backend::Widget {
         widget_ = bar_ = new ProgressBar(b.left, b.top, b.width, b.height);
         break;
     }
-    widget_->labelfont(FaceOf(spec.font.face));
-    widget_->labelsize(spec.font.pixels);
-    widget_->visible_focus(spec.takesFocus);
-    if (!spec.visible) widget_->hide();
+    widget_->labelfont(FaceOf(settings.font.face));
+    widget_->labelsize(settings.font.pixels);
+    widget_->visible_focus(settings.takesFocus);
+    if (!settings.visible) widget_->hide();
     parent.add(widget_);
   }
 
@@ -169,8 +169,8 @@ class FltkWidget final : public backend::Widget {
 
 }  // namespace
 
-std::unique_ptr<backend::Widget> MakeWidget(Fl_Window& parent, const backend::WidgetSpec& spec) {
-  return std::make_unique<FltkWidget>(parent, spec);
+std::unique_ptr<backend::Widget> MakeWidget(Fl_Window& parent, const backend::WidgetSettings& settings) {
+  return std::make_unique<FltkWidget>(parent, settings);
 }
 
 }  // namespace fltk_backend

@@ -104,18 +104,18 @@ HICON MakeIcon(const IconDescription& icon, bool large) {
 
 class Win32Window final : public backend::Window {
  public:
-  explicit Win32Window(const backend::WindowSpec& spec)
-      : events_(spec.events), font_(CreateFontFor(spec.font)) {
+  explicit Win32Window(const backend::WindowSettings& settings)
+      : events_(settings.events), font_(CreateFontFor(settings.font)) {
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
-    if (spec.closeBox) style |= WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT outer = {0, 0, spec.client.width, spec.client.height};
+    if (settings.closeBox) style |= WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT outer = {0, 0, settings.client.width, settings.client.height};
     AdjustWindowRectEx(&outer, style, FALSE, 0);
-    handle_ = CreateWindowExA(0, kFormClass, "", style, spec.client.left, spec.client.top,
+    handle_ = CreateWindowExA(0, kFormClass, "", style, settings.client.left, settings.client.top,
                               outer.right - outer.left, outer.bottom - outer.top, nullptr,
                               nullptr, GetModuleHandleA(nullptr), this);
-    if (spec.icon != nullptr) {
-      largeIcon_ = MakeIcon(*spec.icon, true);
-      smallIcon_ = MakeIcon(*spec.icon, false);
+    if (settings.icon != nullptr) {
+      largeIcon_ = MakeIcon(*settings.icon, true);
+      smallIcon_ = MakeIcon(*settings.icon, false);
       SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
       SendMessageA(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     }
@@ -129,10 +129,10 @@ class Win32Window final : public backend::Window {
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
   }
 
-  std::unique_ptr<backend::Widget> AddWidget(const backend::WidgetSpec& spec) override {
+  std::unique_ptr<backend::Widget> AddWidget(const backend::WidgetSettings& settings) override {
     const int id = nextId_++;
-    if (spec.kind == ControlKind::Button && spec.takesFocus && defaultId_ == 0) defaultId_ = id;
-    std::unique_ptr<backend::Widget> widget = MakeWidget(handle_, spec, id);
+    if (settings.kind == ControlKind::Button && settings.takesFocus && defaultId_ == 0) defaultId_ = id;
+    std::unique_ptr<backend::Widget> widget = MakeWidget(handle_, settings, id);
     SendMessageA(GetDlgItem(handle_, id), WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     return widget;
   }
@@ -265,8 +265,8 @@ int backend::DotsPerInch() {
   return dpi > 0 ? dpi : 96;
 }
 
-std::unique_ptr<backend::Window> backend::CreateWindow(const WindowSpec& spec) {
-  return std::make_unique<Win32Window>(spec);
+std::unique_ptr<backend::Window> backend::CreateWindow(const WindowSettings& settings) {
+  return std::make_unique<Win32Window>(settings);
 }
 
 void backend::WaitForEvents() {

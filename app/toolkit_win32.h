@@ -29,7 +29,7 @@ void PaintNow(HWND window);
 void DropQueuedInput();
 bool IsDroppedInput(const MSG& msg);
 bool RunDialogKeys(MSG& msg);
-std::unique_ptr<backend::Widget> MakeWidget(HWND parent, const backend::WidgetSpec& spec, int id);
+std::unique_ptr<backend::Widget> MakeWidget(HWND parent, const backend::WidgetSettings& settings, int id);
 void RegisterWidgetClasses();
 
 }  // namespace win32_backend

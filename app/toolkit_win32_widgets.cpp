@@ -61,11 +61,11 @@ LRESULT CALLBACK ImageProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 
 class Win32Widget final : public backend::Widget {
  public:
-  Win32Widget(HWND parent, const backend::WidgetSpec& spec, int id)
-      : kind_(spec.kind), onPress_(spec.onPress) {
+  Win32Widget(HWND parent, const backend::WidgetSettings& settings, int id)
+      : kind_(settings.kind), onPress_(settings.onPress) {
     const char* windowClass = "STATIC";
-    DWORD style = WS_CHILD | (spec.visible ? WS_VISIBLE : 0), exStyle = 0;
-    switch (spec.kind) {
+    DWORD style = WS_CHILD | (settings.visible ? WS_VISIBLE : 0), exStyle = 0;
+    switch (settings.kind) {
       case ControlKind::Label: style |= SS_LEFTNOWORDWRAP; break;
       case ControlKind::StaticText:
         style |= SS_LEFT;
@@ -73,7 +73,7 @@ class Win32Widget final : public backend::Widget {
         break;
       case ControlKind::Button:
         windowClass = "BUTTON";
-        style |= BS_PUSHBUTTON | (spec.takesFocus ? WS_TABSTOP : 0);
+        style |= BS_PUSHBUTTON | (settings.takesFocus ? WS_TABSTOP : 0);
         break;
       case ControlKind::Image: windowClass = kImageClass; break;
       case ControlKind::ProgressBar:
@@ -81,7 +81,7 @@ class Win32Widget final : public backend::Widget {
         style |= PBS_SMOOTH;
         break;
     }
-    const backend::Rect& b = spec.bounds;
+    const backend::Rect& b = settings.bounds;
     handle_ = CreateWindowExA(exStyle, windowClass, "", style, b.left, b.top, b.width, b.height,
                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                               GetModuleHandleA(nullptr), nullptr);
@@ -147,8 +147,8 @@ void RegisterWidgetClasses() {
   if (RegisterClassA(&image) == 0) throw Exception("Cannot register the image class");
 }
 
-std::unique_ptr<backend::Widget> MakeWidget(HWND parent, const backend::WidgetSpec& spec, int id) {
-  return std::make_unique<Win32Widget>(parent, spec, id);
+std::unique_ptr<backend::Widget> MakeWidget(HWND parent, const backend::WidgetSettings& settings, int id) {
+  return std::make_unique<Win32Widget>(parent, settings, id);
 }
 
 }  // namespace win32_backend
