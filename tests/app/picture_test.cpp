@@ -9,6 +9,7 @@
 
 #include "app/bitmap_file.h"
 #include "app/toolkit.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/app/sample_form.h"
 
 namespace {
@@ -38,16 +39,15 @@ void Set32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 class TempDir : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/fwflash-picture-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_.Path();
+    ASSERT_FALSE(dir_.empty());
   }
-  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
   std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = dir_ + "/" + name;
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return path;
   }
+  ScratchDir scratch_{"fwflash-picture"};
   std::string dir_;
 };
 

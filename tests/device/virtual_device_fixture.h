@@ -16,6 +16,7 @@
 #include "device/transfer_progress.h"
 #include "tests/device/message_texts.h"
 #include "tests/support/dialog_recorder.h"
+#include "tests/support/scratch_dir.h"
 #include "tools/vdev/vdev_process.h"
 
 class CountingProgress : public TransferProgress {
@@ -27,16 +28,13 @@ class CountingProgress : public TransferProgress {
 class VirtualDeviceTest : public testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/fwflash-vdev-test-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
+    dir_ = scratch_.Path();
+    ASSERT_FALSE(dir_.empty());
     setenv("FWFLASH_COM1", Com1().c_str(), 1);
   }
 
   void TearDown() override {
     device_.Stop();
-    for (const char* name : {"/com1", "/image", "/report"}) unlink((dir_ + name).c_str());
-    rmdir(dir_.c_str());
     unsetenv("FWFLASH_COM1");
   }
 
@@ -71,6 +69,7 @@ class VirtualDeviceTest : public testing::Test {
     return values;
   }
 
+  ScratchDir scratch_{"fwflash-vdev-test"};
   std::string dir_;
   VdevProcess device_;
   DialogRecorder dialogs_;

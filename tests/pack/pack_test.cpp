@@ -19,6 +19,7 @@
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
 #include "tests/support/default_texts.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/program_run.h"
 
 namespace {
@@ -71,9 +72,8 @@ std::string ProbeReport(const Bytes& picture, const Bytes& firmware, const std::
 class PackTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/fwflash-packXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_.Path();
+    ASSERT_FALSE(dir_.empty());
     input_ = dir_ + "/fwflash";
     std::string error;
     ASSERT_TRUE(ReadFileBytes(BuildPath("tests/payload_probe"), original_, error)) << error;
@@ -81,7 +81,6 @@ class PackTest : public testing::Test {
     chmod(input_.c_str(), 0751);
     defaults_.assign(kDefaultTexts, kDefaultTexts + 26);
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   static void Write(const std::string& path, const Bytes& bytes) {
@@ -108,6 +107,7 @@ class PackTest : public testing::Test {
     return names;
   }
 
+  ScratchDir scratch_{"fwflash-pack"};
   std::string dir_, input_;
   Bytes original_;
   std::vector<std::string> defaults_;

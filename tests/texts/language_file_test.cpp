@@ -18,6 +18,7 @@
 
 #include "tests/support/dialog_recorder.h"
 #include "tests/texts/default_texts_fixture.h"
+#include "tests/support/scratch_dir.h"
 #include "texts/language_file.h"
 #include "texts/text_table.h"
 
@@ -28,14 +29,12 @@ class LanguageFileTest : public DefaultTextsTest {
  protected:
   void SetUp() override {
     ASSERT_NE(getcwd(previous_dir_, sizeof previous_dir_), nullptr);
-    char pattern[] = "/tmp/fwflash-langXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_.Path();
+    ASSERT_FALSE(dir_.empty());
     ASSERT_EQ(chdir(dir_.c_str()), 0);
   }
   void TearDown() override {
     ASSERT_EQ(chdir(previous_dir_), 0);
-    std::system(("rm -rf '" + dir_ + "'").c_str());
     DefaultTextsTest::TearDown();
   }
 
@@ -50,6 +49,7 @@ class LanguageFileTest : public DefaultTextsTest {
       EXPECT_EQ(ReadTextSlot(slot), kDefaultTexts[slot]) << "slot " << slot;
   }
 
+  ScratchDir scratch_{"fwflash-lang"};
   std::string dir_;
   char previous_dir_[PATH_MAX];
 };

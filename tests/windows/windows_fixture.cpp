@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "tests/support/text_defaults.h"
@@ -13,9 +12,8 @@
 #include "windows/Progress.h"
 
 void WindowsTest::SetUp() {
-  char pattern[] = "/tmp/fwflash-windows-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  workDir_ = pattern;
+  workDir_ = scratch_.Path();
+  ASSERT_FALSE(workDir_.empty());
   tmpDir_ = workDir_ + "/tmp";
   ASSERT_EQ(mkdir(tmpDir_.c_str(), 0700), 0);
   char cwd[4096];
@@ -37,7 +35,6 @@ void WindowsTest::TearDown() {
   Form_Done = nullptr;
   RestoreDefaultTexts();
   ASSERT_EQ(chdir(oldDir_.c_str()), 0);
-  std::filesystem::remove_all(workDir_);
 }
 
 void WindowsTest::CreateWindows() {

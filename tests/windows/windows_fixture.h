@@ -8,6 +8,7 @@
 
 #include "app/toolkit.h"
 #include "tests/support/dialog_recorder.h"
+#include "tests/support/scratch_dir.h"
 
 class WindowsTest : public testing::Test {
  protected:
@@ -20,6 +21,7 @@ class WindowsTest : public testing::Test {
   // COM1 for the next press.
   void SetPort(const std::string& path);
 
+  ScratchDir scratch_{"fwflash-windows"};
   TApplication app_;
   DialogRecorder dialogs_;
   std::string workDir_, tmpDir_;
