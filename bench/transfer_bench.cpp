@@ -33,6 +33,12 @@ class NoProgress : public TransferProgress {
   void ByteAccepted() override {}
 };
 
+// A failure shows as a time of -1; its words do not matter here.
+class NoReports : public FailureReporter {
+ public:
+  void Report(const DeviceFailure&) override {}
+};
+
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 double Median(std::vector<double> values) {
@@ -44,13 +50,14 @@ double Fastest(const std::vector<double>& values) { return *std::min_element(val
 
 // One conversation through the device link; the seconds TransferImage took, or -1.
 double TimeTransferImage() {
-  PortHandle port = OpenPort();
+  NoReports reporter_;
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   if (port == nullptr) return -1;
   NoProgress progress;
   double seconds = -1;
-  if (Handshake(port)) {
+  if (Handshake(port, reporter_)) {
     auto start = Clock::now();
-    if (TransferImage(port, Payload.FirmwareImage, Payload.FirmwareSize, progress)) {
+    if (TransferImage(port, Payload.FirmwareImage, Payload.FirmwareSize, progress, reporter_)) {
       seconds = Seconds(Clock::now() - start);
     }
   }

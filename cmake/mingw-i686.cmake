@@ -1,11 +1,11 @@
-# Cross-builds the 32-bit Windows program with Debian's MinGW-w64 (the -win32 thread
-# variant: the program has one thread). Everything is linked statically, so fwflash.exe
-# needs nothing beside the system's own DLLs.
+# Cross-builds the 32-bit Windows programs with Debian's MinGW-w64, its posix-thread
+# variant: fwflash-cli runs a thread per station with std::thread. Everything is linked
+# statically (winpthreads too), so the programs need nothing beside the system's DLLs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)

@@ -4,9 +4,10 @@
 //   N times: device 0x80, program byte, device echo          TransferImage (2000 ms)
 //   twice:   device 0x80, program 0xFF, device 0xFF          SendEndMarker
 //
-// Each operation reports its own failures with a message and returns false. A differing
-// echo stops the transfer: sending on after a corrupted byte would end in a success that
-// is not one.
+// Each operation hands its own failures to the caller's reporter and returns false. A
+// differing echo stops the transfer: sending on after a corrupted byte would end in a
+// success that is not one. A stopped port ends the conversation at its next read, with
+// the one report DeviceStep::Stopped.
 #pragma once
 
 #include <cstdint>
@@ -24,9 +25,10 @@ constexpr unsigned kTransferTimeoutMs = 2000;
 constexpr int kEndMarkerRounds = 2;
 }  // namespace protocol
 
-bool Handshake(PortHandle port);
-bool ExchangeByte(PortHandle port, uint8_t byte);
-bool SendEndMarker(PortHandle port);
+bool Handshake(SerialPort* port, FailureReporter& reporter);
+bool ExchangeByte(SerialPort* port, uint8_t byte, FailureReporter& reporter);
+bool SendEndMarker(SerialPort* port, FailureReporter& reporter);
 // Sends bytes[0..n) on request, then the end marker (with n = 0 only the end marker).
 // Reports each accepted data byte to progress, never the end-marker rounds.
-bool TransferImage(PortHandle port, const uint8_t* bytes, uint32_t n, TransferProgress& progress);
+bool TransferImage(SerialPort* port, const uint8_t* bytes, uint32_t n, TransferProgress& progress,
+                   FailureReporter& reporter);

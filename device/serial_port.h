@@ -1,29 +1,47 @@
-// Access to the first serial port, COM1, at 9600 baud 8-N-1.
+// A serial port at 9600 baud 8-N-1, one byte at a time. One interface, one source per
+// platform (serial_port_posix.cpp, serial_port_win32.cpp).
 //
-//   OpenPort()                    opens COM1 for exclusive use and sets 9600 8-N-1;
-//                                 the null handle (nullptr) on failure, after its message
-//   ClosePort(port)               closes a handle; closing the null handle does nothing
-//   SetReadTimeout(port, ms)      bounds every later one-byte read to ms milliseconds;
-//                                 a failure is reported and the port keeps its old time-out
-//   SendByte(port, b)             writes one byte, then drains the output
-//   ReceiveByte(port, b)          reads one byte within the time-out; b = 0 on failure
+//   Com1Path()                      the path that stands for COM1 here: FWFLASH_COM1, else
+//                                   /dev/ttyS0 on Linux; "COM1" on Windows
+//   OpenPort(path, reporter, stop)  opens the port for exclusive use and sets 9600 8-N-1;
+//                                   nullptr on failure, after its report. With a stop
+//                                   request, every read can be stopped within 100 ms
+//   ClosePort(port)                 puts back the settings found at open and closes;
+//                                   nullptr does nothing, a vanished device is harmless
+//   OwnedPort                       closes its port on every path
+//   SetReadTimeout(port, ms, r)     bounds every later one-byte read to ms milliseconds;
+//                                   a failure is reported and the port keeps its old one
+//   SendByte(port, b, r)            writes one byte, then drains the output
+//   ReceiveByte(port, b, r)         reads one byte within the time-out; b = 0 on failure
+//   FlushPort(port)                 drains the output once more
+//   StopRequested(port)             whether the port's stop request has been made
 //
-// Every failure is reported here, with its text-table message, before false is returned.
-// On Linux COM1 is the device named by FWFLASH_COM1, or /dev/ttyS0; messages still say COM1.
+// Every failure is handed to the reporter before false is returned; nothing is shown.
+// On Windows COM10 and above are opened as \\.\COM10.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
+
+#include "device/device_failure.h"
+#include "device/stop_request.h"
 
 struct SerialPort;  // one per platform
-using PortHandle = SerialPort*;
 
-// The device path that stands for COM1 on this machine.
 const char* Com1Path();
 
-PortHandle OpenPort();
-void ClosePort(PortHandle port);
-void SetReadTimeout(PortHandle port, unsigned milliseconds);
-bool SendByte(PortHandle port, uint8_t byte);
-bool ReceiveByte(PortHandle port, uint8_t& byte);
-// Drains the port's output once more, as the exchange of an echoed byte does.
-void FlushPort(PortHandle port);
+SerialPort* OpenPort(const std::string& path, FailureReporter& reporter,
+                     const StopRequest* stop = nullptr);
+void ClosePort(SerialPort* port);
+
+struct PortCloser {
+  void operator()(SerialPort* port) const { ClosePort(port); }
+};
+using OwnedPort = std::unique_ptr<SerialPort, PortCloser>;
+
+void SetReadTimeout(SerialPort* port, unsigned milliseconds, FailureReporter& reporter);
+bool SendByte(SerialPort* port, uint8_t byte, FailureReporter& reporter);
+bool ReceiveByte(SerialPort* port, uint8_t& byte, FailureReporter& reporter);
+void FlushPort(SerialPort* port);
+bool StopRequested(const SerialPort* port);

@@ -1,8 +1,10 @@
-// COM1 on Linux and other POSIX systems: a terminal device set to 9600 8-N-1, binary
-// clean, with the read time-out kept in the terminal's settings (VMIN 0, VTIME), so
-// that it belongs to the port as it does on Windows.
+// Serial ports on Linux and other POSIX systems: a terminal device set to 9600 8-N-1,
+// binary clean, with the read time-out kept in the terminal's settings (VMIN 0, VTIME),
+// so that it belongs to the port as it does on Windows. A port with a stop request waits
+// for each byte with poll in slices instead, and notices a hang-up at once.
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -11,12 +13,19 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "device/port_reads.h"
 #include "device/serial_port.h"
-#include "texts/text_table.h"
+
+using port_reads::Fail;
+using port_reads::FailRead;
+using port_reads::SliceResult;
 
 struct SerialPort {
   int fd;
+  termios found;           // the settings at open, put back at close
   bool lowLatencySetHere;  // ASYNC_LOW_LATENCY was off at open and is put back at close
+  const StopRequest* stop;
+  unsigned timeoutMs;
 };
 
 namespace {
@@ -65,14 +74,24 @@ void DropLowLatency(int fd) {
   ioctl(fd, TIOCSSERIAL, &serial);
 }
 
-// The null handle fails every operation as a closed descriptor does, with its message.
-int Descriptor(PortHandle port) { return port != nullptr ? port->fd : -1; }
+// The null port fails every operation as a closed descriptor does, with its report.
+int Descriptor(const SerialPort* port) { return port != nullptr ? port->fd : -1; }
 
 // Failure exit of OpenPort: reported, nothing left open.
-PortHandle FailOpen(int fd, int slot) {
+SerialPort* FailOpen(int fd, FailureReporter& reporter, DeviceStep step) {
   if (fd >= 0) close(fd);
-  ShowTextMessage(slot);
+  reporter.Report({step});
   return nullptr;
+}
+
+// One slice of a stoppable read: poll, then take the byte that is there.
+SliceResult ReadSlice(int fd, uint8_t& byte) {
+  pollfd waiting{fd, POLLIN, 0};
+  int ready = RetryOnSignal([&] { return poll(&waiting, 1, port_reads::kSliceMs); });
+  if (ready == 0) return SliceResult::Nothing;
+  if (ready < 0 || !(waiting.revents & POLLIN)) return SliceResult::Failed;  // hung up
+  ssize_t count = RetryOnSignal([&] { return read(fd, &byte, 1); });
+  return count == 1 ? SliceResult::Byte : SliceResult::Failed;
 }
 
 }  // namespace
@@ -82,29 +101,35 @@ const char* Com1Path() {
   return path != nullptr ? path : "/dev/ttyS0";
 }
 
-PortHandle OpenPort() {
+SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const StopRequest* stop) {
   // Not blocking on the modem lines while opening; blocking again for every transfer.
-  int fd = RetryOnSignal([] { return open(Com1Path(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-  if (fd < 0) return FailOpen(fd, kTextCannotOpenPort);
+  int fd = RetryOnSignal(
+      [&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+  if (fd < 0) return FailOpen(fd, reporter, DeviceStep::OpenPort);
   // TIOCEXCL does not stop root; the lock is what other serial tools check.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, kTextCannotOpenPort);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, reporter, DeviceStep::OpenPort);
   // A path that is no terminal refuses this too, and fails at reading the settings below.
   ioctl(fd, TIOCEXCL);
   int flags = fcntl(fd, F_GETFL);
   if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    return FailOpen(fd, kTextCannotOpenPort);
+    return FailOpen(fd, reporter, DeviceStep::OpenPort);
   }
 
-  termios settings{};
-  if (tcgetattr(fd, &settings) != 0) return FailOpen(fd, kTextCannotGetParameters);
+  termios found{};
+  if (tcgetattr(fd, &found) != 0) return FailOpen(fd, reporter, DeviceStep::GetSettings);
+  termios settings = found;
   ApplyLineSettings(settings);
-  if (tcsetattr(fd, TCSANOW, &settings) != 0) return FailOpen(fd, kTextCannotSetParameters);
-
-  return new SerialPort{fd, RequestLowLatency(fd)};
+  if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+    return FailOpen(fd, reporter, DeviceStep::SetSettings);
+  }
+  return new SerialPort{fd, found, RequestLowLatency(fd), stop, 0};
 }
 
-void ClosePort(PortHandle port) {
+void ClosePort(SerialPort* port) {
   if (port == nullptr) return;
+  // The next program finds the port as it was; on a vanished device these calls fail
+  // and change nothing.
+  tcsetattr(port->fd, TCSANOW, &port->found);
   if (port->lowLatencySetHere) DropLowLatency(port->fd);
   // A pseudo-terminal outlives its users, and its exclusive flag would lock others out.
   ioctl(port->fd, TIOCNXCL);
@@ -112,42 +137,47 @@ void ClosePort(PortHandle port) {
   delete port;
 }
 
-void SetReadTimeout(PortHandle port, unsigned milliseconds) {
+void SetReadTimeout(SerialPort* port, unsigned milliseconds, FailureReporter& reporter) {
   int fd = Descriptor(port);
+  if (milliseconds > kMaxTimeoutMs) milliseconds = kMaxTimeoutMs;
   termios settings{};
   bool applied = tcgetattr(fd, &settings) == 0;
   if (applied) {
     // In whole tenths, rounded up: 100 ms is 1, 2000 ms is 20.
-    if (milliseconds > kMaxTimeoutMs) milliseconds = kMaxTimeoutMs;
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = static_cast<cc_t>((milliseconds + 99) / 100);
     applied = tcsetattr(fd, TCSANOW, &settings) == 0;
   }
-  if (!applied) ShowTextMessage(kTextSetTimeoutsError);
+  if (!applied) {
+    Fail(reporter, DeviceStep::SetTimeout);
+    return;
+  }
+  port->timeoutMs = (milliseconds + 99) / 100 * 100;
 }
 
-bool SendByte(PortHandle port, uint8_t byte) {
+bool SendByte(SerialPort* port, uint8_t byte, FailureReporter& reporter) {
   ssize_t written = RetryOnSignal([&] { return write(Descriptor(port), &byte, 1); });
   FlushPort(port);
-  if (written != 1) {
-    ShowTextMessage(kTextCannotWritePort);
-    return false;
-  }
-  return true;
+  return written == 1 || Fail(reporter, DeviceStep::WriteByte);
 }
 
-bool ReceiveByte(PortHandle port, uint8_t& byte) {
+bool ReceiveByte(SerialPort* port, uint8_t& byte, FailureReporter& reporter) {
+  if (port != nullptr && port->stop != nullptr) {
+    return port_reads::ReadWithin(
+        *port->stop, port->timeoutMs, [&](uint8_t& b) { return ReadSlice(port->fd, b); }, byte,
+        reporter);
+  }
   uint8_t received = 0;
   ssize_t count = RetryOnSignal([&] { return read(Descriptor(port), &received, 1); });
-  if (count != 1) {
-    ShowTextMessage(kTextCannotReadPort);
-    byte = 0;
-    return false;
-  }
+  if (count != 1) return FailRead(reporter, byte, DeviceStep::ReadByte);
   byte = received;
   return true;
 }
 
-void FlushPort(PortHandle port) {
+void FlushPort(SerialPort* port) {
   RetryOnSignal([&] { return tcdrain(Descriptor(port)); });
+}
+
+bool StopRequested(const SerialPort* port) {
+  return port != nullptr && port->stop != nullptr && port->stop->Requested();
 }

@@ -1,12 +1,23 @@
-// COM1 through the Windows serial functions. Only the line settings are changed at open;
-// flow control and the port's other settings stay as the system reports them.
+// Serial ports through the Windows serial functions. Only the line settings are changed
+// at open; flow control and the port's other settings stay as the system reports them,
+// and the device-control block and time-outs found at open are put back at close.
 #include <windows.h>
 
+#include <cctype>
+
+#include "device/port_reads.h"
 #include "device/serial_port.h"
-#include "texts/text_table.h"
+
+using port_reads::Fail;
+using port_reads::FailRead;
+using port_reads::SliceResult;
 
 struct SerialPort {
   HANDLE handle;
+  DCB foundState;
+  COMMTIMEOUTS foundTimeouts;
+  const StopRequest* stop;
+  unsigned timeoutMs;
 };
 
 static_assert(sizeof(DCB) == 28, "the system's device-control block");
@@ -15,8 +26,18 @@ const char* Com1Path() { return "COM1"; }
 
 namespace {
 
+// COM1 to COM9 open by name; COM10 and above only through the device namespace.
+std::string DeviceName(const std::string& path) {
+  bool comTenOrAbove = path.size() > 4 && (path.compare(0, 3, "COM") == 0 ||
+                                           path.compare(0, 3, "com") == 0);
+  for (size_t i = 3; comTenOrAbove && i < path.size(); ++i)
+    comTenOrAbove = std::isdigit(static_cast<unsigned char>(path[i])) != 0;
+  return comTenOrAbove ? "\\\\.\\" + path : path;
+}
+
 // Leaves no port open behind a failed open.
-PortHandle FailOpen(HANDLE handle) {
+SerialPort* FailOpen(HANDLE handle, FailureReporter& reporter, DeviceStep step) {
+  reporter.Report({step});
   if (handle != INVALID_HANDLE_VALUE) {
     ClearCommError(handle, nullptr, nullptr);
     CloseHandle(handle);
@@ -24,39 +45,51 @@ PortHandle FailOpen(HANDLE handle) {
   return nullptr;
 }
 
+// A stoppable port reads in slices: back at once with a byte, else after one slice.
+COMMTIMEOUTS SliceTimeouts() {
+  COMMTIMEOUTS timeouts = {};
+  timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+  timeouts.ReadTotalTimeoutConstant = port_reads::kSliceMs;
+  return timeouts;
+}
+
+SliceResult ReadSlice(HANDLE handle, uint8_t& byte) {
+  DWORD read = 0;
+  if (!ReadFile(handle, &byte, 1, &read, nullptr)) return SliceResult::Failed;
+  return read == 1 ? SliceResult::Byte : SliceResult::Nothing;
+}
+
 }  // namespace
 
-PortHandle OpenPort() {
-  HANDLE handle = CreateFileA(Com1Path(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    ShowTextMessage(kTextCannotOpenPort);
-    return FailOpen(handle);
-  }
+SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const StopRequest* stop) {
+  HANDLE handle = CreateFileA(DeviceName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return FailOpen(handle, reporter, DeviceStep::OpenPort);
   DCB dcb = {};
   dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(handle, &dcb)) {
-    ShowTextMessage(kTextCannotGetParameters);
-    return FailOpen(handle);
-  }
+  if (!GetCommState(handle, &dcb)) return FailOpen(handle, reporter, DeviceStep::GetSettings);
+  const DCB found = dcb;
   dcb.BaudRate = CBR_9600;
   dcb.ByteSize = 8;
   dcb.Parity = NOPARITY;
   dcb.StopBits = ONESTOPBIT;
-  if (!SetCommState(handle, &dcb)) {
-    ShowTextMessage(kTextCannotSetParameters);
-    return FailOpen(handle);
-  }
-  return new SerialPort{handle};
+  if (!SetCommState(handle, &dcb)) return FailOpen(handle, reporter, DeviceStep::SetSettings);
+  COMMTIMEOUTS foundTimeouts = {};
+  GetCommTimeouts(handle, &foundTimeouts);
+  return new SerialPort{handle, found, foundTimeouts, stop, 0};
 }
 
-void ClosePort(PortHandle port) {
+void ClosePort(SerialPort* port) {
   if (port == nullptr) return;
+  // The next program finds the port as it was; on a vanished device these fail harmlessly.
+  SetCommState(port->handle, &port->foundState);
+  SetCommTimeouts(port->handle, &port->foundTimeouts);
   CloseHandle(port->handle);
   delete port;
 }
 
-void SetReadTimeout(PortHandle port, unsigned milliseconds) {
+void SetReadTimeout(SerialPort* port, unsigned milliseconds, FailureReporter& reporter) {
   // Every read asks for one byte, so the multiplier alone bounds it.
   COMMTIMEOUTS timeouts = {};
   timeouts.ReadIntervalTimeout = 0;
@@ -64,36 +97,41 @@ void SetReadTimeout(PortHandle port, unsigned milliseconds) {
   timeouts.ReadTotalTimeoutConstant = 0;
   timeouts.WriteTotalTimeoutMultiplier = 0;
   timeouts.WriteTotalTimeoutConstant = 0;
-  if (port == nullptr || !SetCommTimeouts(port->handle, &timeouts))
-    ShowTextMessage(kTextSetTimeoutsError);
+  if (port != nullptr && port->stop != nullptr) timeouts = SliceTimeouts();
+  if (port == nullptr || !SetCommTimeouts(port->handle, &timeouts)) {
+    Fail(reporter, DeviceStep::SetTimeout);
+    return;
+  }
+  port->timeoutMs = milliseconds;
 }
 
-bool SendByte(PortHandle port, uint8_t byte) {
+bool SendByte(SerialPort* port, uint8_t byte, FailureReporter& reporter) {
   DWORD written = 0;
   if (port != nullptr) {
     WriteFile(port->handle, &byte, 1, &written, nullptr);
     FlushFileBuffers(port->handle);
   }
-  if (written != 1) {
-    ShowTextMessage(kTextCannotWritePort);
-    return false;
-  }
-  return true;
+  return written == 1 || Fail(reporter, DeviceStep::WriteByte);
 }
 
-bool ReceiveByte(PortHandle port, uint8_t& byte) {
+bool ReceiveByte(SerialPort* port, uint8_t& byte, FailureReporter& reporter) {
+  if (port != nullptr && port->stop != nullptr) {
+    return port_reads::ReadWithin(
+        *port->stop, port->timeoutMs, [&](uint8_t& b) { return ReadSlice(port->handle, b); },
+        byte, reporter);
+  }
   DWORD read = 0;
   uint8_t received = 0;
   if (port != nullptr) ReadFile(port->handle, &received, 1, &read, nullptr);
-  if (read != 1) {
-    ShowTextMessage(kTextCannotReadPort);
-    byte = 0;
-    return false;
-  }
+  if (read != 1) return FailRead(reporter, byte, DeviceStep::ReadByte);
   byte = received;
   return true;
 }
 
-void FlushPort(PortHandle port) {
+void FlushPort(SerialPort* port) {
   if (port != nullptr) FlushFileBuffers(port->handle);
+}
+
+bool StopRequested(const SerialPort* port) {
+  return port != nullptr && port->stop != nullptr && port->stop->Requested();
 }

@@ -3,11 +3,8 @@
 #include <cassert>
 #include <cstring>
 
-#include "app/message_dialog.h"
+#include "toolkit/message_dialog.h"
 #include "payload/payload_block.h"
-
-static_assert(kTextSlotCount == payload_layout::kTextSlotCount);
-static_assert(kTextSlotSize == payload_layout::kTextSlotSize);
 
 std::string ReadTextSlot(int slot) {
   assert(slot >= 0 && slot < kTextSlotCount);

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <string>
 
+#include "payload/payload_layout.h"
+
 enum TextSlot : int {
   kTextLangVer = 0,
   kTextUnused1 = 1,
@@ -41,8 +43,9 @@ enum TextSlot : int {
   kTextNoDeviceId = 25,
 };
 
-constexpr int kTextSlotCount = 26;
-constexpr size_t kTextSlotSize = 256;
+// The slots' count and size are the payload block's.
+constexpr int kTextSlotCount = static_cast<int>(payload_layout::kTextSlotCount);
+constexpr size_t kTextSlotSize = payload_layout::kTextSlotSize;
 constexpr size_t kTextMaxLength = kTextSlotSize - 1;
 
 // The slot's text up to its NUL. Callers keep the copy, never a reference to the slot.

@@ -4,7 +4,9 @@
 set -euo pipefail
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+# -noreset: a server without it resets when its last client leaves, and refuses
+# connections meanwhile, which fails a test that connects at that moment.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
 read -r -t 10 n <"$fifo" || { rm -f "$fifo"; echo "start-xvfb: Xvfb did not start" >&2; exit 1; }
 rm -f "$fifo"
 echo ":$n"

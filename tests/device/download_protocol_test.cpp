@@ -5,8 +5,8 @@
 
 #include "device/download_protocol.h"
 #include "payload/payload_block.h"
-#include "tests/device/pseudo_terminal_pair.h"
-#include "tests/device/virtual_device_fixture.h"
+#include "tests/support/pseudo_terminal_pair.h"
+#include "tests/support/virtual_device_fixture.h"
 
 namespace {
 
@@ -22,11 +22,11 @@ TEST_F(DownloadTest, TheBuiltInImageArrivesByteForByte) {
     ASSERT_NE(std::count(image.begin(), image.end(), special), 0) << "the image lacks " << +special;
   }
   StartExpecting(image);
-  PortHandle port = OpenPort();
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   ASSERT_NE(port, nullptr);
 
-  EXPECT_TRUE(Handshake(port));
-  EXPECT_TRUE(TransferImage(port, image.data(), static_cast<uint32_t>(image.size()), progress_));
+  EXPECT_TRUE(Handshake(port, reporter_));
+  EXPECT_TRUE(TransferImage(port, image.data(), static_cast<uint32_t>(image.size()), progress_, reporter_));
   ClosePort(port);
 
   EXPECT_EQ(progress_.steps, image.size()) << "the end rounds add no step";
@@ -41,11 +41,11 @@ TEST_F(DownloadTest, TheBuiltInImageArrivesByteForByte) {
 
 TEST_F(DownloadTest, AnEmptyImageSendsOnlyTheEndMarker) {
   StartExpecting({});
-  PortHandle port = OpenPort();
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   ASSERT_NE(port, nullptr);
   uint8_t none = 0;
-  EXPECT_TRUE(Handshake(port));
-  EXPECT_TRUE(TransferImage(port, &none, 0, progress_));
+  EXPECT_TRUE(Handshake(port, reporter_));
+  EXPECT_TRUE(TransferImage(port, &none, 0, progress_, reporter_));
   ClosePort(port);
   EXPECT_EQ(progress_.steps, 0u);
   EXPECT_EQ(DeviceExit(), 0);
@@ -63,13 +63,13 @@ class SyncFailureTest : public VirtualDeviceTest, public testing::WithParamInter
 TEST_P(SyncFailureTest, FailsTheHandshakeButNotTheTransferAfterIt) {
   const std::vector<uint8_t> image{0x01, 0xA5, 0x5A};
   StartExpecting(image, {"--fault", GetParam().fault});
-  PortHandle port = OpenPort();
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   ASSERT_NE(port, nullptr);
 
-  EXPECT_FALSE(Handshake(port));
+  EXPECT_FALSE(Handshake(port, reporter_));
   EXPECT_EQ(dialogs_.Messages(), Texts({GetParam().message}));
   dialogs_.Clear();
-  EXPECT_TRUE(TransferImage(port, image.data(), 3, progress_));
+  EXPECT_TRUE(TransferImage(port, image.data(), 3, progress_, reporter_));
   EXPECT_TRUE(dialogs_.All().empty());
   ClosePort(port);
   EXPECT_EQ(DeviceExit(), 0);
@@ -100,12 +100,12 @@ const std::vector<uint8_t> kShortImage{0x11, 0x80, 0xFF, 0xA5, 0x13};
 
 TEST_P(TransferFailureTest, StopsTheTransferWithItsMessagesInOrder) {
   StartExpecting(kShortImage, {"--fault", GetParam().fault});
-  PortHandle port = OpenPort();
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   ASSERT_NE(port, nullptr);
-  ASSERT_TRUE(Handshake(port));
+  ASSERT_TRUE(Handshake(port, reporter_));
 
   auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(TransferImage(port, kShortImage.data(), 5, progress_));
+  EXPECT_FALSE(TransferImage(port, kShortImage.data(), 5, progress_, reporter_));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "no hang";
   EXPECT_EQ(dialogs_.Messages(), GetParam().messages);
   EXPECT_EQ(progress_.steps, GetParam().steps);
@@ -138,7 +138,7 @@ class VanishedDeviceTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(pair_.Ok());
-    port_ = OpenPort();
+    port_ = OpenPort(Com1Path(), reporter_);
     ASSERT_NE(port_, nullptr);
     pair_.Vanish();
   }
@@ -147,23 +147,24 @@ class VanishedDeviceTest : public testing::Test {
     unsetenv("FWFLASH_COM1");
   }
   PseudoTerminalPair pair_;
-  PortHandle port_ = nullptr;
+  SerialPort* port_ = nullptr;
   DialogRecorder dialogs_;
+  DialogFailureReporter reporter_;
   CountingProgress progress_;
 };
 
 TEST_F(VanishedDeviceTest, TheSyncCannotBeWritten) {
-  EXPECT_FALSE(Handshake(port_));
+  EXPECT_FALSE(Handshake(port_, reporter_));
   EXPECT_EQ(dialogs_.Messages(), Texts({kTextSetTimeoutsError, kTextCannotWritePort}));
 }
 
 TEST_F(VanishedDeviceTest, ADataByteCannotBeWritten) {
-  EXPECT_FALSE(ExchangeByte(port_, 0x42));
+  EXPECT_FALSE(ExchangeByte(port_, 0x42, reporter_));
   EXPECT_EQ(dialogs_.Messages(), Texts({kTextCannotWritePort, kTextCannotSendData}));
 }
 
 TEST_F(VanishedDeviceTest, TheTransferEndsAtOnceWithoutARequest) {
-  EXPECT_FALSE(TransferImage(port_, kShortImage.data(), 5, progress_));
+  EXPECT_FALSE(TransferImage(port_, kShortImage.data(), 5, progress_, reporter_));
   EXPECT_EQ(dialogs_.Messages(), Texts({kTextSetTimeoutsError, kTextCannotReadPort}));
   EXPECT_EQ(progress_.steps, 0u);
 }

@@ -16,8 +16,9 @@
 
 #include "device/serial_port.h"
 #include "tests/device/message_texts.h"
-#include "tests/device/pseudo_terminal_pair.h"
+#include "tests/support/pseudo_terminal_pair.h"
 #include "tests/support/dialog_recorder.h"
+#include "texts/device_messages.h"
 #include "texts/text_table.h"
 
 namespace {
@@ -46,23 +47,24 @@ class SerialPortTest : public testing::Test {
 
   PseudoTerminalPair pair_;
   DialogRecorder dialogs_;
+  DialogFailureReporter reporter_;
 };
 
 TEST_F(SerialPortTest, EveryByteValuePassesUnchangedInBothDirections) {
-  PortHandle port = OpenPort();
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   ASSERT_NE(port, nullptr);
-  SetReadTimeout(port, 2000);
+  SetReadTimeout(port, 2000, reporter_);
 
   std::vector<uint8_t> all;
   for (int value = 0; value < 256; ++value) all.push_back(static_cast<uint8_t>(value));
   ASSERT_EQ(write(pair_.Device(), all.data(), all.size()), 256);
   std::vector<uint8_t> received;
   uint8_t byte;
-  while (received.size() < all.size() && ReceiveByte(port, byte)) received.push_back(byte);
+  while (received.size() < all.size() && ReceiveByte(port, byte, reporter_)) received.push_back(byte);
   EXPECT_EQ(received, all);  // 0x11 and 0x13 included: no software flow control
   EXPECT_TRUE(ReadAll(pair_.Device()).empty()) << "nothing may be echoed back";
 
-  for (uint8_t value : all) ASSERT_TRUE(SendByte(port, value));
+  for (uint8_t value : all) ASSERT_TRUE(SendByte(port, value, reporter_));
   EXPECT_EQ(ReadAll(pair_.Device()), all);  // 0x0A stays 0x0A: no output processing
   EXPECT_TRUE(dialogs_.All().empty());
   ClosePort(port);
@@ -78,7 +80,7 @@ TEST_F(SerialPortTest, OpenSets9600_8N1AndKeepsHardwareFlowControlAsFound) {
     before.c_iflag |= IXON | IXOFF | ICRNL;
     ASSERT_EQ(tcsetattr(pair_.Terminal(), TCSANOW, &before), 0);
 
-    PortHandle port = OpenPort();  // also asks for low latency, which a pty does not have
+    SerialPort* port = OpenPort(Com1Path(), reporter_);  // also asks for low latency, which a pty does not have
     ASSERT_NE(port, nullptr);
     termios after{};
     ASSERT_EQ(tcgetattr(pair_.Terminal(), &after), 0);
@@ -95,14 +97,14 @@ TEST_F(SerialPortTest, OpenSets9600_8N1AndKeepsHardwareFlowControlAsFound) {
 }
 
 TEST_F(SerialPortTest, AReadWithNothingToReadEndsAfterItsTimeOut) {
-  PortHandle port = OpenPort();
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   ASSERT_NE(port, nullptr);
   for (unsigned timeout : {100u, 2000u}) {
     dialogs_.Clear();
-    SetReadTimeout(port, timeout);
+    SetReadTimeout(port, timeout, reporter_);
     uint8_t byte = 0x55;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(ReceiveByte(port, byte));
+    EXPECT_FALSE(ReceiveByte(port, byte, reporter_));
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                        std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(elapsed, timeout * 9 / 10);
@@ -115,15 +117,15 @@ TEST_F(SerialPortTest, AReadWithNothingToReadEndsAfterItsTimeOut) {
 
 TEST_F(SerialPortTest, AMissingPortCannotBeOpenedAndItsNullHandleFailsSafely) {
   setenv("FWFLASH_COM1", "/nonexistent/fwflash-com1", 1);
-  PortHandle port = OpenPort();
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   EXPECT_EQ(port, nullptr);
   EXPECT_EQ(dialogs_.Messages(), Texts({kTextCannotOpenPort}));
 
   dialogs_.Clear();
-  SetReadTimeout(port, 100);
+  SetReadTimeout(port, 100, reporter_);
   uint8_t byte = 0x55;
-  EXPECT_FALSE(SendByte(port, 0xA5));
-  EXPECT_FALSE(ReceiveByte(port, byte));
+  EXPECT_FALSE(SendByte(port, 0xA5, reporter_));
+  EXPECT_FALSE(ReceiveByte(port, byte, reporter_));
   EXPECT_EQ(byte, 0);
   EXPECT_EQ(dialogs_.Messages(),
             Texts({kTextSetTimeoutsError, kTextCannotWritePort, kTextCannotReadPort}));
@@ -131,15 +133,15 @@ TEST_F(SerialPortTest, AMissingPortCannotBeOpenedAndItsNullHandleFailsSafely) {
 }
 
 TEST_F(SerialPortTest, APortInUseCannotBeOpenedAgainUntilItIsClosed) {
-  PortHandle first = OpenPort();
+  SerialPort* first = OpenPort(Com1Path(), reporter_);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(OpenPort(), nullptr);
+  EXPECT_EQ(OpenPort(Com1Path(), reporter_), nullptr);
   EXPECT_EQ(dialogs_.Messages(), Texts({kTextCannotOpenPort}));
-  EXPECT_TRUE(SendByte(first, 0x42)) << "the first user keeps the port";
+  EXPECT_TRUE(SendByte(first, 0x42, reporter_)) << "the first user keeps the port";
   ClosePort(first);
 
   dialogs_.Clear();
-  PortHandle again = OpenPort();
+  SerialPort* again = OpenPort(Com1Path(), reporter_);
   EXPECT_NE(again, nullptr);
   EXPECT_TRUE(dialogs_.All().empty());
   ClosePort(again);
@@ -153,22 +155,22 @@ TEST_F(SerialPortTest, APathThatIsNoTerminalIsClosedAgainAfterItsMessage) {
   setenv("FWFLASH_COM1", path, 1);
 
   int before = OpenDescriptors();
-  EXPECT_EQ(OpenPort(), nullptr);
+  EXPECT_EQ(OpenPort(Com1Path(), reporter_), nullptr);
   EXPECT_EQ(OpenDescriptors(), before);
   EXPECT_EQ(dialogs_.Messages(), Texts({kTextCannotGetParameters}));
   unlink(path);
 }
 
 TEST_F(SerialPortTest, AVanishedDeviceFailsEveryOperationWithItsMessage) {
-  PortHandle port = OpenPort();
+  SerialPort* port = OpenPort(Com1Path(), reporter_);
   ASSERT_NE(port, nullptr);
   pair_.Vanish();
 
-  SetReadTimeout(port, 2000);
+  SetReadTimeout(port, 2000, reporter_);
   EXPECT_EQ(dialogs_.Messages(), Texts({kTextSetTimeoutsError}));
-  EXPECT_FALSE(SendByte(port, 0xA5));
+  EXPECT_FALSE(SendByte(port, 0xA5, reporter_));
   uint8_t byte = 0x55;
-  EXPECT_FALSE(ReceiveByte(port, byte));
+  EXPECT_FALSE(ReceiveByte(port, byte, reporter_));
   EXPECT_EQ(byte, 0);
   EXPECT_EQ(dialogs_.Messages(),
             Texts({kTextSetTimeoutsError, kTextCannotWritePort, kTextCannotReadPort}));

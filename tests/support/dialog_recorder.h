@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/message_dialog.h"
+#include "toolkit/message_dialog.h"
 
 class DialogRecorder {
  public:

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "tests/win32/exe_file.h"
-#include "windows/icon_file.h"
-#include "windows/program_icon.h"
+#include "tools/icon/icon_file.h"
+#include "forms/program_icon.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "device/serial_port.h"
 #include "tests/support/dialog_recorder.h"
+#include "texts/device_messages.h"
 
 namespace {
 
@@ -15,13 +16,15 @@ using Strings = std::vector<std::string>;
 class SerialPortTest : public testing::Test {
  protected:
   void SetUp() override {
-    port_ = OpenPort();
+    port_ = OpenPort(Com1Path(), reporter_);
     ASSERT_NE(port_, nullptr) << "COM1 is not mapped to the virtual device";
   }
   void TearDown() override { ClosePort(port_); }
 
   DialogRecorder dialogs_;
-  PortHandle port_ = nullptr;
+
+  DialogFailureReporter reporter_;
+  SerialPort* port_ = nullptr;
 };
 
 DCB CurrentSettings() {
@@ -35,29 +38,29 @@ DCB CurrentSettings() {
 }
 
 TEST_F(SerialPortTest, TalksToTheDeviceByteByByte) {
-  SetReadTimeout(port_, 2000);
+  SetReadTimeout(port_, 2000, reporter_);
   uint8_t byte = 0;
-  ASSERT_TRUE(SendByte(port_, 0xA5));
-  ASSERT_TRUE(ReceiveByte(port_, byte));
+  ASSERT_TRUE(SendByte(port_, 0xA5, reporter_));
+  ASSERT_TRUE(ReceiveByte(port_, byte, reporter_));
   EXPECT_EQ(byte, 0x5A);
-  ASSERT_TRUE(ReceiveByte(port_, byte));
+  ASSERT_TRUE(ReceiveByte(port_, byte, reporter_));
   EXPECT_EQ(byte, 0x80);  // the request for the first byte
   for (uint8_t sent : {0x11, 0x13}) {  // XON and XOFF travel as data
-    ASSERT_TRUE(SendByte(port_, sent));
+    ASSERT_TRUE(SendByte(port_, sent, reporter_));
     FlushPort(port_);
-    ASSERT_TRUE(ReceiveByte(port_, byte));
+    ASSERT_TRUE(ReceiveByte(port_, byte, reporter_));
     EXPECT_EQ(byte, sent);
-    ASSERT_TRUE(ReceiveByte(port_, byte));
+    ASSERT_TRUE(ReceiveByte(port_, byte, reporter_));
     EXPECT_EQ(byte, 0x80);
   }
   EXPECT_EQ(dialogs_.All(), Strings{});
 }
 
 TEST_F(SerialPortTest, AReadWithoutAnswerEndsAfterItsTimeoutWithByteZero) {
-  SetReadTimeout(port_, 100);
+  SetReadTimeout(port_, 100, reporter_);
   uint8_t byte = 0x77;
   DWORD start = GetTickCount();
-  EXPECT_FALSE(ReceiveByte(port_, byte));
+  EXPECT_FALSE(ReceiveByte(port_, byte, reporter_));
   DWORD elapsed = GetTickCount() - start;
   EXPECT_EQ(byte, 0);
   EXPECT_GE(elapsed, 80u);
@@ -66,8 +69,6 @@ TEST_F(SerialPortTest, AReadWithoutAnswerEndsAfterItsTimeoutWithByteZero) {
 }
 
 TEST_F(SerialPortTest, SetsTheLineTo9600EightNoneOne) {
-  ClosePort(port_);
-  port_ = nullptr;
   DCB dcb = CurrentSettings();
   EXPECT_EQ(dcb.BaudRate, 9600u);
   EXPECT_EQ(dcb.ByteSize, 8);
@@ -75,7 +76,7 @@ TEST_F(SerialPortTest, SetsTheLineTo9600EightNoneOne) {
   EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
 }
 
-TEST(SerialPortSettingsTest, FlowControlFoundAtOpenStaysInForce) {
+TEST(SerialPortSettingsTest, FlowControlFoundAtOpenStaysInForceAndAllIsPutBackAtClose) {
   HANDLE handle = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
   DCB before = {};
@@ -88,14 +89,21 @@ TEST(SerialPortSettingsTest, FlowControlFoundAtOpenStaysInForce) {
   ASSERT_TRUE(SetCommState(handle, &changed));
   CloseHandle(handle);
 
+  const DCB found = CurrentSettings();  // as far as the line keeps them
+  ASSERT_EQ(found.BaudRate, static_cast<DWORD>(CBR_2400));
   DialogRecorder dialogs;
-  PortHandle port = OpenPort();
+  DialogFailureReporter reporter;
+  SerialPort* port = OpenPort(Com1Path(), reporter);
   ASSERT_NE(port, nullptr);
+  DCB during = CurrentSettings();
+  EXPECT_EQ(during.BaudRate, 9600u);
+  EXPECT_EQ(during.Parity, NOPARITY);
+  EXPECT_TRUE(during.fOutX);
   ClosePort(port);
-  DCB after = CurrentSettings();
-  EXPECT_EQ(after.BaudRate, 9600u);
-  EXPECT_EQ(after.Parity, NOPARITY);
-  EXPECT_TRUE(after.fOutX);
+  DCB after = CurrentSettings();  // put back as found at open
+  EXPECT_EQ(after.BaudRate, found.BaudRate);
+  EXPECT_EQ(after.Parity, found.Parity);
+  EXPECT_EQ(after.fOutX, found.fOutX);
 
   handle = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "windows/temporary_picture.h"
+#include "forms/temporary_picture.h"
 
 namespace {
 

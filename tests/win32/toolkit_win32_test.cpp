@@ -14,11 +14,11 @@
 #include <memory>
 #include <string>
 
-#include "app/bitmap_file.h"
-#include "app/message_dialog.h"
-#include "app/toolkit.h"
-#include "app/toolkit_backend.h"
-#include "tests/app/sample_form.h"
+#include "toolkit/bitmap_file.h"
+#include "toolkit/message_dialog.h"
+#include "toolkit/toolkit.h"
+#include "toolkit/toolkit_backend.h"
+#include "tests/toolkit/sample_form.h"
 
 namespace {
 

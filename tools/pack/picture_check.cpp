@@ -2,7 +2,7 @@
 // program's own bitmap loader only what the block itself needs.
 #include "tools/pack/picture_check.h"
 
-#include "app/bitmap_file.h"
+#include "toolkit/bitmap_file.h"
 #include "payload/payload_layout.h"
 
 namespace {

@@ -1,0 +1,44 @@
+// What went wrong on the line, as a value the caller can act on. The device layer shows
+// nothing itself: every failing step is handed, where it happens, to the reporter that
+// the caller passed in, and the front end puts it into its own words (the desktop
+// program's dialogs, the command line's result lines).
+//
+//   DeviceStep        which step failed
+//   DeviceFailure     the step and, for an echo, the byte sent and the byte received
+//   FailureReporter   the seam: one Report call per failing step, in the order they fail
+//
+// One fault can fail several steps in a row: a byte that cannot be written is reported
+// as WriteByte, then as SendData by the exchange around it, then as EndMarker when it was
+// an end-marker byte.
+#pragma once
+
+#include <cstdint>
+
+enum class DeviceStep {
+  OpenPort,        // the port cannot be opened (missing, in use, no access)
+  GetSettings,     // its settings cannot be read (not a serial port)
+  SetSettings,     // 9600 8-N-1 cannot be set
+  SetTimeout,      // a read time-out cannot be set; the port keeps its previous one
+  WriteByte,       // a byte cannot be written
+  ReadByte,        // no byte within the read time-out, or the read failed
+  SyncAck,         // the answer to the sync is not the acknowledgement
+  UnknownCommand,  // the device sent something other than a request
+  SendData,        // a data or end-marker byte was not written
+  Echo,            // the echo is missing (received 0) or differs from the byte sent
+  EndMarker,       // the end-marker rounds did not complete
+  Stopped,         // another thread stopped the conversation
+};
+
+struct DeviceFailure {
+  DeviceStep step;
+  uint8_t sent = 0;      // Echo: the byte sent
+  uint8_t received = 0;  // Echo: the byte received, 0 when none came
+};
+
+class FailureReporter {
+ public:
+  virtual void Report(const DeviceFailure& failure) = 0;
+
+ protected:
+  ~FailureReporter() = default;
+};

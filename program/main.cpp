@@ -1,0 +1,31 @@
+// fwflash: puts the firmware image it carries into the device on COM1.
+#include "toolkit/message_dialog.h"
+#include "toolkit/toolkit.h"
+#include "forms/Done.h"
+#include "forms/Main.h"
+#include "forms/Progress.h"
+
+// The application object lives as long as the process: its windows are destroyed after
+// main has returned, the main window last.
+static TApplication TheApplication;
+
+int main(int, char** argv) {
+  try {
+    Application->Initialize(argv[0]);
+    if (!Application->HasDisplay()) {
+      ShowErrorBox("fwflash is a desktop program and needs a display, but DISPLAY is not set");
+      return 0;
+    }
+    // The progress and completion windows take their texts after the main window's
+    // creation has read the language file.
+    Application->CreateForm(Mainform);
+    Application->CreateForm(Form_Progress);
+    Application->CreateForm(Form_Done);
+    Application->Run();
+  } catch (const Exception& error) {
+    Application->ShowException(error);
+  } catch (...) {
+    Application->ShowException(Exception(""));
+  }
+  return 0;
+}

@@ -1,0 +1,45 @@
+// Pieces the FLTK backend's files share; nothing outside toolkit_fltk*.cpp includes this.
+//
+//   InputDropper           while one exists, every input event (clicks, keys, close box) is
+//                          thrown away instead of handled
+//   ShowDrawn(window)      shows a window and draws it before returning, even inside a
+//                          handler that holds the event loop
+//   DropQueuedInput()      throws away the input that has queued up so far
+//   FaceOf(face)           FLTK's font for a face
+//   TextBox                a box that draws its text inset by its frame only
+//   MakeWidget(parent, s)  the native control for a control description
+#pragma once
+
+#include <FL/Enumerations.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Window.H>
+
+#include <memory>
+
+#include "toolkit/toolkit_backend.h"
+
+namespace fltk_backend {
+
+class InputDropper {
+ public:
+  InputDropper();
+  ~InputDropper();
+  InputDropper(const InputDropper&) = delete;
+  InputDropper& operator=(const InputDropper&) = delete;
+};
+
+void ShowDrawn(Fl_Window& window);
+void DropQueuedInput();
+Fl_Font FaceOf(backend::FontFace face);
+
+class TextBox : public Fl_Box {
+ public:
+  TextBox(Fl_Boxtype box, int x, int y, int w, int h);
+
+ protected:
+  void draw() override;
+};
+
+std::unique_ptr<backend::Widget> MakeWidget(Fl_Window& parent, const backend::WidgetSettings& settings);
+
+}  // namespace fltk_backend

@@ -1,0 +1,176 @@
+// The FLTK backend's controls. Labels, static texts and images have no background of
+// their own (the window's colour shows through), so a change redraws the window's area
+// under them; a progress bar paints itself whole.
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/fl_draw.H>
+
+#include <cmath>
+
+#include "toolkit/display_text.h"
+#include "toolkit/toolkit_fltk.h"
+
+namespace fltk_backend {
+
+TextBox::TextBox(Fl_Boxtype box, int x, int y, int w, int h) : Fl_Box(box, x, y, w, h, nullptr) {}
+
+// Fl_Box would indent left-aligned text by three more pixels than its frame.
+void TextBox::draw() {
+  draw_box();
+  draw_label(x() + Fl::box_dx(box()), y() + Fl::box_dy(box()), w() - Fl::box_dw(box()), h() - Fl::box_dh(box()),
+             align());
+}
+
+namespace {
+
+// Enter presses the button that has the keyboard focus, as Space does.
+class PushButton : public Fl_Button {
+ public:
+  using Fl_Button::Fl_Button;
+  int handle(int event) override {
+    if (event == FL_KEYBOARD && Fl::focus() == this &&
+        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+      do_callback();
+      return 1;
+    }
+    return Fl_Button::handle(event);
+  }
+};
+
+// The picture from its top-left corner, clipped to the control.
+class PictureBox : public Fl_Widget {
+ public:
+  PictureBox(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {}
+  const BitmapPixels* pixels = nullptr;
+
+ protected:
+  void draw() override {
+    if (pixels == nullptr || pixels->width == 0) return;
+    fl_push_clip(x(), y(), w(), h());
+    fl_draw_image(pixels->rgb.data(), x(), y(), pixels->width, pixels->height, 3);
+    fl_pop_clip();
+  }
+};
+
+// A smooth bar: one continuous block filled up to the fraction.
+class ProgressBar : public Fl_Widget {
+ public:
+  ProgressBar(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {
+    box(FL_THIN_DOWN_BOX);
+    color(fl_rgb_color(230, 230, 230));
+    selection_color(fl_rgb_color(6, 176, 37));
+  }
+  double fraction = 0.0;
+
+ protected:
+  void draw() override {
+    draw_box();
+    const int X = x() + Fl::box_dx(box()), Y = y() + Fl::box_dy(box());
+    const int W = w() - Fl::box_dw(box()), H = h() - Fl::box_dh(box());
+    const int filled = static_cast<int>(std::lround(fraction * W));
+    if (filled <= 0) return;
+    fl_color(selection_color());
+    fl_rectf(X, Y, filled, H);
+  }
+};
+
+class FltkWidget final : public backend::Widget {
+ public:
+  FltkWidget(Fl_Window& parent, const backend::WidgetSettings& settings) : kind_(settings.kind) {
+    const backend::Rect& b = settings.bounds;
+    switch (settings.kind) {
+      case ControlKind::Label:
+        widget_ = new TextBox(FL_NO_BOX, b.left, b.top, b.width, b.height);
+        widget_->align(FL_ALIGN_INSIDE | FL_ALIGN_TOP | FL_ALIGN_LEFT);
+        break;
+      case ControlKind::StaticText:
+        widget_ = new TextBox(FL_DOWN_FRAME, b.left, b.top, b.width, b.height);
+        widget_->align(FL_ALIGN_INSIDE | FL_ALIGN_TOP | FL_ALIGN_LEFT | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
+        break;
+      case ControlKind::Button:
+        widget_ = new PushButton(b.left, b.top, b.width, b.height);
+        widget_->callback([](Fl_Widget*, void* press) { (*static_cast<std::function<void()>*>(press))(); },
+                          &onPress_);
+        onPress_ = settings.onPress;
+        break;
+      case ControlKind::Image:
+        widget_ = picture_ = new PictureBox(b.left, b.top, b.width, b.height);
+        break;
+      case ControlKind::ProgressBar:
+        widget_ = bar_ = new ProgressBar(b.left, b.top, b.width, b.height);
+        break;
+    }
+    widget_->labelfont(FaceOf(settings.font.face));
+    widget_->labelsize(settings.font.pixels);
+    widget_->visible_focus(settings.takesFocus);
+    if (!settings.visible) widget_->hide();
+    parent.add(widget_);
+  }
+
+  ~FltkWidget() override {
+    if (widget_->parent() != nullptr) widget_->parent()->remove(widget_);
+    delete widget_;
+  }
+
+  void SetText(const std::string& text) override {
+    widget_->copy_label(LiteralText(text).c_str());
+    Redraw();
+  }
+
+  int TextWidth() const override {
+    int width = 0, height = 0;
+    widget_->measure_label(width, height);
+    return width;
+  }
+
+  void SetBounds(const backend::Rect& bounds) override {
+    Redraw();  // the area it leaves
+    widget_->resize(bounds.left, bounds.top, bounds.width, bounds.height);
+    Redraw();
+  }
+
+  void SetVisible(bool visible) override {
+    visible ? widget_->show() : widget_->hide();
+    Redraw();
+  }
+
+  void SetFraction(double fraction) override {
+    if (bar_ == nullptr) return;
+    bar_->fraction = fraction;
+    Redraw();
+  }
+
+  void SetPicture(const BitmapPixels* pixels) override {
+    if (picture_ == nullptr) return;
+    picture_->pixels = pixels;
+    Redraw();
+  }
+
+  void ShowNow() override {
+    Redraw();
+    Fl::flush();  // draws without handling any input
+  }
+
+ private:
+  void Redraw() {
+    if (kind_ == ControlKind::ProgressBar || kind_ == ControlKind::Button) {
+      widget_->redraw();
+    } else if (Fl_Window* window = widget_->window()) {
+      window->damage(FL_DAMAGE_ALL, widget_->x(), widget_->y(), widget_->w(), widget_->h());
+    }
+  }
+
+  ControlKind kind_;
+  Fl_Widget* widget_ = nullptr;
+  PictureBox* picture_ = nullptr;
+  ProgressBar* bar_ = nullptr;
+  std::function<void()> onPress_;
+};
+
+}  // namespace
+
+std::unique_ptr<backend::Widget> MakeWidget(Fl_Window& parent, const backend::WidgetSettings& settings) {
+  return std::make_unique<FltkWidget>(parent, settings);
+}
+
+}  // namespace fltk_backend

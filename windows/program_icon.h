@@ -1,6 +1,0 @@
-// The program's icon: 32 x 32 and 16 x 16, 16 colours, on every window.
-#pragma once
-
-#include "app/toolkit.h"
-
-extern const IconDescription kProgramIcon;
