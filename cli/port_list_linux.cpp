@@ -1,0 +1,112 @@
+// Serial ports of a Linux machine, from sysfs and udev's links alone: device nodes are
+// only named and resolved as paths, never opened.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <system_error>
+
+#include "cli/port_list.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Nodes (resolved) mapped to the stable links that lead to them.
+using StableLinks = std::multimap<std::string, std::string>;
+
+bool ReportFailure(const fs::path& path, const std::error_code& error) {
+  std::fprintf(stderr, "cannot list serial ports: %s: %s\n", path.c_str(), error.message().c_str());
+  return false;
+}
+
+// The path with every link resolved, found by reading links only; empty when it leads
+// nowhere.
+std::string ResolvedPath(const fs::path& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string result = resolved;
+  std::free(resolved);
+  return result;
+}
+
+// The attribute's first line; empty when the attribute is missing.
+std::string ReadAttribute(const fs::path& path) {
+  std::ifstream file(path);
+  std::string line;
+  std::getline(file, line);
+  return line;
+}
+
+bool ReadFolder(const fs::path& folder, std::vector<std::string>& names, std::error_code& error) {
+  names.clear();
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error))
+    names.push_back(entry->path().filename().string());
+  return !error;
+}
+
+// udev's by-id and by-path links, in name order within each kind; none where udev or
+// the adapters are absent.
+bool ReadStableLinks(const fs::path& devRoot, StableLinks& links) {
+  for (const char* kind : {"by-id", "by-path"}) {
+    const fs::path folder = devRoot / "serial" / kind;
+    std::vector<std::string> names;
+    std::error_code error;
+    if (!ReadFolder(folder, names, error)) {
+      if (error == std::errc::no_such_file_or_directory) continue;
+      return ReportFailure(folder, error);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      const std::string target = ResolvedPath(folder / name);
+      if (!target.empty()) links.emplace(target, (folder / name).string());
+    }
+  }
+  return true;
+}
+
+// The USB device is the nearest folder above the tty's device that has an idVendor:
+// interfaces, usb-serial ports and hubs put a varying number of levels in between.
+void ReadUsbDevice(const fs::path& device, ListedPort& port) {
+  for (fs::path folder = device; folder.has_relative_path(); folder = folder.parent_path()) {
+    const std::string vendorId = ReadAttribute(folder / "idVendor");
+    if (vendorId.empty()) continue;
+    port.vendorId = vendorId;
+    port.productId = ReadAttribute(folder / "idProduct");
+    port.serial = ReadAttribute(folder / "serial");
+    port.manufacturer = ReadAttribute(folder / "manufacturer");
+    port.product = ReadAttribute(folder / "product");
+    return;
+  }
+}
+
+}  // namespace
+
+bool ListSerialPorts(std::vector<ListedPort>& ports, const std::string& sysfsRoot,
+                     const std::string& devRoot) {
+  ports.clear();
+  const fs::path ttys = fs::path(sysfsRoot) / "class" / "tty";
+  std::vector<std::string> names;
+  std::error_code error;
+  if (!ReadFolder(ttys, names, error)) return ReportFailure(ttys, error);
+  StableLinks links;
+  if (!ReadStableLinks(devRoot, links)) return false;
+
+  for (const std::string& name : names) {
+    const std::string device = ResolvedPath(ttys / name / "device");
+    if (device.empty()) continue;  // virtual terminals and consoles have no device
+    // serial_core keeps a fixed number of ttyS slots; type 0 means no UART answered.
+    if (ReadAttribute(ttys / name / "type") == "0") continue;
+    ListedPort port;
+    port.path = (fs::path(devRoot) / name).string();
+    ReadUsbDevice(device, port);
+    const auto [first, last] = links.equal_range(ResolvedPath(port.path));
+    for (auto link = first; link != last; ++link) port.stableNames.push_back(link->second);
+    ports.push_back(std::move(port));
+  }
+  SortByPath(ports);
+  return true;
+}
