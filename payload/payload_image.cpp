@@ -7,23 +7,6 @@
 
 using namespace payload_layout;
 
-bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  bytes.clear();
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-  bool failed = std::ferror(file) != 0;
-  int read_errno = errno;
-  std::fclose(file);
-  if (failed) error = "cannot read " + path + ": " + std::strerror(read_errno);
-  return !failed;
-}
-
 bool PayloadImage::Locate(std::vector<uint8_t> bytes, std::string& error) {
   bytes_ = std::move(bytes);
   size_t blocks = 0;

@@ -1,7 +1,6 @@
 // A built executable's bytes with its payload block found in them: what the packing
 // tool changes and what the tests check, by the one layout of payload_layout.h.
 //
-//   ReadFileBytes(path, ...)    a whole file into memory; false with a one-line reason
 //   PayloadImage                an executable's bytes and its block:
 //     Locate(bytes, error)      takes the bytes and finds the one block; false if none,
 //                               more than one, or sizes beyond their room
@@ -21,8 +20,6 @@
 #include <vector>
 
 #include "payload/payload_layout.h"
-
-bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 
 // The tag the block is found by; the program itself never holds it outside its block.
 constexpr char kPayloadTag[] = "@DEREV#";

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "files/whole_file.h"
 #include "toolkit/toolkit_backend.h"
 
 TApplication* Application = nullptr;
@@ -42,18 +43,13 @@ std::unique_ptr<TControl> MakeControl(TForm& owner, const ControlDescription& de
 }
 
 // The whole file in one read, so that what is checked is what is decoded.
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
-  FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (file == nullptr)
-    throw Exception("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+std::vector<uint8_t> ReadPictureFile(const std::string& fileName) {
   std::vector<uint8_t> bytes;
-  uint8_t buffer[65536];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + count);
-  const bool failed = std::ferror(file) != 0;
-  const int error = errno;
-  std::fclose(file);
-  if (failed) throw Exception("Cannot read file \"" + fileName + "\". " + std::strerror(error));
+  FileReadFailure failure;
+  if (!ReadWholeFile(fileName, bytes, failure)) {
+    throw Exception(std::string(failure.atOpen ? "Cannot open file \"" : "Cannot read file \"") +
+                    fileName + "\". " + std::strerror(failure.number));
+  }
   return bytes;
 }
 
@@ -202,7 +198,7 @@ void TPicture::LoadFromFile(const std::string& fileName) {
     throw Exception("Cannot load \"" + fileName + "\": ." + extension + " pictures are not supported");
   if (extension != "bmp") throw Exception("Unknown picture file extension (." + extension + ")");
 
-  const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+  const std::vector<uint8_t> bytes = ReadPictureFile(fileName);
   BitmapPixels pixels;
   if (!bytes.empty()) {
     const std::string error = DecodeBitmap(bytes, pixels);

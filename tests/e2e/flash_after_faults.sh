@@ -18,7 +18,7 @@ start_program
 main=$(wait_window "Firmware Flash Program")
 press Return "$main"
 close_dialog "Cannot read from comm port!" 15
-sleep 0.5
+sleep 0.5  # only to show that no completion window comes
 ! xdotool search --onlyvisible --name '^Congratulation$' >/dev/null || fail "completion window after a failed download"
 screenshot main-window-after-failure
 kill "$vdev_pid"; wait "$vdev_pid" 2>/dev/null || true

@@ -8,8 +8,7 @@ start_program
 main=$(wait_window "Flash-Programm.?")  # a title keeps the line feed that ends its line
 screenshot main-window-localised
 press Return "$main"
-wait_window "Bitte warten\.\.\..?" >/dev/null
-sleep 1
+wait_progress "$(wait_window "Bitte warten\.\.\..?")"
 screenshot progress-window-localised
 done_window=$(wait_window "Gl.+ckwunsch.?" 30)
 # The file's Windows-1252 "ü" reaches the title as UTF-8.

@@ -12,10 +12,10 @@ wait_window "Flashing... Please Wait!" >/dev/null
 for _ in 1 2 3; do
   press Return "$main"
   xdotool mousemove --window "$main" 120 204 click 1
-  sleep 0.3
+  sleep 0.3  # input spread over the transfer, as a person would press
 done
 close_dialog "Cannot read from comm port!" 20
-sleep 2
+sleep 2  # only to show that no second download starts
 ! xdotool search --onlyvisible --name '^(Flashing\.\.\. Please Wait!|fwflash)$' >/dev/null ||
   fail "a second download started"
 [ "$(grep '^conversation=' "$work/report")" = conversation=1 ] ||

@@ -79,17 +79,46 @@ stop_program() {
   program_pid=
 }
 
-# wait_window TITLE [seconds]: prints the id of the visible window with that exact title
-# (an extended regular expression), once it has settled: a window throws away the input
-# that reaches it before it has been drawn, as a person would never notice.
+# The backgrounds the program draws: its windows' colour and the dialogs' face. A window
+# shows one of them at its client area's corner once it has been drawn.
+drawn_colours=${drawn_colours:-"5661A8 F0F0F0"}
+
+# window_pixel WINDOW X Y: one pixel of the window as RRGGBB (empty while it cannot be read).
+window_pixel() {
+  import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null |
+    sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | head -n 1
+}
+
+# drawn WINDOW [COLOURS]: whether the window has been drawn in one of the colours.
+drawn() {
+  local pixel
+  pixel=$(window_pixel "$1" 2 2)
+  [ -n "$pixel" ] && [[ " ${2:-$drawn_colours} " == *" ${pixel^^} "* ]]
+}
+
+# wait_window TITLE [seconds [COLOUR]]: prints the id of the visible window with that
+# exact title (an extended regular expression), once it has been drawn (in COLOUR, if
+# it is not one of the usual): a window throws away the input that reaches it before,
+# as a person would never notice.
 wait_window() {
   local deadline=$((SECONDS + ${2:-10})) id
   while [ $SECONDS -lt $deadline ]; do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { sleep 0.8; echo "$id"; return 0; }
+    [ -n "$id" ] && drawn "$id" "${3:-}" && { echo "$id"; return 0; }
     sleep 0.05
   done
   fail "no window \"$1\" appeared"
+}
+
+# wait_progress WINDOW: waits until the progress window's picture changes, that is
+# until its bar is seen to move.
+wait_progress() {
+  local deadline=$((SECONDS + 30)) first
+  first=$(import -window "$1" rgb:- 2>/dev/null | md5sum)
+  while [ "$(import -window "$1" rgb:- 2>/dev/null | md5sum)" = "$first" ]; do
+    [ $SECONDS -lt $deadline ] || fail "the progress bar did not move"
+    sleep 0.05
+  done
 }
 
 # wait_gone TITLE [seconds]
@@ -108,9 +137,19 @@ press() { xdotool key --window "$2" "$1" 2>/dev/null || true; }
 # dialog_text WINDOW: the text of a message dialog, copied with Ctrl+C as a person would.
 dialog_text() {
   printf '' | xclip -selection clipboard
-  xdotool key --window "$1" ctrl+c 2>/dev/null || true
-  sleep 0.1
-  xclip -selection clipboard -o 2>/dev/null || true
+  copy_text "$1"
+  clipboard_text
+}
+copy_text() { xdotool key --window "$1" ctrl+c 2>/dev/null || true; }
+
+# clipboard_text: the clipboard's text once it holds one (empty after 5 s without).
+clipboard_text() {
+  local deadline=$((SECONDS + 5)) text
+  while [ $SECONDS -lt $deadline ]; do
+    text=$(xclip -selection clipboard -o 2>/dev/null || true)
+    [ -n "$text" ] && { printf '%s' "$text"; return 0; }
+    sleep 0.05
+  done
 }
 
 # close_dialog EXPECTED_TEXT: the next message dialog (titled "fwflash") must say that.

@@ -12,7 +12,7 @@ start_program "$work/bin/fwflash"
 id=$(wait_window fwflash)
 screenshot error-box-damaged-picture
 close_dialog "Bitmap image is not valid."
-main=$(wait_window Mainform)
+main=$(wait_window Mainform 10 FFFFFF)  # its stored colour
 screenshot main-window-damaged-picture
 press Return "$main"
 wait_window "Flashing... Please Wait!" >/dev/null

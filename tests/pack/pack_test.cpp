@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "files/whole_file.h"
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
 #include "tests/support/default_texts.h"
@@ -76,7 +77,7 @@ class PackTest : public testing::Test {
     ASSERT_FALSE(dir_.empty());
     input_ = dir_ + "/fwflash";
     std::string error;
-    ASSERT_TRUE(ReadFileBytes(BuildPath("tests/payload_probe"), original_, error)) << error;
+    ASSERT_TRUE(ReadWholeFile(BuildPath("tests/payload_probe"), original_, error)) << error;
     Write(input_, original_);
     chmod(input_.c_str(), 0751);
     defaults_.assign(kDefaultTexts, kDefaultTexts + 26);
@@ -90,7 +91,7 @@ class PackTest : public testing::Test {
   static Bytes Read(const std::string& path) {
     Bytes bytes;
     std::string error;
-    EXPECT_TRUE(ReadFileBytes(path, bytes, error)) << error;
+    EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
     return bytes;
   }
   static ProgramResult Pack(std::vector<std::string> args) {

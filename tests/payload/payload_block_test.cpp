@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "files/whole_file.h"
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
 #include "tests/support/default_texts.h"
@@ -20,7 +21,7 @@ namespace {
 std::vector<uint8_t> ReadOrFail(const std::string& path) {
   std::vector<uint8_t> bytes;
   std::string error;
-  EXPECT_TRUE(ReadFileBytes(path, bytes, error)) << error;
+  EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
   return bytes;
 }
 

@@ -215,9 +215,11 @@ TEST_F(Gui, TheCloseBoxHidesASecondaryWindowIsIgnoredWithoutSystemMenuAndEndsThe
 
 TEST_F(Gui, TheMessageDialogClosesWithEnterOrEscapeAndReturns) {
   const std::string title = app_->Title();
+  // Once the dialog has been drawn (its face colour at its corner): a shot and a key.
   auto closeWith = [&title](const std::string& key, const std::string& shot) {
     Shell("(id=$(timeout 10 xdotool search --sync --onlyvisible --name '^" + title +
-          "$' | head -n1); sleep 0.3; import -window $id " + kShots + shot +
+          "$' | head -n1); timeout 10 sh -c \"until import -window $id -crop 1x1+2+2 -depth 8 "
+          "txt:- | grep -q F0F0F0; do sleep 0.05; done\"; import -window $id " + kShots + shot +
           ".png; xdotool key --window $id " + key + ") >/dev/null 2>&1 &");
   };
   closeWith("Return", "message-dialog");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "files/whole_file.h"
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
 #include "tools/pack/pack_files.h"
@@ -113,7 +114,7 @@ int Set(PayloadImage& image, const Arguments& args, const mode_t mode) {
   auto given = [&](const char* option) { return args.options.count(option) != 0; };
   if (given("--firmware")) {
     const std::string& path = args.options.at("--firmware");
-    if (!ReadFileBytes(path, firmware, error)) return Refuse(error);
+    if (!ReadWholeFile(path, firmware, error)) return Refuse(error);
     if (firmware.empty() || firmware.size() > payload_layout::kFirmwareCapacity)
       return Refuse("firmware " + path + " is " + std::to_string(firmware.size()) +
                     " bytes; it must be 1 to " + std::to_string(payload_layout::kFirmwareCapacity));
@@ -121,7 +122,7 @@ int Set(PayloadImage& image, const Arguments& args, const mode_t mode) {
   }
   if (given("--picture")) {
     const std::string& path = args.options.at("--picture");
-    if (!ReadFileBytes(path, picture, error)) return Refuse(error);
+    if (!ReadWholeFile(path, picture, error)) return Refuse(error);
     if (!CheckPictureBytes(picture, error)) return Refuse("picture " + path + " " + error);
     if (ContainsTag(picture)) return Refuse("picture " + path + " contains the block's tag \"@DEREV#\"");
   }
@@ -193,7 +194,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> bytes;
   mode_t mode = 0;
   PayloadImage image;
-  if (!ReadFileBytes(parsed.executable, bytes, error) || !FileMode(parsed.executable, mode))
+  if (!ReadWholeFile(parsed.executable, bytes, error) || !FileMode(parsed.executable, mode))
     return Refuse(error.empty() ? "cannot read " + parsed.executable : error);
   if (!image.Locate(std::move(bytes), error)) return Refuse(parsed.executable + ": " + error);
 
