@@ -7,22 +7,26 @@
 
 using namespace payload_layout;
 
-bool PayloadImage::Locate(std::vector<uint8_t> bytes, std::string& error) {
+bool PayloadImage::Locate(std::vector<uint8_t> bytes, const std::string& tag, std::string& error) {
+  if (tag.size() != kTagSize) {
+    error = "a payload tag has " + std::to_string(kTagSize) + " characters";
+    return false;
+  }
   bytes_ = std::move(bytes);
   size_t blocks = 0;
   for (size_t at = 0; at + kBlockSize <= bytes_.size(); ++at) {
     const uint8_t* here = bytes_.data() + at;
-    if (here[0] != '@' || std::memcmp(here, kPayloadTag, kTagWithNulSize) != 0) continue;
-    if (std::memcmp(here + kTextTagOffset, kPayloadTag, kTagSize) != 0) continue;
+    if (here[0] != tag[0] || std::memcmp(here, tag.c_str(), kTagWithNulSize) != 0) continue;
+    if (std::memcmp(here + kTextTagOffset, tag.data(), kTagSize) != 0) continue;
     block_ = at;
     ++blocks;
   }
   if (blocks == 0) {
-    error = "no payload block: the tag \"@DEREV#\" is missing";
+    error = "no payload block: the tag \"" + tag + "\" is missing";
     return false;
   }
   if (blocks > 1) {
-    error = "the tag \"@DEREV#\" marks " + std::to_string(blocks) + " payload blocks, expected one";
+    error = "the tag \"" + tag + "\" marks " + std::to_string(blocks) + " payload blocks, expected one";
     return false;
   }
   if (ReadSize(kPictureSizeOffset) > kPictureCapacity || ReadSize(kFirmwareSizeOffset) > kFirmwareCapacity) {

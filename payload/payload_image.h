@@ -2,7 +2,7 @@
 // tool changes and what the tests check, by the one layout of payload_layout.h.
 //
 //   PayloadImage                an executable's bytes and its block:
-//     Locate(bytes, error)      takes the bytes and finds the one block; false if none,
+//     Locate(bytes, tag, error) takes the bytes and finds the one block; false if none,
 //                               more than one, or sizes beyond their room
 //     Picture(), Firmware()     the stored bytes, as long as their size fields say
 //     Text(slot)                a text slot's text up to its NUL
@@ -21,13 +21,10 @@
 
 #include "payload/payload_layout.h"
 
-// The tag the block is found by; the program itself never holds it outside its block.
-constexpr char kPayloadTag[] = "@DEREV#";
-static_assert(sizeof kPayloadTag - 1 == payload_layout::kTagSize);
-
 class PayloadImage {
  public:
-  bool Locate(std::vector<uint8_t> bytes, std::string& error);
+  // tag: kPayloadTag (payload_tag.h), or a program's own block's tag, read from it.
+  bool Locate(std::vector<uint8_t> bytes, const std::string& tag, std::string& error);
 
   std::vector<uint8_t> Picture() const;
   std::vector<uint8_t> Firmware() const;

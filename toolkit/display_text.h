@@ -1,8 +1,7 @@
 // Texts as the toolkit shows them. The program's texts are 8-bit: UTF-8 when they are
 // valid UTF-8, otherwise Windows-1252. Every text is shown literally.
 //
-//   IsValidUtf8(text)        true for well-formed UTF-8 (no overlong forms, no surrogates)
-//   DisplayText(text)        the text in UTF-8: kept when valid, else read as Windows-1252
+//   IsValidUtf8, DisplayText the text in UTF-8 (text_encoding.h)
 //   LiteralText(text)        DisplayText with every "@" doubled, so no symbol is drawn; on a
 //                            button "&" still marks the accelerator ("&&" is "&")
 //   AcceleratorFreeText(t)   LiteralText with the accelerator marks taken out: "&x" shows
@@ -11,7 +10,7 @@
 
 #include <string>
 
-bool IsValidUtf8(const std::string& text);
-std::string DisplayText(const std::string& text);
+#include "toolkit/text_encoding.h"
+
 std::string LiteralText(const std::string& text);
 std::string AcceleratorFreeText(const std::string& text);

@@ -19,6 +19,7 @@
 #include "files/whole_file.h"
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
+#include "payload/payload_tag.h"
 #include "tests/support/default_texts.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/program_run.h"
@@ -133,7 +134,7 @@ TEST_F(PackTest, SetThenShowAndExtractGiveBackWhatWentInAndOnlyTheBlockChanges) 
   Bytes packed = Read(Path("out"));
   PayloadImage image;
   std::string error;
-  ASSERT_TRUE(image.Locate(packed, error)) << error;
+  ASSERT_TRUE(image.Locate(packed, kPayloadTag, error)) << error;
   ASSERT_EQ(packed.size(), original_.size());
   size_t block = image.BlockOffset();
   for (size_t i = 0; i < packed.size(); ++i) {
@@ -191,7 +192,7 @@ TEST_F(PackTest, TheRoomBehindASmallerPartIsZeroedAndTheReservedBytesStay) {
                   Path("short.txt")}).status, 0);
   PayloadImage image;
   std::string error;
-  ASSERT_TRUE(image.Locate(Read(Path("small")), error)) << error;
+  ASSERT_TRUE(image.Locate(Read(Path("small")), kPayloadTag, error)) << error;
   const uint8_t* block = image.Bytes().data() + image.BlockOffset();
   EXPECT_EQ(image.Firmware(), Bytes{0xA5});
   EXPECT_EQ(Bytes(block + 80033, block + 96420), Bytes(16387, 0));
@@ -199,7 +200,7 @@ TEST_F(PackTest, TheRoomBehindASmallerPartIsZeroedAndTheReservedBytesStay) {
   slot0[0] = 'k', slot0[1] = '\n';
   EXPECT_EQ(Bytes(block + 112811, block + 112811 + 256), slot0);
   PayloadImage shipped;
-  ASSERT_TRUE(shipped.Locate(original_, error)) << error;
+  ASSERT_TRUE(shipped.Locate(original_, kPayloadTag, error)) << error;
   const uint8_t* shipped_block = shipped.Bytes().data() + shipped.BlockOffset();
   EXPECT_EQ(Bytes(block + 96420, block + 112811), Bytes(shipped_block + 96420, shipped_block + 112811));
 }
@@ -215,7 +216,7 @@ TEST_F(PackTest, EveryRefusedInputExitsWithStatus2AndLeavesNoFile) {
   Bytes two_blocks = original_;
   PayloadImage image;
   std::string error;
-  ASSERT_TRUE(image.Locate(original_, error));
+  ASSERT_TRUE(image.Locate(original_, kPayloadTag, error));
   two_blocks.insert(two_blocks.end(), original_.begin() + image.BlockOffset(),
                     original_.begin() + image.BlockOffset() + payload_layout::kBlockSize);
   Write(Path("two-blocks"), two_blocks);

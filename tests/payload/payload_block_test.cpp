@@ -13,6 +13,7 @@
 #include "files/whole_file.h"
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
+#include "payload/payload_tag.h"
 #include "tests/support/default_texts.h"
 #include "tests/support/program_run.h"
 
@@ -47,7 +48,7 @@ class BuiltExecutableTest : public testing::TestWithParam<const char*> {
       FAIL() << path << " is missing";
     }
     std::string error;
-    ASSERT_TRUE(image_.Locate(ReadOrFail(path), error)) << error;
+    ASSERT_TRUE(image_.Locate(ReadOrFail(path), kPayloadTag, error)) << error;
     block_ = image_.Bytes().data() + image_.BlockOffset();
   }
   PayloadImage image_;

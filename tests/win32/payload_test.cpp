@@ -10,6 +10,7 @@
 
 #include "payload/payload_block.h"
 #include "payload/payload_image.h"
+#include "payload/payload_tag.h"
 #include "tests/win32/exe_file.h"
 
 namespace {
@@ -44,7 +45,7 @@ TEST(PayloadInExecutableTest, TheTagOccursTwiceAtTheLayoutsDistance) {
   EXPECT_EQ(file[tags[0] + payload_layout::kTagSize], '\0');
   PayloadImage image;
   std::string error;
-  ASSERT_TRUE(image.Locate(std::vector<uint8_t>(file.begin(), file.end()), error)) << error;
+  ASSERT_TRUE(image.Locate(std::vector<uint8_t>(file.begin(), file.end()), kPayloadTag, error)) << error;
   EXPECT_EQ(image.BlockOffset(), tags[0]);
 }
 

@@ -11,6 +11,7 @@
 #include "files/whole_file.h"
 #include "payload/crc32.h"
 #include "payload/payload_image.h"
+#include "payload/payload_tag.h"
 #include "tools/pack/pack_files.h"
 #include "tools/pack/picture_check.h"
 
@@ -196,7 +197,7 @@ int main(int argc, char** argv) {
   PayloadImage image;
   if (!ReadWholeFile(parsed.executable, bytes, error) || !FileMode(parsed.executable, mode))
     return Refuse(error.empty() ? "cannot read " + parsed.executable : error);
-  if (!image.Locate(std::move(bytes), error)) return Refuse(parsed.executable + ": " + error);
+  if (!image.Locate(std::move(bytes), kPayloadTag, error)) return Refuse(parsed.executable + ": " + error);
 
   if (parsed.command == "show") return Show(image);
   if (parsed.command == "set") return Set(image, parsed, mode);
