@@ -36,13 +36,27 @@ stop_program() {
 # Keys as a person types them (XTEST), into the window given the focus; Wine takes keys
 # sent to a window with XSendEvent as held down.
 press() { timeout 5 xdotool windowfocus --sync "$2" key "$1" 2>/dev/null || true; }
-dialog_text() {
-  printf '' | xclip -selection clipboard
-  press ctrl+c "$1"
-  sleep 0.3
-  xclip -selection clipboard -o 2>/dev/null || true
-}
+copy_text() { press ctrl+c "$1"; }
 screenshot() { import -window root "$shots/$1.png"; }
+# press_until KEY WINDOW TITLE: the key, again until a window TITLE shows. Wine stamps the
+# first input after a window appears with a time that the program may take for input
+# made before its start, and drops it; a key it took disables the window, so a repeat
+# never reaches it.
+press_until() {
+  local try
+  for try in 1 2 3 4 5; do
+    press "$1" "$2"
+    timeout 3 xdotool search --sync --onlyvisible --name "^$3\$" >/dev/null 2>&1 && return 0
+  done
+  fail "no window \"$3\" after $1"
+}
+# Wine draws each window's frame itself: drawn is a client-area pixel that is no longer
+# the black of the screen behind it.
+drawn() {
+  local pixel
+  pixel=$(window_pixel "$1" 8 30)
+  [ -n "$pixel" ] && [ "$pixel" != 000000 ]
+}
 
 echo "-- a full flash with the English texts"
 detach_device
@@ -50,9 +64,9 @@ attach_device --expect "$firmware"
 start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
 screenshot main-window
-press Return "$main"
-wait_window "Flashing... Please Wait!" >/dev/null
-sleep 1  # some way into the transfer
+press_until Return "$main" "Flashing... Please Wait!"
+progress=$(wait_window "Flashing... Please Wait!")
+wait_progress "$progress"
 screenshot progress-window
 done_window=$(wait_window Congratulation 60)
 screenshot completion-window
@@ -63,7 +77,7 @@ expect_device_result "the device did not receive the firmware byte for byte"
 echo "-- no port"
 start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
-press Return "$main"
+press_until Return "$main" fwflash
 wait_window fwflash >/dev/null
 screenshot dialog-cannot-open
 close_dialog "Cannot open COM1 port!"
@@ -75,7 +89,7 @@ echo "-- no answer to the sync"
 attach_device --fault sync=none --expect "$firmware" --idle-ms 20000
 start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
-press Return "$main"
+press_until Return "$main" fwflash
 close_dialog "Cannot read from comm port!"
 done_window=$(wait_window Congratulation 60)
 press Return "$done_window"
@@ -86,9 +100,9 @@ echo "-- the device stops at byte 100, a second press flashes"
 attach_device --fault request@101=none
 start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
-press Return "$main"
+press_until Return "$main" fwflash
 close_dialog "Cannot read from comm port!" 15
-sleep 0.5
+sleep 0.5  # only to show that no completion window comes
 ! xdotool search --onlyvisible --name '^Congratulation$' >/dev/null || fail "completion window after a failed download"
 screenshot main-window-after-failure
 detach_device
@@ -97,7 +111,7 @@ press Return "$main"
 done_window=$(wait_window Congratulation 60)
 press alt+F4 "$done_window"  # the completion window's close box only hides it
 wait_gone Congratulation
-sleep 0.5
+sleep 0.5  # only to show that the program goes on
 [ ! -s "$work/program.status" ] || fail "closing the completion window ended the program"
 press alt+F4 "$main"  # the main window's ends the program
 expect_exit_code 0 15
