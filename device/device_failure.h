@@ -6,6 +6,7 @@
 //   DeviceStep        which step failed
 //   DeviceFailure     the step and, for an echo, the byte sent and the byte received
 //   FailureReporter   the seam: one Report call per failing step, in the order they fail
+//   DeviceStepName    the step as a short name for machine-readable output ("echo")
 //
 // One fault can fail several steps in a row: a byte that cannot be written is reported
 // as WriteByte, then as SendData by the exchange around it, then as EndMarker when it was
@@ -34,6 +35,8 @@ struct DeviceFailure {
   uint8_t sent = 0;      // Echo: the byte sent
   uint8_t received = 0;  // Echo: the byte received, 0 when none came
 };
+
+const char* DeviceStepName(DeviceStep step);
 
 class FailureReporter {
  public:

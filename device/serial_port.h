@@ -3,6 +3,8 @@
 //
 //   Com1Path()                      the path that stands for COM1 here: FWFLASH_COM1, else
 //                                   /dev/ttyS0 on Linux; "COM1" on Windows
+//   PortPathPresent(path)           whether the path names something to open (on Windows a
+//                                   port's name always does: only opening tells)
 //   OpenPort(path, reporter, stop)  opens the port for exclusive use and sets 9600 8-N-1;
 //                                   nullptr on failure, after its report. With a stop
 //                                   request, every read can be stopped within 100 ms
@@ -15,6 +17,9 @@
 //   ReceiveByte(port, b, r)         reads one byte within the time-out; b = 0 on failure
 //   FlushPort(port)                 drains the output once more
 //   StopRequested(port)             whether the port's stop request has been made
+//   DeviceGone(port, path)          the device behind an open port has gone: it hung up,
+//                                   or path names nothing now or another device; reads
+//                                   and sends nothing
 //
 // Every failure is handed to the reporter before false is returned; nothing is shown.
 // On Windows COM10 and above are opened as \\.\COM10.
@@ -30,6 +35,7 @@
 struct SerialPort;  // one per platform
 
 const char* Com1Path();
+bool PortPathPresent(const std::string& path);
 
 SerialPort* OpenPort(const std::string& path, FailureReporter& reporter,
                      const StopRequest* stop = nullptr);
@@ -45,3 +51,4 @@ bool SendByte(SerialPort* port, uint8_t byte, FailureReporter& reporter);
 bool ReceiveByte(SerialPort* port, uint8_t& byte, FailureReporter& reporter);
 void FlushPort(SerialPort* port);
 bool StopRequested(const SerialPort* port);
+bool DeviceGone(const SerialPort* port, const std::string& path);

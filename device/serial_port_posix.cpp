@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -101,6 +102,11 @@ const char* Com1Path() {
   return path != nullptr ? path : "/dev/ttyS0";
 }
 
+bool PortPathPresent(const std::string& path) {
+  struct stat named {};
+  return stat(path.c_str(), &named) == 0;
+}
+
 SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const StopRequest* stop) {
   // Not blocking on the modem lines while opening; blocking again for every transfer.
   int fd = RetryOnSignal(
@@ -180,4 +186,13 @@ void FlushPort(SerialPort* port) {
 
 bool StopRequested(const SerialPort* port) {
   return port != nullptr && port->stop != nullptr && port->stop->Requested();
+}
+
+bool DeviceGone(const SerialPort* port, const std::string& path) {
+  if (port == nullptr) return true;
+  pollfd line{port->fd, 0, 0};  // hang-ups and errors are reported without asking
+  if (poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL))) return true;
+  struct stat opened {}, named {};
+  if (fstat(port->fd, &opened) != 0 || stat(path.c_str(), &named) != 0) return true;
+  return opened.st_rdev != named.st_rdev || opened.st_ino != named.st_ino;
 }

@@ -62,6 +62,8 @@ SliceResult ReadSlice(HANDLE handle, uint8_t& byte) {
 
 }  // namespace
 
+bool PortPathPresent(const std::string&) { return true; }
+
 SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const StopRequest* stop) {
   HANDLE handle = CreateFileA(DeviceName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                               nullptr, OPEN_EXISTING, 0, nullptr);
@@ -134,4 +136,10 @@ void FlushPort(SerialPort* port) {
 
 bool StopRequested(const SerialPort* port) {
   return port != nullptr && port->stop != nullptr && port->stop->Requested();
+}
+
+// A removed adapter fails every request about its state.
+bool DeviceGone(const SerialPort* port, const std::string&) {
+  DWORD errors = 0;
+  return port == nullptr || !ClearCommError(port->handle, &errors, nullptr);
 }

@@ -1,0 +1,59 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include "device/serial_port.h"
+
+namespace {
+
+const char kDescription[] =
+    "fwflash-cli: flashes the firmware it carries (or another image) into the devices on\n"
+    "one or more serial ports at once, without a window. Each device gets the desktop\n"
+    "program's conversation; one result line per device, then a summary line.";
+
+const char kExitCodes[] =
+    "Exit codes (where several apply, the largest):\n"
+    "  0  every device flashed\n"
+    "  1  at least one device failed (a stopped conversation counts as failed)\n"
+    "  2  usage or bad input: nothing was sent\n"
+    "  3  a station's port could not be opened or set up (not with --wait, which retries)";
+
+}  // namespace
+
+bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) {
+  CLI::App app(kDescription, "fwflash-cli");
+  app.footer(kExitCodes);
+  app.add_option("--port", options.ports,
+                 "a station's serial port, repeatable (COM5, COM10, /dev/ttyUSB0, "
+                 "/dev/serial/by-path/...); default: COM1 as fwflash finds it")
+      ->type_name("PATH")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  auto* firmware =
+      app.add_option("--firmware", options.firmwareFile, "send this raw image instead of the built-in one")
+          ->type_name("FILE");
+  app.add_option("--from", options.fromProgram,
+                 "send the firmware inside this packed fwflash, fwflash.exe or fwflash-cli")
+      ->type_name("PROGRAM")
+      ->excludes(firmware);
+  app.add_flag("--json", options.json, "one JSON object per line for every event, instead of text");
+  app.add_option("--log", options.logFile, "append one timestamped line per device result")
+      ->type_name("FILE");
+  auto* wait = app.add_flag("--wait", options.wait,
+                            "station mode: each station flashes one device after the next, "
+                            "waiting for each to arrive and to go");
+  app.add_option("--count", options.count, "with --wait: end a station after N devices")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber)
+      ->needs(wait);
+  app.add_flag("--list-ports", options.listPorts, "list this machine's serial ports and exit");
+  app.add_flag("--version", options.version, "show the version and the firmware carried, and exit");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    exitCode = app.exit(error) == 0 ? kExitAllFlashed : kExitBadInput;
+    return false;
+  }
+  if (options.ports.empty()) options.ports.push_back(Com1Path());
+  return true;
+}

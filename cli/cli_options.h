@@ -1,0 +1,31 @@
+// fwflash-cli's command line. The option names are an interface: line-control software
+// and scripts call them.
+//
+//   CliOptions                       what the command line asked for
+//   ParseCliOptions(argc, argv, …)   false when the program ends at once with exitCode:
+//                                    0 after --help, 2 after a usage error (its message
+//                                    written to standard error)
+//   kExit…                           the exit codes, documented in --help and the README
+#pragma once
+
+#include <string>
+#include <vector>
+
+constexpr int kExitAllFlashed = 0;
+constexpr int kExitDeviceFailed = 1;
+constexpr int kExitBadInput = 2;
+constexpr int kExitPortUnusable = 3;
+
+struct CliOptions {
+  std::vector<std::string> ports;  // --port, repeatable; COM1's path when none is given
+  std::string firmwareFile;        // --firmware FILE
+  std::string fromProgram;         // --from PROGRAM
+  bool json = false;               // --json
+  std::string logFile;             // --log FILE
+  bool wait = false;               // --wait: station mode
+  unsigned count = 0;              // --count N: devices per station, 0 for no end
+  bool listPorts = false;          // --list-ports
+  bool version = false;            // --version
+};
+
+bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode);

@@ -1,0 +1,21 @@
+// The image the stations send: the firmware of the program's own payload block, a raw
+// file (--firmware), or the firmware inside another packed program (--from), found by
+// its block's tag and checked by the shared layout.
+//
+//   LoadFirmware(file, program, image, error)   false with a one-line reason: a file
+//                                               that cannot be read, an image that is
+//                                               empty or beyond 16,388 bytes, a program
+//                                               without exactly one valid block
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FirmwareImage {
+  std::vector<uint8_t> bytes;
+  uint32_t crc32 = 0;
+};
+
+bool LoadFirmware(const std::string& firmwareFile, const std::string& fromProgram,
+                  FirmwareImage& image, std::string& error);

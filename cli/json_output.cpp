@@ -1,0 +1,88 @@
+// One JSON object per line and event, for line-control software.
+#include <map>
+#include <mutex>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/output.h"
+#include "toolkit/text_encoding.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;  // "event" first, as written
+
+std::string Hex32(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+class JsonOutput : public Output {
+ public:
+  JsonOutput(FILE* out, const FirmwareImage& image)
+      : out_(out), size_(static_cast<uint32_t>(image.bytes.size())), crc_(Hex32(image.crc32)) {}
+
+  void DeviceStarted(const std::string& port) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tenths_[port] = 0;
+    Write({{"event", "start"}, {"port", DisplayText(port)}, {"size", size_}, {"crc32", crc_}});
+  }
+
+  void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const unsigned tenths = Tenths(accepted, size);
+    if (tenths <= tenths_[port]) return;
+    tenths_[port] = tenths;
+    Write({{"event", "progress"}, {"port", DisplayText(port)}, {"bytes", accepted}, {"size", size},
+           {"percent", tenths * 10}});
+  }
+
+  void DeviceFinished(const StationResult& result) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    json stopped = nullptr, at = nullptr;
+    if (!result.ok) stopped = result.step, at = StoppedAtByte(result);
+    Write({{"event", "result"}, {"port", DisplayText(result.port)}, {"ok", result.ok},
+           {"bytes", result.accepted}, {"size", result.size}, {"step", stopped}, {"byte", at},
+           {"seconds", result.seconds}, {"sync_acknowledged", result.syncAcknowledged},
+           {"messages", result.messages}, {"crc32", crc_}});
+  }
+
+  void PortProblem(const std::string& port, const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "port"}, {"port", DisplayText(port)}, {"message", message}, {"retrying", true}});
+  }
+
+  void Summary(const std::vector<StationTally>& stations, int exitCode) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    json each = json::array();
+    unsigned passed = 0, failed = 0;
+    for (const StationTally& station : stations) {
+      passed += station.passed;
+      failed += station.failed;
+      each.push_back({{"port", DisplayText(station.port)}, {"passed", station.passed},
+                      {"failed", station.failed}});
+    }
+    Write({{"event", "summary"}, {"passed", passed}, {"failed", failed}, {"stations", each},
+           {"exit_code", exitCode}});
+  }
+
+ private:
+  void Write(const json& event) {
+    // Replacement characters instead of a failure, should any text not be UTF-8.
+    const std::string line = event.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+    std::fwrite(line.data(), 1, line.size(), out_);
+    std::fflush(out_);
+  }
+
+  FILE* out_;
+  uint32_t size_;
+  std::string crc_;
+  std::mutex mutex_;
+  std::map<std::string, unsigned> tenths_;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> MakeJsonOutput(FILE* out, const FirmwareImage& image) {
+  return std::make_unique<JsonOutput>(out, image);
+}

@@ -1,0 +1,29 @@
+// --log FILE: one line per device result, appended, for the production record:
+//   2026-12-07T23:59:01Z port=/dev/ttyUSB0 result=ok bytes=3612/3612 seconds=3.81
+//   firmware_size=3612 crc32=0x1C291CA3 [step=echo byte=3 messages="..."]
+// (on one line). Each line is one write to a file opened for appending, under a lock,
+// so that stations ending at once never mix their lines.
+#pragma once
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "cli/firmware_source.h"
+#include "cli/station_result.h"
+
+class ResultLog {
+ public:
+  ResultLog() = default;
+  ~ResultLog();
+  ResultLog(const ResultLog&) = delete;
+  ResultLog& operator=(const ResultLog&) = delete;
+
+  // False with a one-line reason when the file cannot be opened for appending.
+  bool Open(const std::string& path, std::string& error);
+  void Append(const StationResult& result, const FirmwareImage& image);
+
+ private:
+  FILE* file_ = nullptr;
+  std::mutex mutex_;
+};

@@ -1,0 +1,168 @@
+#include "cli/station.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "device/download_protocol.h"
+#include "device/serial_port.h"
+#include "texts/device_messages.h"
+#include "texts/text_table.h"
+#include "toolkit/text_encoding.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr unsigned kPathPollMs = 100;       // a port path that is not there yet
+constexpr unsigned kOpenRetryMs = 500;      // a port that is there but cannot be used
+constexpr unsigned kSyncIntervalMs = 400;   // between quiet syncs, after their 100 ms wait
+constexpr unsigned kDepartureCheckMs = 100;
+
+// The desktop program's messages for the failures of one device, in order.
+class MessageCollector : public FailureReporter {
+ public:
+  void Report(const DeviceFailure& failure) override {
+    messages.push_back(DisplayText(DeviceFailureText(failure)));
+    steps.push_back(failure.step);
+  }
+  bool Saw(DeviceStep step) const { return std::count(steps.begin(), steps.end(), step) > 0; }
+  std::string Joined() const { return JoinedMessages(messages); }
+
+  std::vector<std::string> messages;
+  std::vector<DeviceStep> steps;
+};
+
+// Tells the station's progress in whole percent, not once per byte.
+class PercentProgress : public TransferProgress {
+ public:
+  PercentProgress(const std::string& port, uint32_t size, StationEvents& events)
+      : port_(port), size_(size), events_(events) {}
+  void ByteAccepted() override {
+    ++accepted;
+    const uint32_t percent = static_cast<uint32_t>(uint64_t{accepted} * 100 / size_);
+    if (percent == percent_) return;
+    percent_ = percent;
+    events_.DeviceProgress(port_, accepted, size_);
+  }
+  uint32_t accepted = 0;
+
+ private:
+  const std::string& port_;
+  uint32_t size_, percent_ = 0;
+  StationEvents& events_;
+};
+
+// Sleeps in short slices, so that a stop request is answered at once.
+void Pause(const StopRequest& stop, unsigned milliseconds) {
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!stop.Requested() && Clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(milliseconds, 50u)));
+}
+
+// One device from its handshake on: the transfer, then the result told.
+StationResult Flash(SerialPort* port, const std::string& path, const FirmwareImage& image,
+                    bool acknowledged, MessageCollector& messages, Clock::time_point start,
+                    StationEvents& events) {
+  StationResult result;
+  result.port = path;
+  result.size = static_cast<uint32_t>(image.bytes.size());
+  result.syncAcknowledged = acknowledged;
+  PercentProgress progress(path, result.size, events);
+  result.ok = TransferImage(port, image.bytes.data(), result.size, progress, messages);
+  result.accepted = progress.accepted;
+  if (!result.ok && !messages.steps.empty()) result.step = DeviceStepName(messages.steps.back());
+  result.messages = messages.messages;
+  result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  events.DeviceFinished(result);
+  return result;
+}
+
+StationResult FlashOnce(const std::string& path, const FirmwareImage& image, StopRequest& stop,
+                        StationEvents& events) {
+  events.DeviceStarted(path);
+  const Clock::time_point start = Clock::now();
+  MessageCollector messages;
+  OwnedPort port(OpenPort(path, messages, &stop));
+  if (port == nullptr) {
+    StationResult result;
+    result.port = path;
+    result.size = static_cast<uint32_t>(image.bytes.size());
+    result.portUsable = false;
+    result.step = DeviceStepName(messages.steps.back());
+    result.messages = messages.messages;
+    result.messages.push_back(DisplayText(ReadTextSlot(kTextCannotInitCom1)));
+    events.DeviceFinished(result);
+    return result;
+  }
+  const bool acknowledged = Handshake(port.get(), messages);  // goes on either way
+  return Flash(port.get(), path, image, acknowledged, messages, start, events);
+}
+
+// Opens the port once its path is there, then syncs quietly until a device answers.
+// An answer other than the acknowledgement still goes on to the transfer, with its
+// message, as in the desktop program.
+bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& events,
+                 OwnedPort& port, MessageCollector& messages) {
+  std::string reported;
+  while (!stop.Requested()) {
+    if (port == nullptr) {
+      if (!PortPathPresent(path)) {
+        Pause(stop, kPathPollMs);
+        continue;
+      }
+      MessageCollector opening;
+      port.reset(OpenPort(path, opening, &stop));
+      if (port == nullptr) {
+        if (opening.Joined() != reported) events.PortProblem(path, reported = opening.Joined());
+        Pause(stop, kOpenRetryMs);
+        continue;
+      }
+      reported.clear();
+    }
+    MessageCollector attempt;
+    if (Handshake(port.get(), attempt) || attempt.Saw(DeviceStep::SyncAck)) {
+      messages = attempt;
+      return true;
+    }
+    if (DeviceGone(port.get(), path))
+      port.reset();
+    else
+      Pause(stop, kSyncIntervalMs);
+  }
+  return false;
+}
+
+// Nothing is sent to a flashed device: a sync would start a conversation whose next
+// bytes it would take for an image. It has gone when its port says so.
+void AwaitDeparture(const std::string& path, OwnedPort& port, const StopRequest& stop) {
+  while (!stop.Requested() && !DeviceGone(port.get(), path)) Pause(stop, kDepartureCheckMs);
+  port.reset();
+}
+
+void Count(StationTally& tally, const StationResult& result) {
+  ++(result.ok ? tally.passed : tally.failed);
+  tally.exitCode = std::max(tally.exitCode, ExitCodeOf(result));
+}
+
+}  // namespace
+
+StationTally RunStation(const std::string& path, const FirmwareImage& image, StationMode mode,
+                        StopRequest& stop, StationEvents& events) {
+  StationTally tally;
+  tally.port = path;
+  if (!mode.wait) {
+    Count(tally, FlashOnce(path, image, stop, events));
+    return tally;
+  }
+  for (unsigned done = 0; mode.count == 0 || done < mode.count; ++done) {
+    OwnedPort port;
+    MessageCollector messages;
+    if (!AwaitDevice(path, stop, events, port, messages)) break;
+    events.DeviceStarted(path);
+    const bool acknowledged = !messages.Saw(DeviceStep::SyncAck);
+    Count(tally, Flash(port.get(), path, image, acknowledged, messages, Clock::now(), events));
+    AwaitDeparture(path, port, stop);
+  }
+  return tally;
+}

@@ -1,0 +1,32 @@
+// One station: a serial port and the devices that pass through it, one after the next.
+// Each device gets the desktop program's conversation (device/download_protocol.h); its
+// failures become the desktop program's messages in the result.
+//
+//   RunStation(port, image, mode, stop, events)
+//     without wait: flashes the device on the port once
+//     with wait:    waits for a device (its port to appear and open, then a sync about
+//                   every half second, quietly, until it answers), flashes it, waits for
+//                   it to go (the port hangs up, vanishes or names another device), and
+//                   again, until count devices are done or the stop request is made
+//   StationTally    a station's passed and failed devices, and its exit code
+#pragma once
+
+#include <string>
+
+#include "cli/firmware_source.h"
+#include "cli/station_result.h"
+#include "device/stop_request.h"
+
+struct StationMode {
+  bool wait = false;
+  unsigned count = 0;  // with wait: devices before the station ends, 0 for no end
+};
+
+struct StationTally {
+  std::string port;
+  unsigned passed = 0, failed = 0;
+  int exitCode = 0;
+};
+
+StationTally RunStation(const std::string& port, const FirmwareImage& image, StationMode mode,
+                        StopRequest& stop, StationEvents& events);

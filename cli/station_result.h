@@ -1,0 +1,45 @@
+// What one device's flash came to, and what a station tells while it works. A station
+// runs on a thread of its own; the output behind StationEvents takes calls from
+// several stations at once.
+//
+//   StationResult        one device: ok, bytes accepted, where it stopped, the messages
+//   ExitCodeOf(result)   0 flashed, 1 failed, 3 the port could not be opened or set up
+//   JoinedMessages       the messages as one line
+//   StationEvents        start, progress in whole percent, result, a port problem that
+//                        station mode reports and tries again, a station's end
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct StationResult {
+  std::string port;
+  bool ok = false;
+  bool portUsable = true;         // false: the port could not be opened or set up
+  bool syncAcknowledged = false;  // the device answered the sync with its acknowledgement
+  uint32_t accepted = 0;          // data bytes the device accepted
+  uint32_t size = 0;              // the image's size
+  std::string step;               // where a failure stopped it ("echo", "open-port", ...)
+  std::vector<std::string> messages;  // the desktop program's messages, in order, UTF-8
+  double seconds = 0;
+};
+
+int ExitCodeOf(const StationResult& result);
+
+// The messages as one line, joined by " / ".
+std::string JoinedMessages(const std::vector<std::string>& messages);
+
+// The byte where a failed flash stopped: the one it was sending, 0 before any was sent.
+uint32_t StoppedAtByte(const StationResult& result);
+
+class StationEvents {
+ public:
+  virtual void DeviceStarted(const std::string& port) = 0;
+  virtual void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) = 0;
+  virtual void DeviceFinished(const StationResult& result) = 0;
+  virtual void PortProblem(const std::string& port, const std::string& message) = 0;
+
+ protected:
+  ~StationEvents() = default;
+};

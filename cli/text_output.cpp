@@ -1,0 +1,108 @@
+// Result lines for a person: a live progress line on a terminal, plain lines elsewhere
+// (a log file or a pipe gets no carriage returns and no escape codes).
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "cli/output.h"
+#include "toolkit/text_encoding.h"
+
+namespace {
+
+std::string Format(const char* format, double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string ResultLine(const StationResult& result) {
+  const std::string port = DisplayText(result.port);
+  const std::string size = std::to_string(result.size);
+  if (!result.ok) {
+    return port + ": failed at byte " + std::to_string(StoppedAtByte(result)) + " of " + size +
+           ": " + JoinedMessages(result.messages);
+  }
+  std::string line = port + ": ok, " + size + " bytes in " + Format("%.2f", result.seconds) + " s";
+  if (!result.syncAcknowledged) line += " (the sync was not acknowledged: " + JoinedMessages(result.messages) + ")";
+  return line;
+}
+
+class TextOutput : public Output {
+ public:
+  TextOutput(FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
+
+  void DeviceStarted(const std::string& port) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shown_[port] = 0;
+    if (terminal_) Write("");
+  }
+
+  void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const unsigned percent = static_cast<unsigned>(uint64_t{accepted} * 100 / size);
+    if (terminal_) {
+      shown_[port] = percent;
+      Write("");
+    } else if (Tenths(accepted, size) > shown_[port] / 10 && percent < 100) {
+      shown_[port] = Tenths(accepted, size) * 10;
+      Write(DisplayText(port) + ": " + std::to_string(shown_[port]) + " % (" +
+            std::to_string(accepted) + " of " + std::to_string(size) + " bytes)");
+    }
+  }
+
+  void DeviceFinished(const StationResult& result) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shown_.erase(result.port);
+    Write(ResultLine(result));
+  }
+
+  void PortProblem(const std::string& port, const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write(DisplayText(port) + ": cannot use the port: " + message + "; trying again");
+  }
+
+  void Summary(const std::vector<StationTally>& stations, int) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shown_.clear();
+    unsigned passed = 0, failed = 0;
+    std::string each;
+    for (const StationTally& station : stations) {
+      passed += station.passed;
+      failed += station.failed;
+      each += (each.empty() ? "" : "; ") + DisplayText(station.port) + ": " +
+              std::to_string(station.passed) + " passed, " + std::to_string(station.failed) + " failed";
+    }
+    std::string line = "summary: " + std::to_string(passed) + " passed, " + std::to_string(failed) + " failed";
+    if (stations.size() > 1) line += " (" + each + ")";
+    Write(line);
+  }
+
+ private:
+  // A line of its own (none when empty); on a terminal the live line is drawn after it.
+  void Write(const std::string& line) {
+    std::string text;
+    if (terminal_) text += "\r\033[K";
+    if (!line.empty()) text += line + "\n";
+    if (terminal_) {
+      for (const auto& [port, percent] : shown_)
+        text += DisplayText(port) + " " + std::to_string(percent) + " %   ";
+    }
+    std::fwrite(text.data(), 1, text.size(), out_);
+    std::fflush(out_);
+  }
+
+  FILE* out_;
+  bool terminal_;
+  std::mutex mutex_;
+  std::map<std::string, unsigned> shown_;  // running stations: percent shown
+};
+
+}  // namespace
+
+unsigned Tenths(uint32_t accepted, uint32_t size) {
+  return static_cast<unsigned>(uint64_t{accepted} * 10 / size);
+}
+
+std::unique_ptr<Output> MakeTextOutput(FILE* out, bool terminal, const FirmwareImage&) {
+  return std::make_unique<TextOutput>(out, terminal);
+}
