@@ -42,6 +42,10 @@ std::unique_ptr<TControl> MakeControl(TForm& owner, const ControlDescription& de
   throw Exception("Control " + std::string(description.name) + " has an unknown kind");
 }
 
+TForm::TitleBarButtons TitleBarOf(const BorderIcons& icons) {
+  return {icons.systemMenu, icons.systemMenu && icons.minimize, icons.systemMenu && icons.maximize};
+}
+
 // The whole file in one read, so that what is checked is what is decoded.
 std::vector<uint8_t> ReadPictureFile(const std::string& fileName) {
   std::vector<uint8_t> bytes;
@@ -120,7 +124,9 @@ struct TForm::Peer final : backend::WindowEvents {
         bounds{backend::Scaled(d.left, dpi), backend::Scaled(d.top, dpi),
                backend::Scaled(d.clientWidth, dpi), backend::Scaled(d.clientHeight, dpi)} {
     if (!backend::HasDisplay()) return;
-    window = backend::CreateWindow({bounds, d.borderIcons.systemMenu, backend::FontFor(d.font, dpi), d.icon, this});
+    const TitleBarButtons bar = TitleBarOf(d.borderIcons);
+    window = backend::CreateWindow(
+        {bounds, bar.close, bar.minimize, bar.maximize, backend::FontFor(d.font, dpi), d.icon, this});
     window->SetCaption(caption);
     ShowColor();
   }
@@ -319,6 +325,8 @@ int TForm::Top() const {
   return peer_->bounds.top;
 }
 
+TForm::TitleBarButtons TForm::TitleBar() const { return TitleBarOf(description_.borderIcons); }
+
 int TForm::ClientWidth() const { return peer_->bounds.width; }
 int TForm::ClientHeight() const { return peer_->bounds.height; }
 
@@ -332,7 +340,12 @@ TControl* TForm::FindControl(const std::string& name) const {
 // without a system menu has no close box, so a request to close it is ignored.
 void TForm::CloseRequested() {
   if (Application != nullptr && Application->MainForm() == this) Application->Terminate();
-  else if (description_.borderIcons.systemMenu) Hide();
+  else if (TitleBar().close) Hide();
+}
+
+backend::Window* backend::MainWindow() {
+  const TForm* main = Application != nullptr ? Application->MainForm() : nullptr;
+  return main != nullptr ? main->peer().window.get() : nullptr;
 }
 
 // ---- The application.

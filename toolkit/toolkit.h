@@ -160,6 +160,14 @@ class TForm {
   int ClientWidth() const;
   int ClientHeight() const;
 
+  // The buttons its title bar offers, from the stored border icons: the close box comes
+  // with the system menu, and minimise and maximise only beside it. The border is fixed,
+  // so a window manager may still refuse to maximise.
+  struct TitleBarButtons {
+    bool close, minimize, maximize;
+  };
+  TitleBarButtons TitleBar() const;
+
   // The control of that name and kind; throws Exception when there is none.
   template <class T>
   T* Control(const std::string& name) const {

@@ -6,12 +6,15 @@
 //                          when it cannot; false when there is none to connect to
 //   HasDisplay()           whether OpenDisplay connected
 //   DotsPerInch()          the display's density (96 without a display)
-//   CreateWindow(settings)     a hidden native window, its close box reported to settings.events
+//   CreateWindow(settings)     a hidden native window, its close box reported to settings.events;
+//                          a window other than the main one belongs to the main window
 //   Window::AddWidget      a native control on it, in creation order
 //   WaitForEvents()        handles events once, waiting for at least one
 //   ShowDialog(kind, text) the modal message dialog or error box; returns when closed
 //
 // Shared by every backend, defined once in toolkit.cpp:
+//   MainWindow()           the main window's native window, the one the others belong to;
+//                          null while there is none
 //   Scaled(value, dpi)     a length given at 96 dots per inch, at dpi
 //   FontFor(font, dpi)     the face and pixel size a stored font is shown with
 //   IconRgba(icon, large)  an icon's pixels as RGBA rows, transparent where it is blank
@@ -88,6 +91,7 @@ class Window {
 struct WindowSettings {
   Rect client;
   bool closeBox;
+  bool minimizeBox, maximizeBox;  // only beside a close box
   Font font;
   const IconDescription* icon;
   WindowEvents* events;
@@ -100,6 +104,7 @@ std::unique_ptr<Window> CreateWindow(const WindowSettings& settings);
 void WaitForEvents();
 void ShowDialog(DialogKind kind, const std::string& text);
 
+Window* MainWindow();
 int Scaled(int value, int dpi);
 Font FontFor(const FontDescription& font, int dpi);
 std::vector<uint8_t> IconRgba(const IconDescription& icon, bool large);

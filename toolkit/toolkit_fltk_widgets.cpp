@@ -52,7 +52,9 @@ class PictureBox : public Fl_Widget {
   }
 };
 
-// A smooth bar: one continuous block filled up to the fraction.
+// A smooth bar: one continuous block filled up to the fraction. It is drawn again only
+// when its filled width changes, so that a step per byte of a long transfer does not
+// send a redraw per byte to the display when the bar has fewer pixels than steps.
 class ProgressBar : public Fl_Widget {
  public:
   ProgressBar(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {
@@ -60,18 +62,28 @@ class ProgressBar : public Fl_Widget {
     color(fl_rgb_color(230, 230, 230));
     selection_color(fl_rgb_color(6, 176, 37));
   }
-  double fraction = 0.0;
+
+  void SetFraction(double fraction) {
+    const bool changed = FilledWidth(fraction) != FilledWidth(fraction_);
+    fraction_ = fraction;
+    if (changed) redraw();
+  }
 
  protected:
   void draw() override {
     draw_box();
-    const int X = x() + Fl::box_dx(box()), Y = y() + Fl::box_dy(box());
-    const int W = w() - Fl::box_dw(box()), H = h() - Fl::box_dh(box());
-    const int filled = static_cast<int>(std::lround(fraction * W));
+    const int filled = FilledWidth(fraction_);
     if (filled <= 0) return;
     fl_color(selection_color());
-    fl_rectf(X, Y, filled, H);
+    fl_rectf(x() + Fl::box_dx(box()), y() + Fl::box_dy(box()), filled, h() - Fl::box_dh(box()));
   }
+
+ private:
+  int FilledWidth(double fraction) const {
+    return static_cast<int>(std::lround(fraction * (w() - Fl::box_dw(box()))));
+  }
+
+  double fraction_ = 0.0;
 };
 
 class FltkWidget final : public backend::Widget {
@@ -135,9 +147,7 @@ class FltkWidget final : public backend::Widget {
   }
 
   void SetFraction(double fraction) override {
-    if (bar_ == nullptr) return;
-    bar_->fraction = fraction;
-    Redraw();
+    if (bar_ != nullptr) bar_->SetFraction(fraction);
   }
 
   void SetPicture(const BitmapPixels* pixels) override {
@@ -146,8 +156,9 @@ class FltkWidget final : public backend::Widget {
     Redraw();
   }
 
+  // A bar has asked for its redraw already when its fill changed.
   void ShowNow() override {
-    Redraw();
+    if (bar_ == nullptr) Redraw();
     Fl::flush();  // draws without handling any input
   }
 
