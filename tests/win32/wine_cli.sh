@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# fwflash-cli.exe under Wine: two stations, COM1 and COM2, each mapped to a virtual
+# device, flashed at once. Run by run-wine-tests.sh with the prefix's COM1 and COM2
+# mapped to $FWFLASH_WINE_COM1 and $FWFLASH_WINE_COM2 (empty directories until now).
+set -euo pipefail
+build=${FWFLASH_BUILD_DIR:?the Linux build with fwflash-vdev}
+exe=${FWFLASH_WINE_CLI:?fwflash-cli.exe}
+firmware=$(cd "$(dirname "$0")/../.." && pwd)/payload/firmware.bin
+ports=("${FWFLASH_WINE_COM1:?}" "${FWFLASH_WINE_COM2:?}")
+pids=()
+cleanup() {
+  kill "${pids[@]}" 2>/dev/null || true
+  for port in "${ports[@]}"; do rm -rf "$port"; mkdir "$port"; done
+}
+trap cleanup EXIT
+
+for port in "${ports[@]}"; do
+  rmdir "$port"
+  "$build/fwflash-vdev" --link "$port" --expect "$firmware" --quiet --timeout 120 >/dev/null &
+  pids+=($!)
+done
+for port in "${ports[@]}"; do
+  for _ in $(seq 100); do [ -L "$port" ] && break; sleep 0.05; done
+  [ -L "$port" ] || { echo "FAIL: the virtual device at $port did not start"; exit 1; }
+done
+
+status=0
+out=$(timeout 120 wine "$exe" --port COM1 --port COM2) || status=$?
+echo "$out"
+[ "$status" = 0 ] || { echo "FAIL: fwflash-cli.exe exited with $status"; exit 1; }
+for pid in "${pids[@]}"; do
+  wait "$pid" || { echo "FAIL: a device did not receive the firmware byte for byte"; exit 1; }
+done
+pids=()
+grep -q '^COM1: ok, 3612 bytes in ' <<<"$out" && grep -q '^COM2: ok, 3612 bytes in ' <<<"$out" ||
+  { echo "FAIL: no result line for each station"; exit 1; }
+echo "both stations flashed"
