@@ -1,4 +1,6 @@
-// fwflash: puts the firmware image it carries into the device on COM1.
+// fwflash: puts the firmware image it carries into the device on COM1, or on the port
+// that --port names.
+#include "program/command_line.h"
 #include "toolkit/message_dialog.h"
 #include "toolkit/toolkit.h"
 #include "forms/Done.h"
@@ -9,7 +11,10 @@
 // main has returned, the main window last.
 static TApplication TheApplication;
 
-int main(int, char** argv) {
+int main(int argc, char** argv) {
+  std::string port;
+  int exitCode = 0;
+  if (!ReadCommandLine(argc, argv, port, exitCode)) return exitCode;
   try {
     Application->Initialize(argv[0]);
     if (!Application->HasDisplay()) {
@@ -19,6 +24,7 @@ int main(int, char** argv) {
     // The progress and completion windows take their texts after the main window's
     // creation has read the language file.
     Application->CreateForm(Mainform);
+    if (!port.empty()) Mainform->PortPath = port;
     Application->CreateForm(Form_Progress);
     Application->CreateForm(Form_Done);
     Application->Run();

@@ -1,0 +1,14 @@
+// The desktop program's command line, read before any window exists:
+//
+//   --port PATH   the serial port to use instead of COM1
+//   --version     fwflash's version and the firmware this program carries, then the end
+//
+// Without options the program starts as it always has.
+#pragma once
+
+#include <string>
+
+// Reads the command line; port stays empty without --port. Returns false when the
+// program is to end at once with exitCode: 0 after --version, 2 after a bad command
+// line, both already shown to the person who started it (program_notice.h).
+bool ReadCommandLine(int argc, char** argv, std::string& port, int& exitCode);
