@@ -34,7 +34,7 @@ class FormWindow : public Fl_Double_Window {
  public:
   FormWindow(const backend::WindowSettings& settings)
       : Fl_Double_Window(settings.client.left, settings.client.top, settings.client.width, settings.client.height),
-        events_(settings.events) {
+        events_(settings.events), titleBar_{settings.closeBox, settings.minimizeBox, settings.maximizeBox} {
     end();
     // Escape and the like also run a window's callback; only the close box may close it.
     callback([](Fl_Widget*, void* self) {
@@ -43,8 +43,14 @@ class FormWindow : public Fl_Double_Window {
   }
   bool enabled = true;
 
+  void show() override {
+    Fl_Double_Window::show();
+    fltk_backend::SetWindowManagerHints(*this, titleBar_);
+  }
+
  private:
   backend::WindowEvents* events_;
+  TForm::TitleBarButtons titleBar_;
 };
 
 int DispatchUnlessDropped(int event, Fl_Window* window) {
@@ -126,6 +132,8 @@ class FltkWindow final : public backend::Window {
 
   void SetCaption(const std::string& text) override { window_.copy_label(DisplayText(text).c_str()); }
 
+  Fl_Window& native() { return window_; }
+
  private:
   FormWindow window_;
 };
@@ -148,6 +156,11 @@ void DropQueuedInput() {
   XSync(fl_display, False);
   InputDropper dropper;
   Fl::check();
+}
+
+Fl_Window* MainNativeWindow() {
+  auto* main = dynamic_cast<FltkWindow*>(backend::MainWindow());
+  return main != nullptr ? &main->native() : nullptr;
 }
 
 Fl_Font FaceOf(backend::FontFace face) {

@@ -8,6 +8,11 @@
 //   FaceOf(face)           FLTK's font for a face
 //   TextBox                a box that draws its text inset by its frame only
 //   MakeWidget(parent, s)  the native control for a control description
+//   MainNativeWindow()     the main window's FLTK window, null while there is none
+//   SetWindowManagerHints(window, bar)
+//                          tells the window manager which title-bar buttons a shown window
+//                          offers, and that a window without a minimise button belongs to
+//                          the main window
 #pragma once
 
 #include <FL/Enumerations.H>
@@ -41,5 +46,8 @@ class TextBox : public Fl_Box {
 };
 
 std::unique_ptr<backend::Widget> MakeWidget(Fl_Window& parent, const backend::WidgetSettings& settings);
+
+Fl_Window* MainNativeWindow();
+void SetWindowManagerHints(Fl_Window& window, const TForm::TitleBarButtons& bar);
 
 }  // namespace fltk_backend

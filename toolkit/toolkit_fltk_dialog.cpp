@@ -50,6 +50,12 @@ class DialogWindow : public Fl_Double_Window {
     return Fl_Double_Window::handle(event);
   }
 
+  // A close box and nothing else; it belongs to the main window.
+  void show() override {
+    Fl_Double_Window::show();
+    fltk_backend::SetWindowManagerHints(*this, {true, false, false});
+  }
+
  private:
   std::string text_;
 };
