@@ -14,8 +14,9 @@ constexpr auto kLostAnswerPause = std::chrono::milliseconds(250);
 
 class DeviceSide {
  public:
-  DeviceSide(PseudoTerminal& terminal, LinePacer& pacer, const Options& options)
-      : terminal_(terminal), pacer_(pacer), options_(options) {}
+  DeviceSide(PseudoTerminal& terminal, LinePacer& pacer, const Options& options,
+             const std::vector<Fault>& faults)
+      : terminal_(terminal), pacer_(pacer), options_(options), faults_(faults) {}
 
   ConversationRecord Serve() {
     record_.received = 1;  // the sync
@@ -25,18 +26,22 @@ class DeviceSide {
 
  private:
   Ending Converse() {
-    const Fault* syncFault = FindFault(options_.faults, FaultPoint::SyncAnswer, 0);
-    if (syncFault != nullptr && syncFault->silent) {
+    uint8_t answer = kSyncAck;
+    const Fault* syncFault = FindFault(faults_, FaultPoint::SyncAnswer, 0);
+    if (syncFault != nullptr && !Substitute(*syncFault, answer)) {
       std::this_thread::sleep_for(kLostAnswerPause);
     } else {
-      Send(syncFault != nullptr ? syncFault->Replace(kSyncAck) : kSyncAck);
+      Send(answer);
     }
 
     for (uint32_t k = 1; k <= options_.imageSize; ++k) {
       uint8_t byte;
       if (!Play(FaultPoint::Request, k, kByteRequest) || !Receive(byte)) return ending_;
       record_.data.push_back(byte);
-      if (FindFault(options_.faults, FaultPoint::HangUp, k) != nullptr) return Ending::HangUp;
+      if (const Fault* hangUp = FindFault(faults_, FaultPoint::HangUp, k)) {
+        Note(*hangUp);
+        return Ending::HangUp;
+      }
       if (!Play(FaultPoint::Echo, k, byte)) return ending_;
     }
 
@@ -52,11 +57,30 @@ class DeviceSide {
 
   // Sends the right byte, or plays the fault planned here, which ends the conversation.
   bool Play(FaultPoint point, uint32_t at, uint8_t right) {
-    const Fault* fault = FindFault(options_.faults, point, at);
+    const Fault* fault = FindFault(faults_, point, at);
     if (fault == nullptr) return Send(right);
-    if (!fault->silent) Send(fault->Replace(right));
+    uint8_t wrong = right;
+    if (Substitute(*fault, wrong)) Send(wrong);
     ending_ = Ending::Fault;
     return false;
+  }
+
+  // Turns byte into what the fault sends instead and notes the fault as played; false
+  // when it sends nothing.
+  bool Substitute(const Fault& fault, uint8_t& byte) {
+    Fault played = fault;
+    if (!fault.silent) {
+      byte = fault.Replace(byte);
+      played.hasByte = true;
+      played.byte = byte;
+    }
+    Note(played);
+    return !fault.silent;
+  }
+
+  void Note(const Fault& played) {
+    if (!record_.faults.empty()) record_.faults += ' ';
+    record_.faults += FaultText(played);
   }
 
   bool Send(uint8_t byte) {
@@ -86,14 +110,16 @@ class DeviceSide {
   PseudoTerminal& terminal_;
   LinePacer& pacer_;
   const Options& options_;
+  const std::vector<Fault>& faults_;
   ConversationRecord record_;
   Ending ending_ = Ending::Stopped;
 };
 
 }  // namespace
 
-ConversationRecord ServeConversation(PseudoTerminal& terminal, LinePacer& pacer, const Options& options) {
-  return DeviceSide(terminal, pacer, options).Serve();
+ConversationRecord ServeConversation(PseudoTerminal& terminal, LinePacer& pacer, const Options& options,
+                                     const std::vector<Fault>& faults) {
+  return DeviceSide(terminal, pacer, options, faults).Serve();
 }
 
 bool ConversationMatches(const Options& options, const ConversationRecord& record) {

@@ -3,12 +3,13 @@
 //   device 0x5A to the program's 0xA5; N times: device 0x80, program byte, device echo;
 //   twice: device 0x80, program 0xFF, device 0xFF
 //
-//   ServeConversation(terminal, pacer, options)   plays it from the sync just received,
-//                                                 with the planned faults; what happened
+//   ServeConversation(terminal, pacer, options, faults)   plays it from the sync just
+//                                                 received, with these faults; what happened
 //   ConversationMatches(options, record)          complete, and exactly the expected bytes
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "tools/vdev/line_pacer.h"
@@ -31,8 +32,11 @@ struct ConversationRecord {
   int endRounds = 0;          // end rounds completed
   uint64_t received = 0;      // every byte received, the sync included
   uint64_t sent = 0;          // every byte sent
+  std::string faults;         // the faults played, as --fault texts with the byte each sent
+                              // ("echo@7=0x3C"), separated by spaces; empty for none
 };
 
-ConversationRecord ServeConversation(PseudoTerminal& terminal, LinePacer& pacer, const Options& options);
+ConversationRecord ServeConversation(PseudoTerminal& terminal, LinePacer& pacer, const Options& options,
+                                     const std::vector<Fault>& faults);
 bool ConversationMatches(const Options& options, const ConversationRecord& record);
 const char* EndingName(Ending ending);

@@ -1,5 +1,6 @@
 #include "tools/vdev/fault.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -71,4 +72,17 @@ const Fault* FindFault(const std::vector<Fault>& faults, FaultPoint point, uint3
     if (fault.point == point && fault.at == at) return &fault;
   }
   return nullptr;
+}
+
+std::string FaultText(const Fault& fault) {
+  std::string text;
+  for (const PointName& entry : kPoints) {
+    if (entry.point == fault.point) text = entry.name;
+  }
+  if (fault.point != FaultPoint::SyncAnswer) text += "@" + std::to_string(fault.at);
+  if (fault.silent) return text + "=none";
+  if (!fault.hasByte) return text;
+  char byte[8];
+  std::snprintf(byte, sizeof byte, "=0x%02X", fault.byte);
+  return text + byte;
 }

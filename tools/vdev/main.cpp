@@ -1,15 +1,18 @@
 // fwflash-vdev: the device of the firmware download, played on a pseudo-terminal, so
 // that the program, its tests and its demonstration run without hardware. See --help
 // and README.md.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "device/download_protocol.h"
 #include "tools/vdev/conversation.h"
 #include "tools/vdev/line_pacer.h"
 #include "tools/vdev/options.h"
 #include "tools/vdev/pseudo_terminal.h"
+#include "tools/vdev/random_faults.h"
 #include "tools/vdev/report.h"
 #include "tools/vdev/stop_signal.h"
 
@@ -17,9 +20,14 @@ namespace {
 
 constexpr int kExitExpected = 0, kExitNotExpected = 1, kExitBadStart = 2;
 
+// Closing the terminal throws away what the program has not read yet, so a board that is
+// unplugged after its conversation waits until the program has surely taken the last echo:
+// until it closes the port, or this long.
+constexpr auto kLastEchoGrace = std::chrono::milliseconds(200);
+
 void Fail(const std::string& reason) { std::fprintf(stderr, "fwflash-vdev: %s\n", reason.c_str()); }
 
-// Tools read the path from the first line, and again after a hang-up.
+// Tools read the path from the first line, and again after a hang-up or a replug.
 void AnnounceTerminal(const PseudoTerminal& terminal) {
   std::printf("%s\n", terminal.Path().c_str());
   std::fflush(stdout);
@@ -79,10 +87,25 @@ int main(int argc, char** argv) {
                                 ? Clock::time_point::max()
                                 : Clock::now() + std::chrono::seconds(options.timeoutSeconds);
   LinePacer pacer(options.baudEmulation);
+  RandomFaults randomFaults(options.randomSeed, options.imageSize);
   int status = options.expecting ? kExitNotExpected : kExitExpected;
+  int complete = 0;
   for (int number = 1; AwaitSync(terminal, pacer, until); ++number) {
-    ConversationRecord record = ServeConversation(terminal, pacer, options);
-    ReportConversation(options, number, record);
+    std::vector<Fault> faults = options.random ? randomFaults.Next() : options.faults;
+    ConversationRecord record = ServeConversation(terminal, pacer, options, faults);
+    if (record.ending == Ending::Complete) ++complete;
+    ReportConversation(options, number, complete, record);
+    if (options.replug && record.ending == Ending::Complete) {
+      AwaitClose(terminal, std::min(until, Clock::now() + kLastEchoGrace));
+      terminal.Unplug();
+      auto replugAt = Clock::now() + std::chrono::milliseconds(options.replugMs);
+      if (!PauseUntil(std::min(until, replugAt)) || Clock::now() >= until) break;
+      if (!terminal.Replug(error)) {
+        Fail(error);
+        return kExitBadStart;
+      }
+      AnnounceTerminal(terminal);
+    }
     if (record.ending == Ending::HangUp) {
       if (!terminal.HangUp(error)) {
         Fail(error);

@@ -1,5 +1,6 @@
 #include "tools/vdev/options.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -9,7 +10,8 @@
 const char kUsage[] =
     "Usage: fwflash-vdev [OPTION]...\n"
     "Plays the device side of the firmware download on a pseudo-terminal and prints the\n"
-    "terminal's path on the first line of standard output (a new line after a hang-up).\n"
+    "terminal's path on the first line of standard output (a new line after a hang-up or\n"
+    "a replug).\n"
     "Point the program at it with FWFLASH_COM1=PATH.\n"
     "\n"
     "  --link PATH        make PATH a symbolic link to the terminal (removed at exit)\n"
@@ -18,7 +20,8 @@ const char kUsage[] =
     "                     is closed. Without it conversations are served until SIGTERM/SIGINT\n"
     "  --size N           data bytes the device asks for (default: FILE's size with\n"
     "                     --expect, else the program's built-in image)\n"
-    "  --report FILE      after each conversation write what was received to FILE\n"
+    "  --report FILE      after each conversation write what was received to FILE, with\n"
+    "                     the count of complete conversations so far\n"
     "  --baud-emulation   take 9600-baud line time (10 bits, 1.0417 ms) for every character\n"
     "                     sent and received\n"
     "  --idle-ms MS       give up a conversation when the program does not answer a request\n"
@@ -37,6 +40,16 @@ const char kUsage[] =
     "                       hang-up@K             vanish after data byte K arrived: the\n"
     "                                             terminal closes, a new one takes its place\n"
     "                     Without =... the right byte is sent with every bit inverted.\n"
+    "  --random SEED      play a fault drawn for each conversation instead (not with\n"
+    "                     --fault): one conversation in 8 has none, 1 a sync fault, 4 one at\n"
+    "                     a data byte drawn from all, 2 one in an end round; a quarter of them\n"
+    "                     silent, the others a random wrong byte. The same for the same SEED\n"
+    "                     (a whole number) and --size\n"
+    "  --replug MS        after each complete conversation be unplugged and plugged in again:\n"
+    "                     when the program has closed the port (or 200 ms after the last\n"
+    "                     echo) the terminal hangs up and the link goes; MS milliseconds\n"
+    "                     later a new terminal comes, its path printed and linked (not\n"
+    "                     with --expect)\n"
     "  --help             show this text\n"
     "\n"
     "Exit status: 0 as expected (or stopped when serving), 1 otherwise, 2 bad options or\n"
@@ -51,10 +64,11 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
   return !file.bad();
 }
 
-bool ParseUnsigned(const char* text, unsigned long& value) {
+bool ParseUnsigned(const char* text, unsigned long long& value, unsigned long long limit = UINT32_MAX) {
   char* end = nullptr;
-  value = std::strtoul(text, &end, 10);
-  return *text != '\0' && *text != '-' && *end == '\0' && value <= UINT32_MAX;
+  errno = 0;
+  value = std::strtoull(text, &end, 10);
+  return *text != '\0' && *text != '-' && *end == '\0' && errno == 0 && value <= limit;
 }
 
 }  // namespace
@@ -80,7 +94,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       return false;
     }
     const char* value = argv[++i];
-    unsigned long number = 0;
+    unsigned long long number = 0;
     bool numeric = ParseUnsigned(value, number);
     if (option == "--link") {
       options.link = value;
@@ -106,10 +120,24 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         return false;
       }
       options.faults.push_back(fault);
+    } else if (option == "--replug" && numeric) {
+      options.replug = true;
+      options.replugMs = static_cast<unsigned>(number);
+    } else if (option == "--random" && ParseUnsigned(value, number, UINT64_MAX)) {
+      options.random = true;
+      options.randomSeed = number;
     } else {
       error = option + " " + value + ": unknown option or bad value (see --help)";
       return false;
     }
+  }
+  if (options.random && !options.faults.empty()) {
+    error = "--random and --fault do not go together";
+    return false;
+  }
+  if (options.replug && options.expecting) {
+    error = "--replug and --expect do not go together: --expect serves one conversation";
+    return false;
   }
   if (!sizeGiven) {
     options.imageSize = options.expecting ? static_cast<uint32_t>(options.expected.size())

@@ -22,6 +22,10 @@ struct Options {
   bool quiet = false;              // --quiet
   bool help = false;               // --help
   std::vector<Fault> faults;       // --fault, any number
+  bool replug = false;             // --replug given
+  unsigned replugMs = 0;           // its time unplugged
+  bool random = false;             // --random given
+  uint64_t randomSeed = 0;         // its seed
 };
 
 extern const char kUsage[];

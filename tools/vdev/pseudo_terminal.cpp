@@ -43,6 +43,8 @@ bool PseudoTerminal::OpenTerminal(std::string& error) {
     return false;
   }
   path_ = name;
+  if (heldPath_ >= 0) close(heldPath_);
+  heldPath_ = -1;
   // Raw before anyone opens it: a program that sets less than we do still gets every byte.
   termios settings{};
   tcgetattr(master_, &settings);
@@ -63,13 +65,25 @@ bool PseudoTerminal::OpenTerminal(std::string& error) {
   return true;
 }
 
-bool PseudoTerminal::HangUp(std::string& error) {
+void PseudoTerminal::CloseKeepingPath() {
+  heldPath_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   close(master_);
   master_ = -1;
+}
+
+bool PseudoTerminal::HangUp(std::string& error) {
+  CloseKeepingPath();
   return OpenTerminal(error);
 }
 
+void PseudoTerminal::Unplug() {
+  CloseKeepingPath();
+  if (!link_.empty()) unlink(link_.c_str());
+}
+
 void PseudoTerminal::Close() {
+  if (heldPath_ >= 0) close(heldPath_);
+  heldPath_ = -1;
   if (master_ < 0) return;
   close(master_);
   master_ = -1;

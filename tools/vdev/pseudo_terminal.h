@@ -5,6 +5,8 @@
 //   Path()                the terminal's path, for the program
 //   HangUp(error)         the device vanishes: the terminal closes under the program, and
 //                         a new one (new path, link moved) takes its place
+//   Unplug()              the terminal closes under the program and the link goes...
+//   Replug(error)         ...until a new one (new path) comes and the link points at it
 //   Close()               closes it and removes the link
 //   ReadByte(b, until)    one byte from the program; Closed when no program has the
 //                         terminal open (never opened yet, or closed again)
@@ -12,7 +14,8 @@
 //                         when asked to stop
 //   WriteByte(b)          one byte to the program
 //
-// The terminal stays usable across any number of opens and closes by programs.
+// The terminal stays usable across any number of opens and closes by programs. A new
+// terminal's path is never the one before it (it may be an older one).
 #pragma once
 
 #include <chrono>
@@ -33,6 +36,8 @@ class PseudoTerminal {
   bool Create(const std::string& link, std::string& error);
   const std::string& Path() const { return path_; }
   bool HangUp(std::string& error);
+  void Unplug();
+  bool Replug(std::string& error) { return OpenTerminal(error); }
   void Close();
 
   ReadResult ReadByte(uint8_t& byte, Clock::time_point until);
@@ -41,9 +46,13 @@ class PseudoTerminal {
 
  private:
   bool OpenTerminal(std::string& error);
+  // Closes the device's side, which hangs up the program's; the terminal's path stays
+  // taken until the next terminal has been made, so that it gets another path.
+  void CloseKeepingPath();
   // Waits for the master side to become readable; Byte when it is.
   ReadResult Wait(Clock::time_point until);
 
   int master_ = -1;
+  int heldPath_ = -1;  // a descriptor of the closed terminal, which keeps its path taken
   std::string path_, link_;
 };

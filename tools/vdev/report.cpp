@@ -3,15 +3,16 @@
 #include <cstdio>
 #include <sstream>
 
-void ReportConversation(const Options& options, int number, const ConversationRecord& record) {
+void ReportConversation(const Options& options, int number, int complete, const ConversationRecord& record) {
   const char* matches = ConversationMatches(options, record) ? "yes" : "no";
+  const char* faults = record.faults.empty() ? "none" : record.faults.c_str();
   if (!options.quiet) {
     std::fprintf(stderr,
                  "fwflash-vdev: conversation %d: %s, %zu data bytes, %d end rounds, "
-                 "%llu bytes received, %llu sent%s%s\n",
+                 "%llu bytes received, %llu sent, faults: %s%s%s\n",
                  number, EndingName(record.ending), record.data.size(), record.endRounds,
                  static_cast<unsigned long long>(record.received),
-                 static_cast<unsigned long long>(record.sent),
+                 static_cast<unsigned long long>(record.sent), faults,
                  options.expecting ? ", matches expected: " : "", options.expecting ? matches : "");
   }
   if (options.reportFile.empty()) return;
@@ -19,7 +20,8 @@ void ReportConversation(const Options& options, int number, const ConversationRe
   std::ostringstream text;
   text << "conversation=" << number << "\nending=" << EndingName(record.ending)
        << "\ndata_bytes=" << record.data.size() << "\nend_rounds=" << record.endRounds
-       << "\nreceived_bytes=" << record.received << "\nsent_bytes=" << record.sent << "\n";
+       << "\nreceived_bytes=" << record.received << "\nsent_bytes=" << record.sent
+       << "\nfaults=" << faults << "\ncomplete_conversations=" << complete << "\n";
   if (options.expecting) text << "matches_expected=" << matches << "\n";
 
   std::string temporary = options.reportFile + ".tmp";

@@ -1,14 +1,17 @@
 // What the virtual device tells about a conversation it served.
 //
-//   ReportConversation(options, number, record)   one line on standard error (unless
-//                                                 --quiet) and, with --report, the file
+//   ReportConversation(options, number, complete, record)   one line on standard error
+//                               (unless --quiet) and, with --report, the file; complete
+//                               counts the complete conversations so far, this one included
 //
-// The file holds "key=value" lines: conversation, ending, data_bytes, end_rounds,
-// received_bytes, sent_bytes and, with --expect, matches_expected=yes|no. It is replaced
-// as a whole, so a reader never sees half of it.
+// The file holds "key=value" lines: conversation (its number, from 1), ending, data_bytes,
+// end_rounds, received_bytes, sent_bytes, faults (those played, as --fault texts with the
+// byte each sent, separated by spaces, or "none"), complete_conversations and, with
+// --expect, matches_expected=yes|no. It is replaced as a whole after each conversation, so
+// a reader never sees half of it.
 #pragma once
 
 #include "tools/vdev/conversation.h"
 #include "tools/vdev/options.h"
 
-void ReportConversation(const Options& options, int number, const ConversationRecord& record);
+void ReportConversation(const Options& options, int number, int complete, const ConversationRecord& record);

@@ -1,5 +1,7 @@
 #include "tools/vdev/stop_signal.h"
 
+#include <poll.h>
+
 namespace {
 
 volatile sig_atomic_t stopRequested = 0;
@@ -27,3 +29,13 @@ void BlockStopSignals() {
 bool StopRequested() { return stopRequested != 0; }
 
 const sigset_t* WaitMask() { return &waitMask; }
+
+bool PauseUntil(std::chrono::steady_clock::time_point until) {
+  for (;;) {
+    if (StopRequested()) return false;
+    auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    timespec pause{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+    ppoll(nullptr, 0, &pause, WaitMask());
+  }
+}
