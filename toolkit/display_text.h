@@ -3,7 +3,8 @@
 //
 //   IsValidUtf8, DisplayText the text in UTF-8 (text_encoding.h)
 //   LiteralText(text)        DisplayText with every "@" doubled, so no symbol is drawn; on a
-//                            button "&" still marks the accelerator ("&&" is "&")
+//                            button, label or static text "&" still marks the accelerator
+//                            ("&x" underlines x, "&&" is "&"), as in the Windows build
 //   AcceleratorFreeText(t)   LiteralText with the accelerator marks taken out: "&x" shows
 //                            "x", "&&" shows "&" (for texts drawn without accelerators)
 #pragma once

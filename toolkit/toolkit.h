@@ -7,14 +7,15 @@
 //                                SetEnabled, SetColor, SetCaption; FormCreate and FormDestroy
 //                                are the handlers that derived windows override
 //   TLabel, TStaticText          text on a window (a static text box has a sunken bevel)
-//   TButton                      OnClick, run by a press ("&" marks the accelerator)
+//   TButton                      OnClick, run by a press
 //   TImage, TPicture             a picture loaded from a file by name, drawn clipped
 //   TProgressBar                 32-bit Min, Max, Position, Step; StepIt shows at once
 //   Exception                    the toolkit's exception class
 //
 // A window's stored description is data (a FormDescription with its controls' table),
 // kept apart from the window class that gives it behaviour. Texts are 8-bit: shown as
-// UTF-8 when valid, otherwise as Windows-1252, and always literally.
+// UTF-8 when valid, otherwise as Windows-1252, and literally, but for "&", which marks an
+// accelerator in the texts of buttons, labels and static texts ("&&" shows one "&").
 //
 // Without a display (DISPLAY unset) the layer keeps every property but draws nothing, so
 // windows and their handlers run in tests that have no X server.

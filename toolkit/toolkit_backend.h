@@ -47,7 +47,7 @@ class Widget {
  public:
   virtual ~Widget() = default;
   // Texts arrive as the program's 8-bit bytes; each backend shows them literally in its
-  // own way ("&" marks a button's accelerator).
+  // own way, but for "&", which marks the accelerator of a button, label or static text.
   virtual void SetText(const std::string& text) = 0;
   virtual int TextWidth() const = 0;  // of the current text on one line
   virtual void SetBounds(const Rect& bounds) = 0;

@@ -6,7 +6,8 @@
 //                          handler that holds the event loop
 //   DropQueuedInput()      throws away the input that has queued up so far
 //   FaceOf(face)           FLTK's font for a face
-//   TextBox                a box that draws its text inset by its frame only
+//   TextBox                a box that draws its text inset by its frame only; a label's
+//                          or static text's box takes "&" as an accelerator mark
 //   MakeWidget(parent, s)  the native control for a control description
 //   MainNativeWindow()     the main window's FLTK window, null while there is none
 //   SetWindowManagerHints(window, bar)
@@ -40,6 +41,10 @@ Fl_Font FaceOf(backend::FontFace face);
 class TextBox : public Fl_Box {
  public:
   TextBox(Fl_Boxtype box, int x, int y, int w, int h);
+  // As a button does and as the system's labels do elsewhere: "&x" shows x underlined,
+  // "&&" shows one "&".
+  void TakeAcceleratorMarks() { set_flag(SHORTCUT_LABEL); }
+  int TextWidth() const;  // of its text on one line, as drawn
 
  protected:
   void draw() override;

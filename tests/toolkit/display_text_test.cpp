@@ -43,3 +43,12 @@ TEST(DisplayText, AcceleratorMarksAreTakenOutWhereTheyAreNotDrawn) {
   EXPECT_EQ(AcceleratorFreeText("a&@b"), "a@@b");
   EXPECT_EQ(AcceleratorFreeText("line\n&next\t"), "line\nnext\t");
 }
+
+TEST(DisplayText, LabelsAndButtonsKeepTheirMarksForTheToolkitToDrawAsWindowsDoes) {
+  // The texts that the Windows build's tests give a label and a button: the marks reach
+  // the toolkit, which underlines the marked letter and shows "&&" as one "&".
+  EXPECT_EQ(LiteralText("Lang@ver &1\tEnglish"), "Lang@@ver &1\tEnglish");
+  EXPECT_EQ(LiteralText("&Flash && go"), "&Flash && go");
+  EXPECT_EQ(AcceleratorFreeText("Lang@ver &1\tEnglish"), "Lang@@ver 1\tEnglish");
+  EXPECT_EQ(AcceleratorFreeText("&Flash && go"), "Flash & go");
+}
