@@ -5,6 +5,7 @@ fwflash_packages=(
   libfltk1.3-dev fluid libxft-dev libxcursor-dev libxinerama-dev libfontconfig-dev
   xvfb xauth xdotool xclip x11-utils imagemagick clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix googletest wine wine32:i386
+  metacity x11-xserver-utils
 )
 
 install_missing_packages() {
