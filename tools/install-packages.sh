@@ -6,6 +6,7 @@ fwflash_packages=(
   xvfb xauth xdotool xclip x11-utils imagemagick clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix googletest wine wine32:i386
   metacity x11-xserver-utils
+  dpkg-dev lintian zip man-db
 )
 
 install_missing_packages() {
