@@ -15,13 +15,22 @@ mkdir -p "$shots"
 work=$(mktemp -d)
 mkdir "$work/tmp"
 port=$work/COM1
-vdev_pid= program_pid=
+vdev_pid= program_pid= helper_pids= own_displays=
 cleanup() {
-  kill $program_pid $vdev_pid 2>/dev/null || true
+  kill $program_pid $vdev_pid $helper_pids 2>/dev/null || true
   wait 2>/dev/null || true
+  for d in $own_displays; do "$source_dir/tools/stop-xvfb.sh" "$d"; done
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# own_display: an X server of this scenario's own from now on, for what must not reach
+# the one the other tests share (X resources, a window manager); stopped at exit.
+own_display() {
+  DISPLAY=$("$source_dir/tools/start-xvfb.sh")
+  export DISPLAY
+  own_displays="$own_displays $DISPLAY"
+}
 
 # fail MESSAGE: the screen and the device's report are kept for a look.
 fail() {
