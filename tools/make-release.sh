@@ -20,7 +20,7 @@ templates=$root/tools/release
 build=${FWFLASH_RELEASE_BUILD:-$root/build}
 win_build=${FWFLASH_RELEASE_WIN_BUILD:-$root/build-win32}
 
-name= firmware= picture= texts= version= port= out=.
+name='' firmware='' picture='' texts='' version='' port='' out=.
 
 refuse() {
   echo "make-release: $*" >&2
@@ -31,10 +31,10 @@ parse_options() {
   while [ $# -gt 0 ]; do
     case $1 in
       --name | --firmware | --picture | --texts | --version | --port | --out)
-        [ $# -ge 2 ] && [ -n "$2" ] || refuse "$1 needs a value"
+        if [ $# -lt 2 ] || [ -z "$2" ]; then refuse "$1 needs a value"; fi
         printf -v "${1#--}" '%s' "$2"
         shift 2 ;;
-      -h | --help) sed -n '5,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      -h | --help) awk 'NR > 1 && !/^#/ {exit} NR > 1 {sub(/^# ?/, ""); print}' "$0"; exit 0 ;;
       *) refuse "unknown argument \"$1\" (see --help)" ;;
     esac
   done
@@ -100,32 +100,39 @@ fill() {
 # The programs, stripped as a Debian package's are, with the payload; the Linux desktop
 # program first, since packing it checks every input.
 make_programs() {
-  strip --strip-unneeded --remove-section=.comment --remove-section=.note \
-    -o "$work/fwflash" "$build/fwflash"
-  pack "$work/fwflash" "$dir/$name"
-  strip --strip-unneeded --remove-section=.comment --remove-section=.note \
-    -o "$work/fwflash-cli" "$build/fwflash-cli"
-  pack "$work/fwflash-cli" "$dir/$name-cli"
-  pack "$win_build/fwflash.exe" "$dir/$name.exe"
-  pack "$win_build/fwflash-cli.exe" "$dir/$name-cli.exe"
+  local program
+  for program in fwflash fwflash-cli; do
+    strip --strip-unneeded --remove-section=.comment --remove-section=.note \
+      -o "$work/$program" "$build/$program"
+    pack "$work/$program" "$dir/${program/fwflash/$name}"
+  done
+  for program in fwflash fwflash-cli; do
+    pack "$win_build/$program.exe" "$dir/${program/fwflash/$name}.exe"
+  done
 }
 
+# The templates' values: the release's, and the package's dates and maintainer.
 set_template_values() {
   local maintainer_name=${DEBFULLNAME:-fwflash release} date
-  date=${SOURCE_DATE_EPOCH:-$(date +%s)}
-  export REL_NAME=$name REL_VERSION=$version REL_FWFLASH_VERSION
+  export REL_NAME=$name REL_VERSION=$version REL_FWFLASH_VERSION REL_ARCH REL_DEB REL_FIRMWARE
   REL_FWFLASH_VERSION=$(project_version)
+  REL_ARCH=$(dpkg --print-architecture)
+  REL_DEB=${name}_${version}_$REL_ARCH.deb
+  REL_FIRMWARE=$("$build/fwflash-pack" show "$dir/$name" | sed -n 's/^firmware: //p')
   export REL_MAINTAINER_NAME=$maintainer_name
   export REL_MAINTAINER="$maintainer_name <${DEBEMAIL:-release@fwflash.example.org}>"
-  export REL_DATE REL_YEAR REL_MAN_DATE REL_ARCH REL_FIRMWARE REL_DEB REL_UNDERLINE
+  date=${SOURCE_DATE_EPOCH:-$(date +%s)}
+  export REL_DATE REL_YEAR REL_MAN_DATE
   REL_DATE=$(date -u -R -d "@$date")
   REL_YEAR=$(date -u +%Y -d "@$date")
   REL_MAN_DATE=$(date -u +%Y-%m-%d -d "@$date")
-  REL_ARCH=$(dpkg --print-architecture)
-  REL_FIRMWARE=$("$build/fwflash-pack" show "$dir/$name" | sed -n 's/^firmware: //p')
-  REL_DEB=${name}_${version}_$REL_ARCH.deb
+  set_text_values
+}
+
+# The values that shape the texts: the README's title and port, the man pages' names.
+set_text_values() {
+  export REL_UNDERLINE REL_MAN_NAME=${name//-/\\-} REL_MAN_NAME_UPPER
   REL_UNDERLINE=$(printf '%s' "$name $version" | sed 's/./=/g')
-  export REL_MAN_NAME=${name//-/\\-} REL_MAN_NAME_UPPER
   REL_MAN_NAME_UPPER=$(printf '%s' "$REL_MAN_NAME" | tr a-z A-Z)
   export REL_EXEC_OPTIONS=${port:+ --port $port} REL_PORT_NOTE
   if [ -n "$port" ]; then
@@ -157,7 +164,7 @@ install_icons() {
   local icon=$win_build/program/fwflash.ico size i=0
   for size in $(identify -format '%w ' "$icon"); do
     mkdir -p "$1/usr/share/icons/hicolor/${size}x$size/apps"
-    convert "$icon[$i]" -strip -define png:exclude-chunks=date,time \
+    convert "${icon}[$i]" -strip -define png:exclude-chunks=date,time \
       "png32:$1/usr/share/icons/hicolor/${size}x$size/apps/$name.png"
     i=$((i + 1))
   done
@@ -175,7 +182,6 @@ stage_package() {
   fill "$templates/program-cli.1.in" | gzip -9n >"$man/$name-cli.1.gz"
   fill "$templates/debian/copyright.in" >"$doc/copyright"
   fill "$templates/debian/changelog.in" | gzip -9n >"$doc/changelog.gz"
-  find "$stage" -type f -exec chmod go-w {} +
 }
 
 # make_package: the Debian package, its dependencies found by dpkg-shlibdeps.

@@ -82,7 +82,8 @@ check_payloads() {
 crc32() { python3 -c 'import sys, zlib; print("%08X" % zlib.crc32(open(sys.argv[1], "rb").read()))' "$1"; }
 
 check_package() {
-  local deb=$release/${name}_${version}_$(dpkg --print-architecture).deb
+  local deb
+  deb=$release/${name}_${version}_$(dpkg --print-architecture).deb
   dpkg-deb -x "$deb" "$unpacked"
   local expected=(
     "usr/bin/$name" "usr/bin/$name-cli" "usr/share/applications/$name.desktop"
