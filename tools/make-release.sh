@@ -134,12 +134,8 @@ set_text_values() {
   export REL_UNDERLINE REL_MAN_NAME=${name//-/\\-} REL_MAN_NAME_UPPER
   REL_UNDERLINE=$(printf '%s' "$name $version" | sed 's/./=/g')
   REL_MAN_NAME_UPPER=$(printf '%s' "$REL_MAN_NAME" | tr a-z A-Z)
-  export REL_EXEC_OPTIONS=${port:+ --port $port} REL_PORT_NOTE
-  if [ -n "$port" ]; then
-    REL_PORT_NOTE="  On Linux the menu entry starts $name on $port."
-  else
-    REL_PORT_NOTE="  $name uses COM1: on Linux /dev/ttyS0, or the device that FWFLASH_COM1 names."
-  fi
+  export REL_EXEC_OPTIONS=${port:+ --port $port} REL_MENU_PORT=${port:+; the Linux menu entry starts it on
+  $port}
   export REL_TROUBLESHOOTING
   REL_TROUBLESHOOTING=$(troubleshooting)
 }
