@@ -38,6 +38,19 @@ TEST_F(WindowsTest, WithoutALanguageFileEveryWindowShowsTheDefaults) {
   EXPECT_EQ(app_.MainForm(), Mainform);
 }
 
+TEST_F(WindowsTest, EachWindowsTitleBarOffersWhatItsBorderIconsAllow) {
+  CreateWindows();
+  auto titleBar = [](const TForm& form) {
+    const TForm::TitleBarButtons bar = form.TitleBar();
+    return form.Caption() + ":" + (bar.close ? " close" : "") + (bar.minimize ? " minimise" : "") +
+           (bar.maximize ? " maximise" : "");
+  };
+  EXPECT_EQ(titleBar(*Mainform), "Firmware Flash Program: close minimise");
+  // Its stored minimise button has no system menu to sit beside.
+  EXPECT_EQ(titleBar(*Form_Progress), "Flashing... Please Wait!:");
+  EXPECT_EQ(titleBar(*Form_Done), "Congratulation: close minimise maximise");
+}
+
 TEST_F(WindowsTest, TheVersionLabelsStayHiddenAndUnchanged) {
   WriteLanguageFile("v1\nv2\nv3\n");
   CreateWindows();
