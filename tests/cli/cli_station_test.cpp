@@ -1,0 +1,149 @@
+// Station mode: one port, one device after the next, as boards are plugged in and out
+// (the virtual device's --replug), stopped by a signal, and without growing.
+#include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/cli/cli_fixture.h"
+
+namespace {
+
+// fwflash-cli running on its own, its standard output going to a file.
+class RunningCli {
+ public:
+  RunningCli(const std::vector<std::string>& args, const std::string& output) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(out, STDOUT_FILENO);
+      std::vector<char*> argv;
+      const std::string program = BuildPath("fwflash-cli");
+      argv.push_back(const_cast<char*>(program.c_str()));
+      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~RunningCli() {
+    if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+  }
+  pid_t Pid() const { return pid_; }
+  void Signal(int number) const { kill(pid_, number); }
+  // Its exit status, or -1 when it has not ended within limitMs.
+  int Exit(int limitMs) {
+    for (int waited = 0; waited < limitMs; waited += 20) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// The process's open descriptors, leaving out the port of the device it is serving.
+int OpenDescriptors(pid_t pid) {
+  const std::string dir = "/proc/" + std::to_string(pid) + "/fd/";
+  int count = 0;
+  DIR* fds = opendir(dir.c_str());
+  while (dirent* fd = fds != nullptr ? readdir(fds) : nullptr) {
+    char target[256] = {};
+    if (fd->d_name[0] == '.') continue;
+    if (readlink((dir + fd->d_name).c_str(), target, sizeof target - 1) > 0 &&
+        std::string(target).rfind("/dev/pts/", 0) == 0)
+      continue;
+    ++count;
+  }
+  if (fds != nullptr) closedir(fds);
+  return count;
+}
+
+// Whether the process has a handler for the signal yet.
+bool Catches(pid_t pid, int number) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (number - 1)) & 1;
+  return false;
+}
+
+class CliStationTest : public CliTest {
+ protected:
+  std::string Report() const { return Dir() + "/report"; }
+  std::string Output() const { return Dir() + "/out"; }
+
+  static std::string Contents(const std::string& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  // Waits (at most limitMs) until the file holds the text.
+  static bool AwaitText(const std::string& path, const std::string& text, int limitMs) {
+    for (int waited = 0; waited < limitMs; waited += 20) {
+      if (Contents(path).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+};
+
+TEST_F(CliStationTest, OneStationServesThreeDevicesInARowOnTheSamePort) {
+  StartDevice(0, {"--replug", "100", "--report", Report()});
+  ProgramResult run = RunCli({"--port", Link(0), "--wait", "--count", "3"});
+  EXPECT_EQ(run.status, 0) << run.out;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "summary: 3 passed, 0 failed") << run.out;
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [&](const std::string& line) {
+                            return line.rfind(Link(0) + ": ok, 3612 bytes in ", 0) == 0;
+                          }),
+            3);
+  EXPECT_TRUE(AwaitText(Report(), "complete_conversations=3", 5000)) << Contents(Report());
+}
+
+TEST_F(CliStationTest, ASignalDuringATransferStopsItAndEndsWithTheSummary) {
+  StartDevice(0, {"--replug", "100", "--baud-emulation"});
+  RunningCli cli({"--port", Link(0), "--wait"}, Output());
+  ASSERT_TRUE(AwaitText(Output(), ": 10 % (", 20000)) << Contents(Output());
+  cli.Signal(SIGTERM);
+  EXPECT_EQ(cli.Exit(10000), 1) << "no hang, and a stopped device counts as failed";
+  const std::vector<std::string> lines = Lines(Contents(Output()));
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.back(), "summary: 0 passed, 1 failed");
+  EXPECT_NE(lines[lines.size() - 2].find(": Stopped"), std::string::npos) << lines[lines.size() - 2];
+}
+
+TEST_F(CliStationTest, ASignalWhileWaitingForADeviceEndsTheStation) {
+  RunningCli cli({"--port", Dir() + "/not-yet", "--wait", "--json"}, Output());
+  for (int waited = 0; !Catches(cli.Pid(), SIGINT) && waited < 10000; waited += 20)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  cli.Signal(SIGINT);
+  EXPECT_EQ(cli.Exit(10000), 0);
+  EXPECT_EQ(Events(Contents(Output()), "summary").size(), 1u) << Contents(Output());
+}
+
+TEST_F(CliStationTest, TwoHundredDevicesLeaveNoDescriptorBehind) {
+  const std::string image = WriteFile("image", {0x80, 0xFF, 0xA5, 0x5A});
+  StartDevice(0, {"--replug", "0", "--size", "4", "--report", Report()});
+  RunningCli cli({"--port", Link(0), "--firmware", image, "--wait"}, Output());
+  ASSERT_TRUE(AwaitText(Report(), "complete_conversations=5\n", 30000)) << Contents(Output());
+  const int early = OpenDescriptors(cli.Pid());
+  ASSERT_TRUE(AwaitText(Report(), "complete_conversations=200\n", 240000)) << Contents(Report());
+  EXPECT_LE(OpenDescriptors(cli.Pid()), early);
+  cli.Signal(SIGTERM);
+  const int status = cli.Exit(10000);
+  EXPECT_TRUE(status == 0 || status == 1) << "a device may have been under way";
+  const std::vector<std::string> lines = Lines(Contents(Output()));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().rfind("summary: 20", 0), 0u) << lines.back();
+}
+
+}  // namespace
