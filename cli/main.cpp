@@ -16,14 +16,24 @@
 #include "payload/payload_block.h"
 
 #ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
 namespace {
+
+// Whether standard output is a terminal that takes the escape codes of the live lines.
+bool OutputIsTerminal() {
+#ifdef _WIN32
+  HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  return GetConsoleMode(console, &mode) &&
+         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+#else
+  return isatty(STDOUT_FILENO) != 0;
+#endif
+}
 
 int Refuse(const std::string& reason) {
   std::fprintf(stderr, "fwflash-cli: %s\n", reason.c_str());
@@ -78,9 +88,8 @@ int Flash(const CliOptions& options) {
   ResultLog log;
   if (!options.logFile.empty() && !log.Open(options.logFile, error)) return Refuse(error);
 
-  const bool terminal = isatty(fileno(stdout)) != 0;
-  std::unique_ptr<Output> output =
-      options.json ? MakeJsonOutput(stdout, image) : MakeTextOutput(stdout, terminal, image);
+  std::unique_ptr<Output> output = options.json ? MakeJsonOutput(stdout, image)
+                                                 : MakeTextOutput(stdout, OutputIsTerminal(), image);
   Events events(*output, log, image);
   StopRequest stop;
   StopOnSignals(stop);

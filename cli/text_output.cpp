@@ -1,5 +1,5 @@
-// Result lines for a person: a live progress line on a terminal, plain lines elsewhere
-// (a log file or a pipe gets no carriage returns and no escape codes).
+// Result lines for a person: a live progress line per station on a terminal, plain lines
+// elsewhere (a log file or a pipe gets no carriage returns and no escape codes).
 #include <map>
 #include <mutex>
 #include <string>
@@ -78,14 +78,18 @@ class TextOutput : public Output {
   }
 
  private:
-  // A line of its own (none when empty); on a terminal the live line is drawn after it.
+  // A line of its own (none when empty). On a terminal the live lines, one per running
+  // station, are drawn anew below it: the cursor goes back to their first line, and what
+  // was there is cleared.
   void Write(const std::string& line) {
     std::string text;
-    if (terminal_) text += "\r\033[K";
+    if (terminal_ && drawn_ > 0) text += "\033[" + std::to_string(drawn_) + "F";
+    if (terminal_) text += "\033[J";
     if (!line.empty()) text += line + "\n";
     if (terminal_) {
       for (const auto& [port, percent] : shown_)
-        text += DisplayText(port) + " " + std::to_string(percent) + " %   ";
+        text += DisplayText(port) + ": " + std::to_string(percent) + " %\n";
+      drawn_ = shown_.size();
     }
     std::fwrite(text.data(), 1, text.size(), out_);
     std::fflush(out_);
@@ -95,6 +99,7 @@ class TextOutput : public Output {
   bool terminal_;
   std::mutex mutex_;
   std::map<std::string, unsigned> shown_;  // running stations: percent shown
+  size_t drawn_ = 0;                        // live lines on the terminal now
 };
 
 }  // namespace
