@@ -7,6 +7,36 @@
 #include "forms/Main.h"
 #include "forms/Progress.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <string>
+
+namespace {
+
+// The program file itself, whatever name started it: a link or a command line of another
+// name must not change the title. What started it only when the system cannot say.
+std::string ProgramFile(const char* startedAs) {
+  char path[4096];
+#ifdef _WIN32
+  const long length = static_cast<long>(GetModuleFileNameA(nullptr, path, sizeof path));
+#else
+  const long length = static_cast<long>(readlink("/proc/self/exe", path, sizeof path));
+#endif
+  if (length > 0 && static_cast<size_t>(length) < sizeof path) return std::string(path, length);
+  return startedAs != nullptr ? startedAs : "";
+}
+
+// The dialogs' seam comes into being at its first use. Used here, before the application
+// object is made, it is torn down after it: the windows' destruction handlers run at exit
+// and may still report through it.
+const bool DialogsMadeFirst = (ReplaceDialogs(ReplaceDialogs(nullptr)), true);
+
+}  // namespace
+
 // The application object lives as long as the process: its windows are destroyed after
 // main has returned, the main window last.
 static TApplication TheApplication;
@@ -16,7 +46,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   if (!ReadCommandLine(argc, argv, port, exitCode)) return exitCode;
   try {
-    Application->Initialize(argv[0]);
+    Application->Initialize(ProgramFile(argv[0]).c_str());
     if (!Application->HasDisplay()) {
       ShowErrorBox("fwflash is a desktop program and needs a display, but DISPLAY is not set");
       return 0;
