@@ -116,17 +116,23 @@ SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const S
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, reporter, DeviceStep::OpenPort);
   // A path that is no terminal refuses this too, and fails at reading the settings below.
   ioctl(fd, TIOCEXCL);
+  // From here a failure takes the exclusive flag away again: a pseudo-terminal keeps it
+  // after the close and would refuse everyone else.
+  auto failExclusive = [&](DeviceStep step) {
+    ioctl(fd, TIOCNXCL);
+    return FailOpen(fd, reporter, step);
+  };
   int flags = fcntl(fd, F_GETFL);
   if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    return FailOpen(fd, reporter, DeviceStep::OpenPort);
+    return failExclusive(DeviceStep::OpenPort);
   }
 
   termios found{};
-  if (tcgetattr(fd, &found) != 0) return FailOpen(fd, reporter, DeviceStep::GetSettings);
+  if (tcgetattr(fd, &found) != 0) return failExclusive(DeviceStep::GetSettings);
   termios settings = found;
   ApplyLineSettings(settings);
   if (tcsetattr(fd, TCSANOW, &settings) != 0) {
-    return FailOpen(fd, reporter, DeviceStep::SetSettings);
+    return failExclusive(DeviceStep::SetSettings);
   }
   return new SerialPort{fd, found, RequestLowLatency(fd), stop, 0};
 }

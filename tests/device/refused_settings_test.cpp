@@ -1,5 +1,5 @@
 // A terminal that refuses its line settings: message 16, and the port closed again with
-// the settings it had. A terminal refuses settings to a process of its session that is
+// the settings it had and free for everyone. A terminal refuses settings to a process of its session that is
 // outside its foreground job and that nothing could stop, an orphaned process group; a
 // child of the test arranges that in a session of its own, with its pseudo-terminal
 // as the session's terminal.
@@ -95,4 +95,7 @@ TEST(RefusedSettings, AreReportedAsMessage16AndThePortIsClosedWithItsSettingsUnc
   EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before)) << "not 9600 baud";
   EXPECT_EQ(after.c_cflag, before.c_cflag);
   EXPECT_EQ(after.c_lflag, before.c_lflag);
+  int exclusive = 1;
+  ASSERT_EQ(ioctl(pair.Terminal(), TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0) << "the failed open left the terminal for exclusive use";
 }
