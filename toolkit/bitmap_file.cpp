@@ -107,10 +107,13 @@ std::string ReadLayout(const std::vector<uint8_t>& b, Layout& l) {
   const uint32_t offset = Read32(b, 10);
   if (offset < next) return kBitmapNotValid;  // pixels would overlap the header or palette
   l.pixelOffset = offset;
-  l.rowBytes = static_cast<size_t>((l.width * bpp + 31) / 32 * 4);
+  const int64_t rowBytes = (l.width * bpp + 31) / 32 * 4;
+  l.rowBytes = static_cast<size_t>(rowBytes);
   // The last row needs only its pixels, not its padding: some writers leave that out.
-  const size_t needed = l.rowBytes * (l.height - 1) + static_cast<size_t>((l.width * bpp + 7) / 8);
-  if (offset > b.size() || b.size() - offset < needed) return kStreamReadError;
+  // Counted in 64 bits: the largest sides claim 4 GiB, which a 32-bit size wraps to 0.
+  const int64_t needed = rowBytes * (l.height - 1) + (l.width * bpp + 7) / 8;
+  if (offset > b.size() || static_cast<uint64_t>(b.size() - offset) < static_cast<uint64_t>(needed))
+    return kStreamReadError;
   return "";
 }
 

@@ -115,9 +115,12 @@ TEST(BitmapDecoding, SizesTheDataCannotHoldAreRefusedWithoutAllocatingThem) {
   EXPECT_EQ(Refusal(huge), kStreamReadError);
   Set32(huge, 18, 0x7FFFFFFF);
   EXPECT_EQ(Refusal(huge), kBitmapNotValid);
-  std::vector<uint8_t> far = MakeBitmap(16, 16, 4);
-  Set32(far, 10, 0xFFFFFFF0);  // pixels said to start far behind the end
-  EXPECT_EQ(Refusal(far), kStreamReadError);
+  std::vector<uint8_t> wrapping = MakeBitmap(16, 16, 32);
+  Set32(wrapping, 18, 32768), Set32(wrapping, 22, 32768);  // 4 GiB of pixels: 0 in 32 bits
+  EXPECT_EQ(Refusal(wrapping), kStreamReadError);
+  std::vector<uint8_t> offsetBeyond = MakeBitmap(16, 16, 4);
+  Set32(offsetBeyond, 10, 0xFFFFFFF0);  // pixels said to start far behind the end
+  EXPECT_EQ(Refusal(offsetBeyond), kStreamReadError);
 }
 
 TEST(BitmapDecoding, PaletteIndexesPastAShortPaletteShowBlack) {
