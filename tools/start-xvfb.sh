@@ -9,4 +9,6 @@ mkfifo "$fifo"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
 read -r -t 10 n <"$fifo" || { rm -f "$fifo"; echo "start-xvfb: Xvfb did not start" >&2; exit 1; }
 rm -f "$fifo"
+# Who serves the display, for stop-xvfb.sh: this Xvfb writes no lock file.
+echo $! >"/tmp/fwflash-xvfb-$n.pid"
 echo ":$n"
