@@ -47,8 +47,9 @@ bool Parse(int argc, char** argv, std::string& port, bool& version, std::string&
 
 }  // namespace
 
-bool ReadCommandLine(int argc, char** argv, std::string& port, int& exitCode) {
-  const std::string title = TApplication::TitleFromProgramPath(argc > 0 ? argv[0] : "");
+bool ReadCommandLine(int argc, char** argv, const std::string& programFile, std::string& port,
+                     int& exitCode) {
+  const std::string title = TApplication::TitleFromProgramPath(programFile);
   bool version = false;
   std::string error, line;
   if (!Parse(argc, argv, port, version, error)) {

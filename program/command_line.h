@@ -10,5 +10,7 @@
 
 // Reads the command line; port stays empty without --port. Returns false when the
 // program is to end at once with exitCode: 0 after --version, 2 after a bad command
-// line, both already shown to the person who started it (program_notice.h).
-bool ReadCommandLine(int argc, char** argv, std::string& port, int& exitCode);
+// line, both already shown to the person who started it (program_notice.h), under the
+// title that programFile's name gives.
+bool ReadCommandLine(int argc, char** argv, const std::string& programFile, std::string& port,
+                     int& exitCode);

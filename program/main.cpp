@@ -42,11 +42,12 @@ const bool DialogsMadeFirst = (ReplaceDialogs(ReplaceDialogs(nullptr)), true);
 static TApplication TheApplication;
 
 int main(int argc, char** argv) {
+  const std::string programFile = ProgramFile(argv[0]);
   std::string port;
   int exitCode = 0;
-  if (!ReadCommandLine(argc, argv, port, exitCode)) return exitCode;
+  if (!ReadCommandLine(argc, argv, programFile, port, exitCode)) return exitCode;
   try {
-    Application->Initialize(ProgramFile(argv[0]).c_str());
+    Application->Initialize(programFile.c_str());
     if (!Application->HasDisplay()) {
       ShowErrorBox("fwflash is a desktop program and needs a display, but DISPLAY is not set");
       return 0;
