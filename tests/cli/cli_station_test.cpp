@@ -130,6 +130,21 @@ TEST_F(CliStationTest, ASignalWhileWaitingForADeviceEndsTheStation) {
   EXPECT_EQ(Events(Contents(Output()), "summary").size(), 1u) << Contents(Output());
 }
 
+TEST_F(CliStationTest, APortThatCannotBeUsedIsReportedOnceAndTriedAgain) {
+  const std::string notAPort = WriteFile("not-a-port", {1});
+  RunningCli cli({"--port", notAPort, "--wait"}, Output());
+  ASSERT_TRUE(AwaitText(Output(), "trying again", 10000));
+  for (int waited = 0; !Catches(cli.Pid(), SIGTERM) && waited < 10000; waited += 20)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // only to show: tried again, not told again
+  cli.Signal(SIGTERM);
+  EXPECT_EQ(cli.Exit(10000), 0);
+  EXPECT_EQ(Lines(Contents(Output())),
+            (std::vector<std::string>{
+                notAPort + ": cannot use the port: Cannot get com port parameters!; trying again",
+                "summary: 0 passed, 0 failed"}));
+}
+
 TEST_F(CliStationTest, TwoHundredDevicesLeaveNoDescriptorBehind) {
   const std::string image = WriteFile("image", {0x80, 0xFF, 0xA5, 0x5A});
   StartDevice(0, {"--replug", "0", "--size", "4", "--report", Report()});
