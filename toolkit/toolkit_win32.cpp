@@ -1,7 +1,15 @@
 // The Win32 backend: the event loop and the program's windows, on the plain Windows API.
-// A window has a fixed single border; its one focusable button is its default button, so
-// Enter presses it as in a dialog. Texts are the program's 8-bit bytes, given to the ANSI
-// functions as they are, which shows them in the system's ANSI code page.
+// A window has a fixed single border and the title-bar buttons its settings ask for; its
+// one focusable button is its default button, so Enter presses it as in a dialog. Texts
+// are the program's 8-bit bytes, given to the ANSI functions as they are, which shows them
+// in the system's ANSI code page.
+//
+// The program has one taskbar button, carried by the application's owner window: a
+// window with no size, outside every screen, that owns all the program's windows and
+// dialogs. Minimising any window minimises the application: the owner goes to the
+// taskbar and takes its windows with it. Activating the owner (its taskbar button, Alt+Tab)
+// activates the program's top window that takes input. A disabled window never rises
+// above the window last active, such as the dialog that disabled it.
 #include <algorithm>
 #include <vector>
 
@@ -63,7 +71,37 @@ namespace {
 
 using namespace win32_backend;
 
+constexpr const char* kOwnerClass = "FwflashApplication";
+constexpr int kOutsideEveryScreen = -32000;
+
 bool g_open = false;
+HWND g_owner = nullptr;  // lives as long as the process: windows are destroyed at exit
+
+bool Usable(HWND window) {
+  return window != nullptr && IsWindowVisible(window) && IsWindowEnabled(window);
+}
+
+// The owner takes no input itself: it hands the activation to the program's top window
+// that does, as the system would to the next window of a program without an owner.
+void ActivateTopWindow() {
+  for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+    if (GetWindow(window, GW_OWNER) == g_owner && Usable(window)) {
+      SetActiveWindow(window);
+      return;
+    }
+  }
+}
+
+void MinimizeApplication() {
+  ShowOwnedPopups(g_owner, FALSE);
+  ShowWindow(g_owner, SW_MINIMIZE);
+}
+
+void RestoreApplication() {
+  ShowWindow(g_owner, SW_RESTORE);
+  ShowOwnedPopups(g_owner, TRUE);
+  ActivateTopWindow();
+}
 
 // The window's icon in one size, from the icon's pixels: colour with alpha, and a mask
 // that lets the screen through where the icon is blank.
@@ -107,11 +145,13 @@ class Win32Window final : public backend::Window {
   explicit Win32Window(const backend::WindowSettings& settings)
       : events_(settings.events), font_(CreateFontFor(settings.font)) {
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
-    if (settings.closeBox) style |= WS_SYSMENU | WS_MINIMIZEBOX;
+    if (settings.closeBox) style |= WS_SYSMENU;
+    if (settings.minimizeBox) style |= WS_MINIMIZEBOX;
+    if (settings.maximizeBox) style |= WS_MAXIMIZEBOX;
     RECT outer = {0, 0, settings.client.width, settings.client.height};
     AdjustWindowRectEx(&outer, style, FALSE, 0);
     handle_ = CreateWindowExA(0, kFormClass, "", style, settings.client.left, settings.client.top,
-                              outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                              outer.right - outer.left, outer.bottom - outer.top, g_owner,
                               nullptr, GetModuleHandleA(nullptr), this);
     if (settings.icon != nullptr) {
       largeIcon_ = MakeIcon(*settings.icon, true);
@@ -169,6 +209,8 @@ class Win32Window final : public backend::Window {
 
   void SetCaption(const std::string& text) override { SetWindowTextA(handle_, text.c_str()); }
 
+  HWND handle() const { return handle_; }
+
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
       auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
@@ -186,6 +228,20 @@ class Win32Window final : public backend::Window {
       case WM_CLOSE:  // the close box, Alt+F4: the layer decides
         events_->CloseBoxPressed();
         return 0;
+      case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+          MinimizeApplication();
+          return 0;
+        }
+        break;
+      case WM_WINDOWPOSCHANGING: {
+        auto* place = reinterpret_cast<WINDOWPOS*>(lParam);
+        HWND last = GetLastActivePopup(g_owner);
+        if (!IsWindowEnabled(hwnd) && !(place->flags & SWP_NOZORDER) && last != hwnd &&
+            last != g_owner && Usable(last))
+          place->hwndInsertAfter = last;
+        break;
+      }
       case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
           // Buttons keep their press in their user data (see MakeWidget).
@@ -238,10 +294,53 @@ class Win32Window final : public backend::Window {
   int nextId_ = 100, defaultId_ = 0;
 };
 
-}  // namespace
+HWND MainWindowHandle() {
+  const auto* main = static_cast<const Win32Window*>(backend::MainWindow());
+  return main != nullptr ? main->handle() : nullptr;
+}
 
-bool backend::OpenDisplay() {
-  if (g_open) return true;
+LRESULT CALLBACK OwnerProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) ActivateTopWindow();
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+        MinimizeApplication();
+        return 0;
+      }
+      if ((wParam & 0xFFF0) == SC_RESTORE && IsIconic(hwnd)) {
+        RestoreApplication();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:  // from the taskbar: as the main window's close box
+      if (HWND main = MainWindowHandle()) PostMessageA(main, WM_CLOSE, 0, 0);
+      return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Shown, so that it has its taskbar button, but with no size and outside every screen.
+void MakeOwnerWindow() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA owner = {};
+  owner.cbSize = sizeof owner;
+  owner.lpfnWndProc = OwnerProcedure;
+  owner.hInstance = instance;
+  // The program's icon resource, when the executable has one.
+  owner.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
+  owner.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
+  owner.lpszClassName = kOwnerClass;
+  if (RegisterClassExA(&owner) == 0) throw Exception("Cannot register the application window class");
+  g_owner = CreateWindowExA(0, kOwnerClass, "", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
+                            kOutsideEveryScreen, kOutsideEveryScreen, 0, 0, nullptr, nullptr,
+                            instance, nullptr);
+  if (g_owner == nullptr) throw Exception("Cannot create the application window");
+  ShowWindow(g_owner, SW_SHOWNA);
+}
+
+void Open() {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   if (!InitCommonControlsEx(&controls)) throw Exception("Cannot load the common controls");
   WNDCLASSA form = {};
@@ -251,8 +350,27 @@ bool backend::OpenDisplay() {
   form.lpszClassName = kFormClass;
   if (RegisterClassA(&form) == 0) throw Exception("Cannot register the window class");
   RegisterWidgetClasses();
+  MakeOwnerWindow();
   DropQueuedInput();  // input from before the program's windows is not for them
-  g_open = true;
+}
+
+}  // namespace
+
+namespace win32_backend {
+
+HWND OwnerWindow() { return g_owner; }
+
+}  // namespace win32_backend
+
+// The error box needs nothing that can fail, so the dialogs are the toolkit's before
+// anything here can throw: a failure to open is shown, not lost.
+bool backend::OpenDisplay() {
+  if (!g_open) {
+    ReplaceDialogs(ShowDialog);
+    Open();
+    g_open = true;
+  }
+  SetWindowTextA(g_owner, Application != nullptr ? Application->Title().c_str() : "");
   return true;
 }
 

@@ -11,6 +11,10 @@
 //                              keeps its press in its user data for the window to run
 //   RegisterWidgetClasses()    the window class of the image control
 //   kFormClass                 the window class of the program's windows
+//   OwnerWindow()              the application's window, which shows nothing but the
+//                              program's one taskbar button (titled with the application's
+//                              title) and owns every window and dialog; null before the
+//                              display is open
 #pragma once
 
 #include <windows.h>
@@ -31,5 +35,6 @@ bool IsDroppedInput(const MSG& msg);
 bool RunDialogKeys(MSG& msg);
 std::unique_ptr<backend::Widget> MakeWidget(HWND parent, const backend::WidgetSettings& settings, int id);
 void RegisterWidgetClasses();
+HWND OwnerWindow();
 
 }  // namespace win32_backend

@@ -2,8 +2,10 @@
 // application's title as caption, no icon, the text wrapped at word boundaries to at most
 // half the screen's width ("&" marks an accelerator, tabs are expanded), one "OK" button
 // that Enter, Esc and the close box press, centred on the primary screen, no sound. Ctrl+C
-// copies its text. While it is open the program's other windows are disabled; its own
-// loop keeps them painted. The error box is the system's, with the stop icon.
+// copies its text. A dialog that cannot be made shows its text in the system's message
+// box instead. The error box is the system's, with the stop icon. Both belong to the
+// application's owner window; while one is open the program's other windows are disabled,
+// and the message dialog's own loop keeps them painted.
 #include <algorithm>
 #include <vector>
 
@@ -32,6 +34,9 @@ LRESULT CALLBACK DialogProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_CLOSE:
       state->closed = true;
       return 0;
+    case WM_DESTROY:  // destroyed from outside: nothing can close it any more
+      if (state != nullptr) state->closed = true;
+      break;
     case DM_GETDEFID: return MAKELRESULT(IDOK, DC_HASDEFID);
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) {
@@ -61,6 +66,28 @@ BOOL CALLBACK CollectEnabled(HWND window, LPARAM list) {
   return TRUE;
 }
 
+// While a dialog is open the program's other windows take no input.
+class ModalScope {
+ public:
+  ModalScope() {
+    EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&disabled_));
+    for (HWND window : disabled_) EnableWindow(window, FALSE);
+  }
+  ~ModalScope() {
+    for (HWND window : disabled_) EnableWindow(window, TRUE);
+  }
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+
+ private:
+  std::vector<HWND> disabled_;
+};
+
+void ShowSystemBox(const std::string& title, const std::string& text, UINT icon) {
+  ModalScope modal;
+  MessageBoxA(OwnerWindow(), text.c_str(), title.c_str(), MB_OK | icon);
+}
+
 void CopyToClipboard(HWND owner, const std::string& text) {
   if (!OpenClipboard(owner)) return;
   EmptyClipboard();
@@ -75,6 +102,23 @@ void CopyToClipboard(HWND owner, const std::string& text) {
 
 bool IsCopyKey(const MSG& msg) {
   return msg.message == WM_KEYDOWN && msg.wParam == 'C' && (GetKeyState(VK_CONTROL) & 0x8000);
+}
+
+void RunDialog(HWND dialog, const DialogState& state, const std::string& text) {
+  while (!state.closed) {
+    MSG msg;
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
+      return;
+    }
+    if (IsDroppedInput(msg)) continue;
+    if (IsCopyKey(msg) && GetAncestor(msg.hwnd, GA_ROOT) == dialog) CopyToClipboard(dialog, text);
+    else if (!IsDialogMessageA(dialog, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
 }
 
 void ShowMessageWindow(const std::string& title, const std::string& text) {
@@ -99,16 +143,17 @@ void ShowMessageWindow(const std::string& title, const std::string& text) {
   AdjustWindowRectEx(&outer, style, FALSE, exStyle);
   const int width = outer.right - outer.left, height = outer.bottom - outer.top;
 
-  std::vector<HWND> disabled;
-  EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&disabled));
-  for (HWND window : disabled) EnableWindow(window, FALSE);
-
   DialogState state;
   HINSTANCE instance = GetModuleHandleA(nullptr);
   HWND dialog = CreateWindowExA(exStyle, kDialogClass, title.c_str(), style,
                                 (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
-                                nullptr, nullptr, instance, &state);
+                                OwnerWindow(), nullptr, instance, &state);
+  if (dialog == nullptr) {
+    DeleteObject(font);
+    ShowSystemBox(title, text, 0);
+    return;
+  }
   HWND label = CreateWindowExA(0, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, margin,
                                margin, textW, textH, dialog, nullptr, instance, nullptr);
   HWND ok = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
@@ -116,27 +161,13 @@ void ShowMessageWindow(const std::string& title, const std::string& text) {
                             dialog, reinterpret_cast<HMENU>(IDOK), instance, nullptr);
   SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   SendMessageA(ok, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  ShowWindow(dialog, SW_SHOW);
-  SetForegroundWindow(dialog);
-  PaintNow(dialog);
-
-  while (!state.closed) {
-    MSG msg;
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
-      break;
-    }
-    if (IsDroppedInput(msg)) continue;
-    if (IsCopyKey(msg) && GetAncestor(msg.hwnd, GA_ROOT) == dialog) CopyToClipboard(dialog, text);
-    else if (!IsDialogMessageA(dialog, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+  {
+    ModalScope modal;  // over before the dialog goes, so that the activation returns
+    ShowWindow(dialog, SW_SHOW);
+    SetForegroundWindow(dialog);
+    PaintNow(dialog);
+    RunDialog(dialog, state, text);
   }
-
-  // Enabled again before the dialog goes, so that the activation returns to them.
-  for (HWND window : disabled) EnableWindow(window, TRUE);
   DestroyWindow(dialog);
   DeleteObject(font);
 }
@@ -145,8 +176,6 @@ void ShowMessageWindow(const std::string& title, const std::string& text) {
 
 void backend::ShowDialog(DialogKind kind, const std::string& text) {
   const std::string title = Application != nullptr ? Application->Title() : "";
-  if (kind == DialogKind::Error)
-    MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
-  else
-    ShowMessageWindow(title, text);
+  if (kind == DialogKind::Error) ShowSystemBox(title, text, MB_ICONSTOP);
+  else ShowMessageWindow(title, text);
 }

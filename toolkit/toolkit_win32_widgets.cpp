@@ -1,9 +1,11 @@
 // The Win32 backend's controls: labels and static texts are static controls on the
 // window's colour, the static text box with a 2-pixel sunken edge inside its bounds; push
 // buttons take "&" as their accelerator mark; the progress bar is the common control's
-// smooth bar; the image is a control of our own that draws the picture from its top-left
-// corner, clipped to its bounds.
+// smooth bar, counting in its own pixels; the image is a control of our own that draws the
+// picture from its top-left corner, clipped to its bounds.
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "toolkit/toolkit_win32.h"
@@ -15,7 +17,6 @@ namespace {
 using namespace win32_backend;
 
 constexpr const char* kImageClass = "FwflashImage";
-constexpr int kBarSteps = 1 << 20;  // the bar's 32-bit range: finer than any screen
 
 void DrawPicture(HWND image, HDC dc, const BitmapPixels* pixels) {
   RECT client;
@@ -87,7 +88,7 @@ class Win32Widget final : public backend::Widget {
                               GetModuleHandleA(nullptr), nullptr);
     if (kind_ == ControlKind::Button)
       SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&onPress_));
-    if (kind_ == ControlKind::ProgressBar) SendMessageA(handle_, PBM_SETRANGE32, 0, kBarSteps);
+    if (kind_ == ControlKind::ProgressBar) CountInPixels();
   }
 
   ~Win32Widget() override { DestroyWindow(handle_); }
@@ -109,13 +110,21 @@ class Win32Widget final : public backend::Widget {
     return r.right;
   }
 
-  void SetBounds(const backend::Rect& b) override { MoveWindow(handle_, b.left, b.top, b.width, b.height, TRUE); }
+  void SetBounds(const backend::Rect& b) override {
+    MoveWindow(handle_, b.left, b.top, b.width, b.height, TRUE);
+    if (kind_ == ControlKind::ProgressBar) CountInPixels();
+  }
 
   void SetVisible(bool visible) override { ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE); }
 
+  // Only a step that moves the bar's edge is drawn: a drawing costs more under Wine than
+  // a byte's whole exchange with the device, and most steps move it by less than a pixel.
   void SetFraction(double fraction) override {
     if (kind_ != ControlKind::ProgressBar) return;
-    SendMessageA(handle_, PBM_SETPOS, static_cast<WPARAM>(std::lround(fraction * kBarSteps)), 0);
+    const long position = std::lround(fraction * barPixels_);
+    if (position == SendMessageA(handle_, PBM_GETPOS, 0, 0)) return;
+    SendMessageA(handle_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    barMoved_ = true;
   }
 
   void SetPicture(const BitmapPixels* pixels) override {
@@ -124,15 +133,34 @@ class Win32Widget final : public backend::Widget {
     InvalidateRect(handle_, nullptr, TRUE);
   }
 
+  // A bar has marked what its new position changes, and has nothing to show when it did
+  // not move.
   void ShowNow() override {
-    InvalidateRect(handle_, nullptr, TRUE);
+    if (kind_ == ControlKind::ProgressBar) {
+      if (!std::exchange(barMoved_, false)) return;
+    } else {
+      InvalidateRect(handle_, nullptr, TRUE);
+    }
     PaintNow(handle_);
   }
 
  private:
+  // The bar's range is its width: one position per pixel it can fill.
+  void CountInPixels() {
+    const LRESULT shown = SendMessageA(handle_, PBM_GETPOS, 0, 0);
+    const double fraction = barPixels_ > 0 ? static_cast<double>(shown) / barPixels_ : 0.0;
+    RECT client;
+    GetClientRect(handle_, &client);
+    barPixels_ = std::max(1L, client.right);
+    SendMessageA(handle_, PBM_SETRANGE32, 0, barPixels_);
+    SetFraction(fraction);
+  }
+
   ControlKind kind_;
   std::function<void()> onPress_;
   HWND handle_ = nullptr;
+  long barPixels_ = 0;
+  bool barMoved_ = false;
 };
 
 }  // namespace

@@ -47,6 +47,8 @@ run() {  # run NAME COMMAND...: one test program, its output shown when it fails
 run platform_test wine "$win/tests/platform_test.exe"
 run toolkit_win32_test wine "$win/tests/toolkit_win32_test.exe"
 run picture_test wine "$win/tests/picture_test.exe"
+run display_failure_test wine "$win/tests/display_failure_test.exe"
+run program_test wine "$win/tests/program_test.exe"
 rmdir "$com1"
 "$root/build/fwflash-vdev" --link "$com1" --quiet --timeout 120 >/dev/null &
 vdev_pid=$!

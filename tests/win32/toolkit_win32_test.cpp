@@ -1,6 +1,7 @@
 // The toolkit's Win32 backend under Wine: the windows as the system sees them, the picture
 // drawn clipped, progress drawn while a handler holds the thread, input made while a
-// window was disabled thrown away, keys, the close box, and the message dialog.
+// window was disabled thrown away, keys, the close box, the message dialog, and the
+// application's owner window with its one taskbar button.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -19,6 +20,7 @@
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_backend.h"
 #include "tests/toolkit/sample_form.h"
+#include "tests/win32/window_look.h"
 
 namespace {
 
@@ -72,12 +74,6 @@ HWND ChildOfClass(HWND parent, const char* windowClass, int index = 0) {
   HWND child = nullptr;
   for (int i = 0; i <= index; ++i) child = FindWindowExA(parent, child, windowClass, nullptr);
   return child;
-}
-
-std::string TextOf(HWND window) {
-  char text[512] = "";
-  GetWindowTextA(window, text, sizeof text);
-  return text;
 }
 
 template <int N>
@@ -308,6 +304,138 @@ TEST_F(Win32Gui, TheMessageDialogIsModalCentredWrappedAndClosesWithEnterOrEscape
     EXPECT_NEAR(g_look.outer.left + width / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
     EXPECT_NEAR((g_look.outer.top + g_look.outer.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
   }
+}
+
+BOOL CALLBACK CollectTaskbarWindows(HWND window, LPARAM list) {
+  const bool taskbar = IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr &&
+                       !(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  if (taskbar) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+TEST_F(Win32Gui, OneOwnerWindowCarriesTheTaskbarButtonAndOwnsTheWindowsAndDialogs) {
+  auto* main = Create<0>("Main");
+  auto* other = Create<1>("Other", FormPosition::MainFormCenter);
+  main->Show();
+  other->Show();
+  HWND owner = GetWindow(Native(0), GW_OWNER);
+  ASSERT_NE(owner, nullptr);
+  EXPECT_EQ(GetWindow(Native(1), GW_OWNER), owner);
+  EXPECT_EQ(TextOf(owner), "Fwflash-gui-" + kSuffix);
+  std::vector<HWND> buttons;
+  EnumThreadWindows(GetCurrentThreadId(), CollectTaskbarWindows, reinterpret_cast<LPARAM>(&buttons));
+  EXPECT_EQ(buttons, std::vector<HWND>{owner}) << "the one window with a taskbar button";
+  RECT place;
+  GetWindowRect(owner, &place);
+  EXPECT_TRUE(IsRectEmpty(&place)) << "it shows nothing";
+
+  for (const char* dialogClass : {"FwflashMessage", "#32770"}) {
+    HWND dialogOwner = nullptr;
+    bool aboveMain = false;
+    WhileOpen(dialogClass, [&](HWND dialog) {
+      dialogOwner = GetWindow(dialog, GW_OWNER);
+      // As a click on it or another program might: the disabled main window to the top.
+      SetWindowPos(Native(0), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      aboveMain = Above(dialog, Native(0));
+    });
+    if (dialogClass[0] == '#') ShowErrorBox("Stop");
+    else ShowMessageDialog("Look");
+    EXPECT_EQ(dialogOwner, owner) << dialogClass;
+    EXPECT_TRUE(aboveMain) << dialogClass << " stays above the window it disabled";
+  }
+}
+
+TEST_F(Win32Gui, MinimisingAWindowMinimisesTheApplicationAndItsOwnerBringsItBack) {
+  auto* main = Create<0>("Main");
+  auto* other = Create<1>("Other", FormPosition::MainFormCenter);
+  Create<2>("Hidden", FormPosition::MainFormCenter);
+  main->Show();
+  other->Show();
+  HWND owner = GetWindow(Native(0), GW_OWNER);
+  SendMessageA(Native(1), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(IsIconic(owner)) << "the taskbar button shows the application minimised";
+  EXPECT_FALSE(IsWindowVisible(Native(0)));
+  EXPECT_FALSE(IsWindowVisible(Native(1)));
+  EXPECT_FALSE(IsIconic(Native(1))) << "no window minimised on its own";
+
+  SendMessageA(owner, WM_SYSCOMMAND, SC_RESTORE, 0);  // its taskbar button
+  EXPECT_FALSE(IsIconic(owner));
+  EXPECT_TRUE(IsWindowVisible(Native(0)));
+  EXPECT_TRUE(IsWindowVisible(Native(1)));
+  EXPECT_FALSE(IsWindowVisible(Native(2))) << "a hidden window stays hidden";
+  EXPECT_EQ(GetActiveWindow(), Native(1)) << "the top window takes the activation";
+  EXPECT_TRUE(main->Visible() && other->Visible());
+}
+
+TEST_F(Win32Gui, ActivatingTheOwnerActivatesTheProgramsTopWindowThatTakesInput) {
+  auto* main = Create<0>("Main");
+  auto* other = Create<1>("Other", FormPosition::MainFormCenter);
+  main->Show();
+  other->Show();
+  HWND owner = GetWindow(Native(0), GW_OWNER);
+  SetActiveWindow(owner);  // as its taskbar button or Alt+Tab does
+  EXPECT_EQ(GetActiveWindow(), Native(1));
+  other->SetEnabled(false);
+  SetActiveWindow(owner);
+  EXPECT_EQ(GetActiveWindow(), Native(0)) << "past a disabled window";
+  other->SetEnabled(true);
+}
+
+// Refuses to make the message dialog's window, as a system short of resources would.
+LRESULT CALLBACK RefuseMessageWindows(int code, WPARAM wParam, LPARAM lParam) {
+  char name[32] = "";
+  if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
+      lstrcmpA(name, "FwflashMessage") == 0)
+    return 1;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(Win32Gui, AMessageDialogThatCannotBeMadeShowsItsTextInTheSystemsBox) {
+  Create<0>("Main")->Show();
+  HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseMessageWindows, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  std::string caption, text;
+  bool mainEnabled = true;
+  WhileOpen("#32770", [&](HWND box) {
+    caption = TextOf(box);
+    text = TextOf(GetDlgItem(box, 0xFFFF));  // the system box's text control
+    mainEnabled = IsWindowEnabled(Native(0));
+  });
+  ShowMessageDialog("Cannot read from comm port!");  // returns once the box is closed
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(caption, "Fwflash-gui-" + kSuffix);
+  EXPECT_EQ(text, "Cannot read from comm port!");
+  EXPECT_FALSE(mainEnabled);
+  EXPECT_TRUE(IsWindowEnabled(Native(0)));
+}
+
+int g_paints = 0;
+WNDPROC g_drawBar = nullptr;
+
+LRESULT CALLBACK CountPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) ++g_paints;
+  return CallWindowProcA(g_drawBar, window, message, wParam, lParam);
+}
+
+TEST_F(Win32Gui, TheBarIsDrawnOnlyWhenItsEdgeMovesAndEndsFull) {
+  auto* form = Create<0>("Bar");
+  form->Show();
+  TProgressBar* bar = form->Control<TProgressBar>("ProgressBar");
+  HWND native = ChildOfClass(Native(0), PROGRESS_CLASSA);
+  RECT r;
+  GetClientRect(native, &r);
+  g_drawBar = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(native, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPaints)));
+  g_paints = 0;
+  bar->SetMax(3612);  // the shipped image: many bytes to each pixel
+  bar->SetPosition(0);
+  for (int i = 0; i < 3612; ++i) bar->StepIt();
+  EXPECT_LE(g_paints, r.right + 2);
+  EXPECT_GE(g_paints, r.right / 2);
+  HDC dc = GetDC(native);
+  EXPECT_EQ(GetPixel(dc, r.right - 3, r.bottom / 2), GetSysColor(COLOR_HIGHLIGHT)) << "full at the end";
+  ReleaseDC(native, dc);
+  SetWindowLongPtrA(native, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_drawBar));
 }
 
 }  // namespace
