@@ -104,7 +104,17 @@ class Win32Gui : public testing::Test {
 
   HWND Native(int n) const { return FindWindowA(nullptr, captions_[n].c_str()); }
 
+  // A main window and a second one over it, both shown; returns the owner they share.
+  HWND ShowMainAndOther() {
+    main_ = Create<0>("Main");
+    other_ = Create<1>("Other", FormPosition::MainFormCenter);
+    main_->Show();
+    other_->Show();
+    return GetWindow(Native(0), GW_OWNER);
+  }
+
   std::string captions_[3];
+  TForm *main_ = nullptr, *other_ = nullptr;
   std::unique_ptr<TApplication> app_;
 };
 
@@ -314,11 +324,7 @@ BOOL CALLBACK CollectTaskbarWindows(HWND window, LPARAM list) {
 }
 
 TEST_F(Win32Gui, OneOwnerWindowCarriesTheTaskbarButtonAndOwnsTheWindowsAndDialogs) {
-  auto* main = Create<0>("Main");
-  auto* other = Create<1>("Other", FormPosition::MainFormCenter);
-  main->Show();
-  other->Show();
-  HWND owner = GetWindow(Native(0), GW_OWNER);
+  HWND owner = ShowMainAndOther();
   ASSERT_NE(owner, nullptr);
   EXPECT_EQ(GetWindow(Native(1), GW_OWNER), owner);
   EXPECT_EQ(TextOf(owner), "Fwflash-gui-" + kSuffix);
@@ -346,12 +352,8 @@ TEST_F(Win32Gui, OneOwnerWindowCarriesTheTaskbarButtonAndOwnsTheWindowsAndDialog
 }
 
 TEST_F(Win32Gui, MinimisingAWindowMinimisesTheApplicationAndItsOwnerBringsItBack) {
-  auto* main = Create<0>("Main");
-  auto* other = Create<1>("Other", FormPosition::MainFormCenter);
+  HWND owner = ShowMainAndOther();
   Create<2>("Hidden", FormPosition::MainFormCenter);
-  main->Show();
-  other->Show();
-  HWND owner = GetWindow(Native(0), GW_OWNER);
   SendMessageA(Native(1), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   EXPECT_TRUE(IsIconic(owner)) << "the taskbar button shows the application minimised";
   EXPECT_FALSE(IsWindowVisible(Native(0)));
@@ -364,21 +366,17 @@ TEST_F(Win32Gui, MinimisingAWindowMinimisesTheApplicationAndItsOwnerBringsItBack
   EXPECT_TRUE(IsWindowVisible(Native(1)));
   EXPECT_FALSE(IsWindowVisible(Native(2))) << "a hidden window stays hidden";
   EXPECT_EQ(GetActiveWindow(), Native(1)) << "the top window takes the activation";
-  EXPECT_TRUE(main->Visible() && other->Visible());
+  EXPECT_TRUE(main_->Visible() && other_->Visible());
 }
 
 TEST_F(Win32Gui, ActivatingTheOwnerActivatesTheProgramsTopWindowThatTakesInput) {
-  auto* main = Create<0>("Main");
-  auto* other = Create<1>("Other", FormPosition::MainFormCenter);
-  main->Show();
-  other->Show();
-  HWND owner = GetWindow(Native(0), GW_OWNER);
+  HWND owner = ShowMainAndOther();
   SetActiveWindow(owner);  // as its taskbar button or Alt+Tab does
   EXPECT_EQ(GetActiveWindow(), Native(1));
-  other->SetEnabled(false);
+  other_->SetEnabled(false);
   SetActiveWindow(owner);
   EXPECT_EQ(GetActiveWindow(), Native(0)) << "past a disabled window";
-  other->SetEnabled(true);
+  other_->SetEnabled(true);
 }
 
 // Refuses to make the message dialog's window, as a system short of resources would.
