@@ -35,7 +35,7 @@ own_display() {
 # fail MESSAGE: the screen and the device's report are kept for a look.
 fail() {
   echo "FAIL: $*" >&2
-  import -window root "$shots/failed-$(basename "$0" .sh).png" 2>/dev/null || true
+  timeout 30 import -window root "$shots/failed-$(basename "$0" .sh).png" 2>/dev/null || true
   cat "$work/vdev.err" >&2 2>/dev/null || true
   exit 1
 }
@@ -94,7 +94,7 @@ drawn_colours=${drawn_colours:-"5661A8 F0F0F0"}
 
 # window_pixel WINDOW X Y: one pixel of the window as RRGGBB (empty while it cannot be read).
 window_pixel() {
-  import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null |
+  timeout 10 import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null |
     sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | head -n 1
 }
 
@@ -123,8 +123,8 @@ wait_window() {
 # until its bar is seen to move.
 wait_progress() {
   local deadline=$((SECONDS + 30)) first
-  first=$(import -window "$1" rgb:- 2>/dev/null | md5sum)
-  while [ "$(import -window "$1" rgb:- 2>/dev/null | md5sum)" = "$first" ]; do
+  first=$(timeout 10 import -window "$1" rgb:- 2>/dev/null | md5sum)
+  while [ "$(timeout 10 import -window "$1" rgb:- 2>/dev/null | md5sum)" = "$first" ]; do
     [ $SECONDS -lt $deadline ] || fail "the progress bar did not move"
     sleep 0.05
   done
@@ -141,21 +141,23 @@ wait_gone() {
 
 # press KEY WINDOW: a key pressed in that window (a key that closes it makes xdotool
 # complain about the key-up; that is not a failure).
-press() { xdotool key --window "$2" "$1" 2>/dev/null || true; }
+press() { timeout 10 xdotool key --window "$2" "$1" 2>/dev/null || true; }
 
 # dialog_text WINDOW: the text of a message dialog, copied with Ctrl+C as a person would.
 dialog_text() {
-  printf '' | xclip -selection clipboard
+  # xclip stays behind as the clipboard's owner until another takes it: it must not hold
+  # the test's output open, or CTest would wait for it.
+  printf '' | xclip -selection clipboard >/dev/null 2>&1
   copy_text "$1"
   clipboard_text
 }
-copy_text() { xdotool key --window "$1" ctrl+c 2>/dev/null || true; }
+copy_text() { timeout 10 xdotool key --window "$1" ctrl+c 2>/dev/null || true; }
 
 # clipboard_text: the clipboard's text once it holds one (empty after 5 s without).
 clipboard_text() {
   local deadline=$((SECONDS + 5)) text
   while [ $SECONDS -lt $deadline ]; do
-    text=$(xclip -selection clipboard -o 2>/dev/null || true)
+    text=$(timeout 5 xclip -selection clipboard -o 2>/dev/null || true)
     [ -n "$text" ] && { printf '%s' "$text"; return 0; }
     sleep 0.05
   done
@@ -182,4 +184,4 @@ wait_gone_id() {
 # close WINDOW: its close box, as a window manager would press it.
 close() { "$build/tests/close_window" "$1"; }
 
-screenshot() { import -window root "$shots/$1.png"; }
+screenshot() { timeout 30 import -window root "$shots/$1.png"; }
