@@ -13,6 +13,7 @@
 root=$(cd "$(dirname "$0")/.." && pwd)
 export FWFLASH_BUILD_DIR=$root/build
 source "$root/tests/e2e/lib.sh"
+source "$root/tests/win32/wine_keys.sh"  # its drawn test suits both programs
 
 rounds=${1:-3}
 linux_exe=${FWFLASH_LINUX:-$root/build/fwflash}
@@ -29,17 +30,6 @@ if [ ! -d "$WINEPREFIX" ]; then
     timeout 60 wineserver -w || { rm -rf "$WINEPREFIX"; fail "the Wine prefix could not be made"; }
 fi
 trap 'wineserver -k 2>/dev/null; rm -rf "$wine_com1"; mkdir -p "$wine_com1"; cleanup' EXIT
-
-# press_until KEY WINDOW TITLE: the key again until a window TITLE shows (Wine may take
-# the first key after a window appears for one made before it).
-press_until() {
-  local try
-  for try in 1 2 3 4 5; do
-    timeout 5 xdotool windowfocus --sync "$2" key "$1" 2>/dev/null || true
-    timeout 3 xdotool search --sync --onlyvisible --name "^$3\$" >/dev/null 2>&1 && return 0
-  done
-  fail "no window \"$3\" after $1"
-}
 
 # flash_seconds PROGRAM LINK [vdev options]: one flash, its seconds on the device's clock.
 flash_seconds() {
@@ -58,20 +48,12 @@ flash_seconds() {
   main=$(wait_window "Firmware Flash Program" 60)
   press_until Return "$main" "Flashing... Please Wait!"
   done_window=$(wait_window Congratulation 120)
-  timeout 5 xdotool windowfocus --sync "$done_window" key Return 2>/dev/null || true
+  press Return "$done_window"
   wait_program_end 30
   device_result || fail "the device did not receive the firmware"
   rm -rf "$link"
   grep -E '^[0-9:.]+ write\(([3-9]|[1-9][0-9]+), "' "$trace" | awk '{ print $1 }' | sed -n '1p;$p' |
     awk -F: '{ t = $1 * 3600 + $2 * 60 + $3 } NR == 1 { first = t } END { printf "%.3f\n", t - first }'
-}
-
-# The drawn test of lib.sh knows the program's colours; any pixel but the empty screen's
-# black will do here, under both toolkits.
-drawn() {
-  local pixel
-  pixel=$(window_pixel "$1" 8 30)
-  [ -n "$pixel" ] && [ "$pixel" != 000000 ]
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
