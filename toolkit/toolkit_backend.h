@@ -7,14 +7,16 @@
 //   HasDisplay()           whether OpenDisplay connected
 //   DotsPerInch()          the display's density (96 without a display)
 //   CreateWindow(settings)     a hidden native window, its close box reported to settings.events;
-//                          a window other than the main one belongs to the main window
+//                          on Linux a window without a minimise button belongs to the main
+//                          window; on Windows every window belongs to the hidden owner
+//                          window that carries the program's one taskbar button
 //   Window::AddWidget      a native control on it, in creation order
 //   WaitForEvents()        handles events once, waiting for at least one
 //   ShowDialog(kind, text) the modal message dialog or error box; returns when closed
 //
 // Shared by every backend, defined once in toolkit.cpp:
-//   MainWindow()           the main window's native window, the one the others belong to;
-//                          null while there is none
+//   MainWindow()           the main window's native window (on Linux the one the others
+//                          belong to); null while there is none
 //   Scaled(value, dpi)     a length given at 96 dots per inch, at dpi
 //   FontFor(font, dpi)     the face and pixel size a stored font is shown with
 //   IconRgba(icon, large)  an icon's pixels as RGBA rows, transparent where it is blank
