@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# fwflash-cli.exe under Wine: two stations, COM1 and COM2, each mapped to a virtual
-# device, flashed at once. Run by run-wine-tests.sh with the prefix's COM1 and COM2
-# mapped to $FWFLASH_WINE_COM1 and $FWFLASH_WINE_COM2 (empty directories until now).
+# fwflash-cli.exe under Wine: stations COM1 and COM2, each mapped to a virtual device,
+# flashed at once; then COM12, which only opens as \\.\COM12. Run by run-wine-tests.sh
+# with the prefix's ports mapped to $FWFLASH_WINE_COM1, _COM2 and _COM12 (empty
+# directories until now).
 set -euo pipefail
 build=${FWFLASH_BUILD_DIR:?the Linux build with fwflash-vdev}
 exe=${FWFLASH_WINE_CLI:?fwflash-cli.exe}
 firmware=$(cd "$(dirname "$0")/../.." && pwd)/payload/firmware.bin
-ports=("${FWFLASH_WINE_COM1:?}" "${FWFLASH_WINE_COM2:?}")
+ports=("${FWFLASH_WINE_COM1:?}" "${FWFLASH_WINE_COM2:?}" "${FWFLASH_WINE_COM12:?}")
+names=(COM1 COM2 COM12)
 pids=()
 cleanup() {
   kill "${pids[@]}" 2>/dev/null || true
@@ -26,12 +28,14 @@ done
 
 status=0
 out=$(timeout 120 wine "$exe" --port COM1 --port COM2) || status=$?
+out+=$'\n'$(timeout 120 wine "$exe" --port COM12) || status=$?
 echo "$out"
 [ "$status" = 0 ] || { echo "FAIL: fwflash-cli.exe exited with $status"; exit 1; }
 for pid in "${pids[@]}"; do
   wait "$pid" || { echo "FAIL: a device did not receive the firmware byte for byte"; exit 1; }
 done
 pids=()
-grep -q '^COM1: ok, 3612 bytes in ' <<<"$out" && grep -q '^COM2: ok, 3612 bytes in ' <<<"$out" ||
-  { echo "FAIL: no result line for each station"; exit 1; }
-echo "both stations flashed"
+for name in "${names[@]}"; do
+  grep -q "^$name: ok, 3612 bytes in " <<<"$out" || { echo "FAIL: no result line for $name"; exit 1; }
+done
+echo "COM1 and COM2 flashed at once, then COM12"
