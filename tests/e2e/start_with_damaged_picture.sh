@@ -7,7 +7,7 @@ mkdir "$work/bin"
 cp "$build/fwflash" "$work/bin/fwflash"
 "$(dirname "$0")/damage-picture.py" "$work/bin/fwflash"
 printf ' \n \n \n \nFlashen!\nFlash-Programm\nBitte warten...\n' >"$work/deflang.txt"
-start_device --expect "$firmware"
+start_device --expect "$firmware" --baud-emulation  # the progress window stays for 11 s
 start_program "$work/bin/fwflash"
 id=$(wait_window fwflash)
 screenshot error-box-damaged-picture

@@ -38,7 +38,7 @@ screenshot() { import -window root "$shots/$1.png"; }
 
 echo "-- a full flash with the English texts"
 detach_device
-attach_device --expect "$firmware"
+attach_device --expect "$firmware" --baud-emulation  # the progress window stays for 11 s
 start_program wine "$exe"
 main=$(wait_window "Firmware Flash Program" 30)
 screenshot main-window
