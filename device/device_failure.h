@@ -7,6 +7,7 @@
 //   DeviceFailure     the step and, for an echo, the byte sent and the byte received
 //   FailureReporter   the seam: one Report call per failing step, in the order they fail
 //   DeviceStepName    the step as a short name for machine-readable output ("echo")
+//   ReportFailure     reports a failure and returns false, the failure exit of every step
 //
 // One fault can fail several steps in a row: a byte that cannot be written is reported
 // as WriteByte, then as SendData by the exchange around it, then as EndMarker when it was
@@ -45,3 +46,9 @@ class FailureReporter {
  protected:
   ~FailureReporter() = default;
 };
+
+// The failure exit of every step: reported, then false.
+inline bool ReportFailure(FailureReporter& reporter, const DeviceFailure& failure) {
+  reporter.Report(failure);
+  return false;
+}

@@ -6,11 +6,6 @@ using namespace protocol;
 
 namespace {
 
-bool Fail(FailureReporter& reporter, const DeviceFailure& failure) {
-  reporter.Report(failure);
-  return false;
-}
-
 // The device asks for every byte, the end marker's included, with a request byte.
 bool AwaitRequest(SerialPort* port, uint8_t& request, FailureReporter& reporter) {
   return ReceiveByte(port, request, reporter);
@@ -23,11 +18,11 @@ bool Handshake(SerialPort* port, FailureReporter& reporter) {
   if (!SendByte(port, kSync, reporter)) return false;
   uint8_t answer;
   if (!ReceiveByte(port, answer, reporter)) return false;
-  return answer == kSyncAck || Fail(reporter, {DeviceStep::SyncAck, kSync, answer});
+  return answer == kSyncAck || ReportFailure(reporter, {DeviceStep::SyncAck, kSync, answer});
 }
 
 bool ExchangeByte(SerialPort* port, uint8_t byte, FailureReporter& reporter) {
-  if (!SendByte(port, byte, reporter)) return Fail(reporter, {DeviceStep::SendData, byte});
+  if (!SendByte(port, byte, reporter)) return ReportFailure(reporter, {DeviceStep::SendData, byte});
   FlushPort(port);
   uint8_t echo;
   const bool received = ReceiveByte(port, echo, reporter);
@@ -35,7 +30,7 @@ bool ExchangeByte(SerialPort* port, uint8_t byte, FailureReporter& reporter) {
   if (!received && StopRequested(port)) return false;  // reported as stopped
   // A missing echo counts as 0x00 received. A differing one stops the transfer as well:
   // going on after a corrupted byte would end in a success that is not one.
-  return Fail(reporter, {DeviceStep::Echo, byte, echo});
+  return ReportFailure(reporter, {DeviceStep::Echo, byte, echo});
 }
 
 bool SendEndMarker(SerialPort* port, FailureReporter& reporter) {
@@ -54,11 +49,11 @@ bool TransferImage(SerialPort* port, const uint8_t* bytes, uint32_t n, TransferP
     uint8_t request;
     if (!AwaitRequest(port, request, reporter)) return false;
     if (request != kByteRequest) {
-      return Fail(reporter, {DeviceStep::UnknownCommand, kByteRequest, request});
+      return ReportFailure(reporter, {DeviceStep::UnknownCommand, kByteRequest, request});
     }
     if (!ExchangeByte(port, bytes[i], reporter)) return false;
     progress.ByteAccepted();
   }
   if (SendEndMarker(port, reporter)) return true;
-  return StopRequested(port) ? false : Fail(reporter, {DeviceStep::EndMarker});
+  return StopRequested(port) ? false : ReportFailure(reporter, {DeviceStep::EndMarker});
 }

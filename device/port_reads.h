@@ -17,10 +17,7 @@ namespace port_reads {
 // The longest a pending read waits before it looks at the stop request again.
 constexpr unsigned kSliceMs = 100;
 
-inline bool Fail(FailureReporter& reporter, DeviceStep step) {
-  reporter.Report({step});
-  return false;
-}
+inline bool Fail(FailureReporter& reporter, DeviceStep step) { return ReportFailure(reporter, {step}); }
 
 inline bool FailRead(FailureReporter& reporter, uint8_t& byte, DeviceStep step) {
   byte = 0;
