@@ -17,15 +17,22 @@ std::string Hex32(uint32_t value) {
   return text;
 }
 
+// A serial number as a string of decimal digits: a JSON reader's double cannot hold
+// every 64-bit number.
+json Serial(const std::optional<int64_t>& serial) {
+  return serial ? json(std::to_string(*serial)) : json(nullptr);
+}
+
 class JsonOutput : public Output {
  public:
   JsonOutput(FILE* out, const FirmwareImage& image)
       : out_(out), size_(static_cast<uint32_t>(image.bytes.size())), crc_(Hex32(image.crc32)) {}
 
-  void DeviceStarted(const std::string& port) override {
+  void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override {
     std::lock_guard<std::mutex> lock(mutex_);
     tenths_[port] = 0;
-    Write({{"event", "start"}, {"port", DisplayText(port)}, {"size", size_}, {"crc32", crc_}});
+    Write({{"event", "start"}, {"port", DisplayText(port)}, {"size", size_}, {"crc32", crc_},
+           {"serial", Serial(serial)}});
   }
 
   void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) override {
@@ -44,7 +51,7 @@ class JsonOutput : public Output {
     Write({{"event", "result"}, {"port", DisplayText(result.port)}, {"ok", result.ok},
            {"bytes", result.accepted}, {"size", result.size}, {"step", stopped}, {"byte", at},
            {"seconds", result.seconds}, {"sync_acknowledged", result.syncAcknowledged},
-           {"messages", result.messages}, {"crc32", crc_}});
+           {"messages", result.messages}, {"crc32", crc_}, {"serial", Serial(result.serial)}});
   }
 
   void PortProblem(const std::string& port, const std::string& message) override {

@@ -61,7 +61,10 @@ class Events : public StationEvents {
  public:
   Events(Output& output, ResultLog& log, const FirmwareImage& image)
       : output_(output), log_(log), image_(image) {}
-  void DeviceStarted(const std::string& port) override { output_.DeviceStarted(port); }
+  void StationWaiting(const std::string& port) override { output_.StationWaiting(port); }
+  void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override {
+    output_.DeviceStarted(port, serial);
+  }
   void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) override {
     output_.DeviceProgress(port, accepted, size);
   }
@@ -72,6 +75,7 @@ class Events : public StationEvents {
   void PortProblem(const std::string& port, const std::string& message) override {
     output_.PortProblem(port, message);
   }
+  void StationEnded(const std::string& port) override { output_.StationEnded(port); }
 
  private:
   Output& output_;

@@ -21,6 +21,8 @@
 class Output : public StationEvents {
  public:
   virtual ~Output() = default;
+  void StationWaiting(const std::string&) override {}  // the lines tell devices, not waits
+  void StationEnded(const std::string&) override {}
   virtual void Summary(const std::vector<StationTally>& stations, int exitCode) = 0;
 };
 

@@ -42,6 +42,7 @@ void ResultLog::Append(const StationResult& result, const FirmwareImage& image) 
   std::lock_guard<std::mutex> lock(mutex_);  // std::gmtime's buffer too
   std::string line = UtcNow() + " port=" + Quoted(DisplayText(result.port)) +
                      " result=" + (result.ok ? "ok" : "failed") + figures;
+  if (result.serial) line += " serial=" + std::to_string(*result.serial);
   if (!result.ok) {
     line += " step=" + result.step + " byte=" + std::to_string(StoppedAtByte(result));
   }

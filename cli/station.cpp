@@ -80,7 +80,7 @@ StationResult Flash(SerialPort* port, const std::string& path, const FirmwareIma
 
 StationResult FlashOnce(const std::string& path, const FirmwareImage& image, StopRequest& stop,
                         StationEvents& events) {
-  events.DeviceStarted(path);
+  events.DeviceStarted(path, std::nullopt);
   const Clock::time_point start = Clock::now();
   MessageCollector messages;
   OwnedPort port(OpenPort(path, messages, &stop));
@@ -159,7 +159,7 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
     OwnedPort port;
     MessageCollector messages;
     if (!AwaitDevice(path, stop, events, port, messages)) break;
-    events.DeviceStarted(path);
+    events.DeviceStarted(path, std::nullopt);
     const bool acknowledged = !messages.Saw(DeviceStep::SyncAck);
     Count(tally, Flash(port.get(), path, image, acknowledged, messages, Clock::now(), events));
     AwaitDeparture(path, port, stop);

@@ -5,11 +5,14 @@
 //   StationResult        one device: ok, bytes accepted, where it stopped, the messages
 //   ExitCodeOf(result)   0 flashed, 1 failed, 3 the port could not be opened or set up
 //   JoinedMessages       the messages as one line
-//   StationEvents        start, progress in whole percent, result, a port problem that
-//                        station mode reports and tries again, a station's end
+//   StationEvents        waiting for a device (station mode), start with the device's
+//                        serial number, progress in whole percent, result, a port
+//                        problem that station mode reports and tries again, a
+//                        station's end
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,7 @@ struct StationResult {
   std::string step;               // where a failure stopped it ("echo", "open-port", ...)
   std::vector<std::string> messages;  // the desktop program's messages, in order, UTF-8
   double seconds = 0;
+  std::optional<int64_t> serial;  // the serial number written into this device's image
 };
 
 int ExitCodeOf(const StationResult& result);
@@ -35,10 +39,12 @@ uint32_t StoppedAtByte(const StationResult& result);
 
 class StationEvents {
  public:
-  virtual void DeviceStarted(const std::string& port) = 0;
+  virtual void StationWaiting(const std::string& port) = 0;
+  virtual void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) = 0;
   virtual void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) = 0;
   virtual void DeviceFinished(const StationResult& result) = 0;
   virtual void PortProblem(const std::string& port, const std::string& message) = 0;
+  virtual void StationEnded(const std::string& port) = 0;
 
  protected:
   ~StationEvents() = default;

@@ -18,11 +18,12 @@ std::string Format(const char* format, double value) {
 std::string ResultLine(const StationResult& result) {
   const std::string port = DisplayText(result.port);
   const std::string size = std::to_string(result.size);
+  const std::string serial = result.serial ? ", serial " + std::to_string(*result.serial) : "";
   if (!result.ok) {
     return port + ": failed at byte " + std::to_string(StoppedAtByte(result)) + " of " + size +
-           ": " + JoinedMessages(result.messages);
+           serial + ": " + JoinedMessages(result.messages);
   }
-  std::string line = port + ": ok, " + size + " bytes in " + Format("%.2f", result.seconds) + " s";
+  std::string line = port + ": ok, " + size + " bytes in " + Format("%.2f", result.seconds) + " s" + serial;
   if (!result.syncAcknowledged) line += " (the sync was not acknowledged: " + JoinedMessages(result.messages) + ")";
   return line;
 }
@@ -31,7 +32,7 @@ class TextOutput : public Output {
  public:
   TextOutput(FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
 
-  void DeviceStarted(const std::string& port) override {
+  void DeviceStarted(const std::string& port, const std::optional<int64_t>&) override {
     std::lock_guard<std::mutex> lock(mutex_);
     shown_[port] = 0;
     if (terminal_) Write("");

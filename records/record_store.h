@@ -7,6 +7,10 @@
 //                                    processes starting at once on an empty store both
 //                                    succeed). nullptr with a one-line reason, which
 //                                    never holds a password
+//                                    With problem, tells whether the server did not
+//                                    answer (Unreachable: it may later) or the target
+//                                    was refused (Refused: a bad file or URI, a
+//                                    rejected login, a newer schema)
 //   StoreTargetName(target)          the target as it may be shown: no password
 //   IsPostgresTarget(target)         whether the target names a PostgreSQL server
 //
@@ -70,6 +74,9 @@ class RecordStore {
   virtual bool WaitForChange(unsigned timeoutMs, std::string& error) = 0;
 };
 
-std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::string& error);
+enum class OpenProblem { None, Unreachable, Refused };
+
+std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::string& error,
+                                             OpenProblem* problem = nullptr);
 std::string StoreTargetName(const std::string& target);
 bool IsPostgresTarget(const std::string& target);

@@ -1,0 +1,98 @@
+// What the stations ask of the records: begin a device's attempt (taking its serial
+// number), complete it, and keep in the spool whatever the store cannot take until it
+// can. One keeper per run; one session per station thread, each with its own connection.
+//
+//   RecordKeeper::Open(error)         opens the store and the spool, and delivers what
+//                                     waits in the spool for this store first; false
+//                                     with a reason when either cannot be opened
+//   RecordKeeper::Session()           a station's own connection to the store
+//   RecordKeeper::Spooled()           records still waiting in the spool
+//   RecordKeeper::DeliverSpool()      tries once more to deliver them (at the run's end)
+//   RecordKeeper::BlockExhausted()    whether a station found the serial block used up
+//   KeeperSession::AwaitStore(stop)   with serial numbers: returns once the store answers
+//                                     (false when stopped first); without: at once
+//   KeeperSession::Begin(record)      writes the attempt as interrupted; with serial
+//                                     numbers takes the next one into record.serial.
+//                                     Without serial numbers a store that cannot be
+//                                     reached gets the record spooled instead
+//   KeeperSession::Complete(record)   writes the completed attempt, in the store or the
+//                                     spool, committed when it returns: only then may its
+//                                     result be reported
+//   StoreEvents                       the store's problem, told once while it lasts, and
+//                                     its return with the records delivered from the spool
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "records/record_spool.h"
+#include "records/record_store.h"
+
+class StopRequest;
+
+class StoreEvents {
+ public:
+  virtual void StoreDown(const std::string& message) = 0;
+  virtual void StoreBack(uint64_t delivered) = 0;
+
+ protected:
+  ~StoreEvents() = default;
+};
+
+class RecordKeeper;
+
+class KeeperSession {
+ public:
+  bool AwaitStore(const StopRequest& stop);
+  BeginResult Begin(DeviceRecord& record);
+  void Complete(const DeviceRecord& record);
+
+ private:
+  friend class RecordKeeper;
+  explicit KeeperSession(RecordKeeper& keeper) : keeper_(keeper) {}
+  bool Connected();
+
+  RecordKeeper& keeper_;
+  std::unique_ptr<RecordStore> store_;
+};
+
+class RecordKeeper {
+ public:
+  RecordKeeper(std::string target, std::string spoolPath, std::optional<SerialBlock> block,
+               StoreEvents& events);
+  ~RecordKeeper();
+  RecordKeeper(const RecordKeeper&) = delete;
+  RecordKeeper& operator=(const RecordKeeper&) = delete;
+
+  bool Open(std::string& error);
+  std::unique_ptr<KeeperSession> Session();
+  uint64_t Spooled();
+  void DeliverSpool();
+  bool BlockExhausted() const { return exhausted_.load(); }
+
+ private:
+  friend class KeeperSession;
+  bool Down();
+  void Spool(const DeviceRecord& record);
+  void StoreFailed(const std::string& error);
+  void Recover();  // the recovery thread: pings until the store answers, then delivers
+
+  const std::string target_;
+  const std::string spoolPath_;
+  const std::optional<SerialBlock> block_;
+  StoreEvents& events_;
+  RecordSpool spool_;
+  std::atomic<bool> exhausted_{false};
+
+  std::mutex mutex_;  // guards down_, stopping_, and the recovery thread's start
+  std::condition_variable changed_;
+  bool down_ = false;
+  bool stopping_ = false;
+  std::thread recovery_;
+};
