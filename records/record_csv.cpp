@@ -1,0 +1,84 @@
+#include "records/record_csv.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "records/record_time.h"
+
+namespace {
+
+// RFC 4180: a field holding a comma, a quote or a line break is quoted, its quotes doubled.
+std::string Field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string Crc(uint32_t crc) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(crc));
+  return text;
+}
+
+// Two decimals, rounded, whatever the C locale's decimal point is.
+std::string Seconds(double seconds) {
+  const long long hundredths = std::isfinite(seconds) ? std::llround(seconds * 100) : 0;
+  const unsigned long long magnitude =
+      hundredths < 0 ? 0ULL - static_cast<unsigned long long>(hundredths) : hundredths;
+  char text[40];
+  std::snprintf(text, sizeof text, "%s%llu.%02llu", hundredths < 0 ? "-" : "", magnitude / 100,
+                magnitude % 100);
+  return text;
+}
+
+std::string Joined(const std::vector<std::string>& messages) {
+  std::string joined;
+  for (size_t i = 0; i < messages.size(); ++i) joined += (i > 0 ? " / " : "") + messages[i];
+  return joined;
+}
+
+}  // namespace
+
+std::string CsvHeaderRow() {
+  return "id,start,end,pc,port,product,fwflash_version,firmware_size,firmware_crc32,"
+         "image_crc32,serial,result,step,byte,bytes,seconds,sync_acknowledged,messages\r\n";
+}
+
+std::string CsvRow(const DeviceRecord& record) {
+  const std::string fields[] = {
+      Field(record.id),
+      IsoUtcMs(record.startMs),
+      record.endMs ? IsoUtcMs(*record.endMs) : "",
+      Field(record.pc),
+      Field(record.port),
+      Field(record.product),
+      Field(record.fwflashVersion),
+      std::to_string(record.firmwareSize),
+      Crc(record.firmwareCrc32),
+      Crc(record.imageCrc32),
+      record.serial ? std::to_string(*record.serial) : "",
+      record.ok ? "ok" : "failed",
+      record.ok ? "" : Field(record.step),
+      record.ok ? "" : std::to_string(record.byte),
+      std::to_string(record.bytes),
+      Seconds(record.seconds),
+      record.syncAcknowledged ? "true" : "false",
+      Field(Joined(record.messages)),
+  };
+  std::string row;
+  for (const std::string& field : fields) row += (&field == fields ? "" : ",") + field;
+  return row + "\r\n";
+}
+
+bool WriteRecordsCsv(RecordStore& store, int64_t sinceMs, int64_t untilMs,
+                     const std::function<void(const std::string&)>& write, std::string& error) {
+  RecordQuery query;
+  query.sinceMs = sinceMs;
+  query.untilMs = untilMs;
+  write(CsvHeaderRow());
+  return store.ReadRecords(query, [&](const DeviceRecord& record) { write(CsvRow(record)); }, error);
+}

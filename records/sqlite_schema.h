@@ -1,0 +1,12 @@
+// The record store's tables in a SQLite file, made and migrated in one write transaction,
+// so that processes opening a new file at once find it made exactly once.
+//
+//   MakeSqliteSchema(db, error)   runs each migration the file lacks, once; refuses a file
+//                                 whose schema is newer than this build knows
+#pragma once
+
+#include <string>
+
+#include "records/sqlite_db.h"
+
+bool MakeSqliteSchema(SqliteDb& db, std::string& error);

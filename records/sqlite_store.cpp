@@ -1,0 +1,320 @@
+// The record store in a SQLite file that several processes on one PC share.
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include <sqlite3.h>
+
+#include "records/sqlite_db.h"
+#include "records/sqlite_record_row.h"
+#include "records/sqlite_schema.h"
+#include "records/store_engines.h"
+
+namespace {
+
+using Row = SqliteStatement::StepResult;
+
+// The counter is made at the block's first number, moved up to a given first number
+// (never down), then gives its next number while that is within the block.
+constexpr char kMakeCounterSql[] = R"sql(
+INSERT INTO fwflash_serial_counters (product, last_serial) VALUES (?1, ?2)
+ON CONFLICT (product) DO UPDATE SET last_serial = excluded.last_serial
+WHERE ?3 AND fwflash_serial_counters.last_serial < excluded.last_serial
+)sql";
+
+constexpr char kTakeSerialSql[] = R"sql(
+UPDATE fwflash_serial_counters SET last_serial = last_serial + 1
+WHERE product = ?1 AND last_serial < ?2
+RETURNING last_serial
+)sql";
+
+constexpr char kRecordRangeSql[] = " FROM fwflash_records WHERE start_ms >= ?1 AND start_ms < ?2";
+
+constexpr char kCountsSql[] = "count(*) FILTER (WHERE ok), count(*) FILTER (WHERE NOT ok)";
+
+constexpr char kWriteStationSql[] = R"sql(
+INSERT OR REPLACE INTO fwflash_stations
+  (pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms)
+VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)
+)sql";
+
+constexpr char kReadStationsSql[] = R"sql(
+SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms
+FROM fwflash_stations ORDER BY pc, port
+)sql";
+
+constexpr unsigned kChangePollMs = 200;
+
+OutcomeCount Counts(const SqliteStatement& row, int first) {
+  return {static_cast<uint64_t>(row.Int(first)), static_cast<uint64_t>(row.Int(first + 1))};
+}
+
+class SqliteStore final : public RecordStore {
+ public:
+  bool Open(const std::string& path, std::string& error) {
+    path_ = path;
+    if (!db_.Open(path, error)) return false;
+    if (!MakeSqliteSchema(db_, error)) {
+      error = "record store " + path + ": " + error;
+      return false;
+    }
+    return ReadDataVersion(dataVersion_, error);
+  }
+
+  bool Busy() const { return sqlite3_errcode(db_.Handle()) == SQLITE_BUSY; }
+
+  BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
+                           std::string& error) override {
+    if (block != nullptr && (block->first < 0 || block->last < 0)) {
+      error = "serial numbers run from 0 to 2^63-1";
+      return BeginResult::Failed;
+    }
+    bool exhausted = false;
+    DeviceRecord begun = record;
+    const bool written = db_.Transaction(true, [&](std::string& why) {
+      if (block != nullptr && !TakeSerial(*block, begun.serial, exhausted, why)) return false;
+      return InsertRecord(begun, "", why);
+    }, error);
+    if (exhausted) {
+      error = "no serial number left for " + block->product + " up to " + std::to_string(block->last);
+      return BeginResult::BlockExhausted;
+    }
+    if (!written) {
+      error = WriteReason(error);
+      return BeginResult::Failed;
+    }
+    record = begun;
+    ownChange_ = true;
+    return BeginResult::Begun;
+  }
+
+  bool SaveRecord(const DeviceRecord& record, std::string& error) override {
+    const bool written = db_.Transaction(true, [&](std::string& why) {
+      // A completed attempt is never replaced by an interrupted one of the same id, so
+      // that a late delivery of an older copy cannot undo a device's result.
+      const std::string upsert = std::string(" ON CONFLICT (id) DO UPDATE SET ") +
+                                 kSqliteRecordUpdates +
+                                 " WHERE excluded.end_ms IS NOT NULL OR fwflash_records.end_ms IS NULL";
+      return InsertRecord(record, upsert, why);
+    }, error);
+    if (!written) {
+      error = WriteReason(error);
+      return false;
+    }
+    ownChange_ = true;
+    return true;
+  }
+
+  bool Ping(std::string& error) override {
+    SqliteStatement ping = db_.Prepare("SELECT count(*) FROM fwflash_schema", error);
+    if (ping.Valid() && ping.Step(error) == Row::Row) return true;
+    error = ReadReason(error);
+    return false;
+  }
+
+  bool ReadRecords(const RecordQuery& query, const std::function<void(const DeviceRecord&)>& visit,
+                   std::string& error) override {
+    std::string sql = std::string("SELECT ") + kSqliteRecordColumns + kRecordRangeSql;
+    if (query.failedOnly) sql += " AND NOT ok";
+    if (query.serial) sql += " AND serial = ?3";
+    sql += query.newestFirst ? " ORDER BY start_ms DESC, id DESC" : " ORDER BY start_ms, id";
+    sql += " LIMIT ?4";
+    SqliteStatement select = db_.Prepare(sql.c_str(), error);
+    if (!select.Valid()) {
+      error = ReadReason(error);
+      return false;
+    }
+    select.BindInt(1, query.sinceMs);
+    select.BindInt(2, query.untilMs);
+    if (query.serial) select.BindInt(3, *query.serial);
+    select.BindInt(4, query.limit == 0 ? -1 : static_cast<int64_t>(query.limit));
+    Row step;
+    DeviceRecord record;
+    while ((step = select.Step(error)) == Row::Row) {
+      ReadRecord(select, 0, record);
+      visit(record);
+    }
+    if (step == Row::Done) return true;
+    error = ReadReason(error);
+    return false;
+  }
+
+  bool Summarize(int64_t sinceMs, int64_t untilMs, RecordSummary& summary,
+                 std::string& error) override {
+    RecordSummary read;
+    const std::string range = kRecordRangeSql;
+    const std::string counts = kCountsSql;
+    const bool done = db_.Transaction(false, [&](std::string& why) {
+      return EachRow("SELECT " + counts + ", min(serial), max(serial), count(serial)" + range,
+                     sinceMs, untilMs, [&](const SqliteStatement& row) {
+                       read.total = Counts(row, 0);
+                       read.lowestSerial = row.OptionalInt(2);
+                       read.highestSerial = row.OptionalInt(3);
+                       read.serials = static_cast<uint64_t>(row.Int(4));
+                     }, why) &&
+             EachRow("SELECT product, firmware_size, firmware_crc32, " + counts + range +
+                         " GROUP BY product, firmware_size, firmware_crc32 ORDER BY 1, 2, 3",
+                     sinceMs, untilMs, [&](const SqliteStatement& row) {
+                       read.products.push_back({row.Text(0), static_cast<uint32_t>(row.Int(1)),
+                                                static_cast<uint32_t>(row.Int(2)), Counts(row, 3)});
+                     }, why) &&
+             EachRow("SELECT pc, port, " + counts + range + " GROUP BY pc, port ORDER BY 1, 2",
+                     sinceMs, untilMs, [&](const SqliteStatement& row) {
+                       read.stations.push_back({row.Text(0), row.Text(1), Counts(row, 2)});
+                     }, why) &&
+             EachRow("SELECT step, count(*)" + range + " AND NOT ok GROUP BY step ORDER BY 1",
+                     sinceMs, untilMs, [&](const SqliteStatement& row) {
+                       read.failedSteps.push_back({row.Text(0), static_cast<uint64_t>(row.Int(1))});
+                     }, why) &&
+             // The whole UTC hour a start falls in, rounded down also before 1970.
+             EachRow("SELECT start_ms - ((start_ms % 3600000) + 3600000) % 3600000 AS hour, " +
+                         counts + range + " GROUP BY hour ORDER BY hour",
+                     sinceMs, untilMs, [&](const SqliteStatement& row) {
+                       read.hours.push_back({row.Int(0), Counts(row, 1)});
+                     }, why);
+    }, error);
+    if (!done) {
+      error = ReadReason(error);
+      return false;
+    }
+    summary = std::move(read);
+    return true;
+  }
+
+  bool WriteStationState(const StationState& state, std::string& error) override {
+    const bool written = db_.Transaction(true, [&](std::string& why) {
+      SqliteStatement write = db_.Prepare(kWriteStationSql, why);
+      if (!write.Valid()) return false;
+      write.BindText(1, state.pc);
+      write.BindText(2, state.port);
+      write.BindText(3, state.state);
+      write.BindInt(4, state.percent);
+      write.BindOptionalInt(5, state.serial);
+      write.BindText(6, state.step);
+      write.BindText(7, state.message);
+      write.BindInt(8, state.firmwareCrc32);
+      write.BindInt(9, state.updatedMs);
+      return write.Run(why);
+    }, error);
+    if (!written) {
+      error = WriteReason(error);
+      return false;
+    }
+    ownChange_ = true;
+    return true;
+  }
+
+  bool ReadStationStates(std::vector<StationState>& states, std::string& error) override {
+    SqliteStatement select = db_.Prepare(kReadStationsSql, error);
+    std::vector<StationState> read;
+    Row step = select.Valid() ? Row::Row : Row::Failed;
+    while (step == Row::Row && (step = select.Step(error)) == Row::Row) {
+      read.push_back({select.Text(0), select.Text(1), select.Text(2),
+                      static_cast<unsigned>(select.Int(3)), select.OptionalInt(4), select.Text(5),
+                      select.Text(6), static_cast<uint32_t>(select.Int(7)), select.Int(8)});
+    }
+    if (step != Row::Done) {
+      error = ReadReason(error);
+      return false;
+    }
+    states = std::move(read);
+    return true;
+  }
+
+  // Another connection's commit changes PRAGMA data_version; this one's own writes do
+  // not, so they are remembered.
+  bool WaitForChange(unsigned timeoutMs, std::string& error) override {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      int64_t version = 0;
+      if (!ReadDataVersion(version, error)) {
+        error = ReadReason(error);
+        return false;
+      }
+      if (ownChange_ || version != dataVersion_) {
+        ownChange_ = false;
+        dataVersion_ = version;
+        return true;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now()).count();
+      if (left <= 0) return true;
+      sqlite3_sleep(static_cast<int>(std::min<int64_t>(left, kChangePollMs)));
+    }
+  }
+
+ private:
+  bool TakeSerial(const SerialBlock& block, std::optional<int64_t>& serial, bool& exhausted,
+                  std::string& error) {
+    SqliteStatement make = db_.Prepare(kMakeCounterSql, error);
+    if (!make.Valid()) return false;
+    make.BindText(1, block.product);
+    make.BindInt(2, block.first - 1);  // first >= 0, so this is at least -1
+    make.BindInt(3, block.firstGiven ? 1 : 0);
+    if (!make.Run(error)) return false;
+    SqliteStatement take = db_.Prepare(kTakeSerialSql, error);
+    if (!take.Valid()) return false;
+    take.BindText(1, block.product);
+    take.BindInt(2, block.last);
+    const Row step = take.Step(error);
+    if (step == Row::Failed) return false;
+    if (step == Row::Done) {
+      exhausted = true;
+      return false;
+    }
+    serial = take.Int(0);
+    return take.Run(error);
+  }
+
+  bool InsertRecord(const DeviceRecord& record, const std::string& suffix, std::string& error) {
+    const std::string sql = std::string("INSERT INTO fwflash_records (") + kSqliteRecordColumns +
+                            ") VALUES (" + SqliteRecordValues(1) + ")" + suffix;
+    SqliteStatement statement = db_.Prepare(sql.c_str(), error);
+    if (!statement.Valid()) return false;
+    BindRecord(statement, 1, record);
+    return statement.Run(error);
+  }
+
+  bool EachRow(const std::string& sql, int64_t sinceMs, int64_t untilMs,
+               const std::function<void(const SqliteStatement&)>& visit, std::string& error) {
+    SqliteStatement select = db_.Prepare(sql.c_str(), error);
+    if (!select.Valid()) return false;
+    select.BindInt(1, sinceMs);
+    select.BindInt(2, untilMs);
+    Row step;
+    while ((step = select.Step(error)) == Row::Row) visit(select);
+    return step == Row::Done;
+  }
+
+  bool ReadDataVersion(int64_t& version, std::string& error) {
+    SqliteStatement pragma = db_.Prepare("PRAGMA data_version", error);
+    if (!pragma.Valid() || pragma.Step(error) != Row::Row) return false;
+    version = pragma.Int(0);
+    return true;
+  }
+
+  std::string WriteReason(const std::string& why) const {
+    return "cannot write to the record store " + path_ + ": " + why;
+  }
+  std::string ReadReason(const std::string& why) const {
+    return "cannot read the record store " + path_ + ": " + why;
+  }
+
+  SqliteDb db_;
+  std::string path_;
+  int64_t dataVersion_ = 0;
+  bool ownChange_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordStore> OpenSqliteStore(const std::string& path, std::string& error,
+                                             OpenProblem& problem) {
+  auto store = std::make_unique<SqliteStore>();
+  problem = OpenProblem::None;
+  if (store->Open(path, error)) return store;
+  // A file locked longer than the busy time-out may be free later; any other failure
+  // (no such folder, not a database, a newer schema) stays.
+  problem = store->Busy() ? OpenProblem::Unreachable : OpenProblem::Refused;
+  return nullptr;
+}
