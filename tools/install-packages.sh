@@ -8,6 +8,7 @@ fwflash_packages=(
   g++-mingw-w64-i686-posix googletest wine wine32:i386
   metacity x11-xserver-utils
   dpkg-dev lintian zip man-db
+  libsqlite3-dev sqlite3 libpq-dev postgresql-15
 )
 
 install_missing_packages() {
