@@ -1,17 +1,19 @@
 # Installs the Debian packages that building, running and testing fwflash need, when
-# any is missing. Sourced by ./run and ./test.
+# any is missing, and makes Debian 12's source packages known to apt (the Windows build
+# makes SQLite from sqlite3's source: tools/sqlite/). Sourced by ./run and ./test.
 fwflash_packages=(
   cmake g++ make pkg-config libgtest-dev libbenchmark-dev
   libfltk1.3-dev fluid libxft-dev libxcursor-dev libxinerama-dev libfontconfig-dev
   xvfb xauth xdotool xclip x11-utils imagemagick clang libclang-rt-14-dev
   libcli11-dev nlohmann-json3-dev tmux strace
-  g++-mingw-w64-i686-posix googletest wine wine32:i386
+  g++-mingw-w64-i686-posix googletest wine wine32:i386 tcl
   metacity x11-xserver-utils
   dpkg-dev lintian zip man-db
   libsqlite3-dev sqlite3 libpq-dev postgresql-15
 )
 
 install_missing_packages() {
+  "$(dirname "${BASH_SOURCE[0]}")/sqlite/add-debian-sources.sh" || return 1
   local missing=() p
   for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
