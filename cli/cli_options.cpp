@@ -18,6 +18,60 @@ const char kExitCodes[] =
     "  2  usage or bad input: nothing was sent\n"
     "  3  a station's port could not be opened or set up (not with --wait, which retries)";
 
+#ifdef _WIN32
+const char kRecordHelp[] =
+    "keep a record of every device in this store: a SQLite file (PATH or sqlite:PATH); "
+    "this fwflash-cli has no PostgreSQL client";
+#else
+const char kRecordHelp[] =
+    "keep a record of every device in this store: a SQLite file (PATH or sqlite:PATH), or "
+    "a PostgreSQL server (postgresql://USER@HOST/DB; give the password by PGPASSWORD or "
+    "~/.pgpass, not in the URI)";
+#endif
+
+void AddRecordOptions(CLI::App& app, CliOptions& options) {
+  auto* record = app.add_option("--record", options.record, kRecordHelp)->type_name("TARGET");
+  app.add_option("--spool", options.spool,
+                 "keep records that the store cannot take in this SQLite file until it can "
+                 "(default: fwflash/spool.sqlite in the user's state folder)")
+      ->type_name("PATH")->needs(record);
+  app.add_option("--pc", options.pc, "this PC's name in the records (default: its host name)")
+      ->type_name("NAME")->needs(record);
+  app.add_option("--product", options.product,
+                 "the product in the records and its serial counter (default: this program's "
+                 "name without .exe and -cli)")
+      ->type_name("NAME")->needs(record);
+  auto* at = app.add_option("--serial-at", options.serialAt,
+                            "give every device its own serial number, written at this byte "
+                            "offset of the image (decimal or 0x hex); needs --record")
+                 ->type_name("OFFSET")->needs(record);
+  auto* format = app.add_option("--serial-format", options.serialFormat,
+                                "the number's form: u16le, u16be, u32le, u32be, u48le, u48be, "
+                                "u64le, u64be, dec:N (N digits) or hex:N (N upper-case hex digits)")
+                     ->type_name("FORMAT")->needs(at);
+  at->needs(format);
+  app.add_option("--serial-first", options.serialFirst,
+                 "the first number when the product's counter is new (default 1); above the "
+                 "counter, it moves the counter up to it")
+      ->type_name("N")->needs(at);
+  app.add_option("--serial-last", options.serialLast,
+                 "the last number of the block for this run (default: the largest the format holds)")
+      ->type_name("N")->needs(at);
+  app.add_flag("--serial-overwrite", options.serialOverwrite,
+               "write the number over image bytes that are not a blank placeholder")
+      ->needs(at);
+  auto* report = app.add_flag("--report", options.report,
+                              "summarise the records of --record instead of flashing")
+                     ->needs(record)->excludes(at);
+  app.add_flag("--csv", options.csv, "with --report: every record as CSV")->needs(report);
+  app.add_option("--since", options.since,
+                 "with --report: records that started at or after this time (UTC unless an "
+                 "offset is given; a date alone is 00:00)")
+      ->type_name("TIME")->needs(report);
+  app.add_option("--until", options.until, "with --report: records that started before this time")
+      ->type_name("TIME")->needs(report);
+}
+
 }  // namespace
 
 bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) {
@@ -46,6 +100,7 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
       ->type_name("N")
       ->check(CLI::PositiveNumber)
       ->needs(wait);
+  AddRecordOptions(app, options);
   app.add_flag("--list-ports", options.listPorts, "list this machine's serial ports and exit");
   app.add_flag("--version", options.version, "show the version and the firmware carried, and exit");
   try {

@@ -24,6 +24,19 @@ struct CliOptions {
   std::string logFile;             // --log FILE
   bool wait = false;               // --wait: station mode
   unsigned count = 0;              // --count N: devices per station, 0 for no end
+  // Production records and serial numbers
+  std::string record;              // --record TARGET: a SQLite file or postgresql://...
+  std::string spool;               // --spool PATH: where records wait for the store
+  std::string pc;                  // --pc NAME: this PC in the records (its host name)
+  std::string product;             // --product NAME: the product in the records
+  std::string serialAt;            // --serial-at OFFSET
+  std::string serialFormat;        // --serial-format FORMAT
+  std::string serialFirst;         // --serial-first N
+  std::string serialLast;          // --serial-last N
+  bool serialOverwrite = false;    // --serial-overwrite: the placeholder need not be blank
+  bool report = false;             // --report: what the records say, instead of flashing
+  bool csv = false;                // --csv: with --report, every record as CSV
+  std::string since, until;        // --since, --until: with --report, the start range
   bool listPorts = false;          // --list-ports
   bool version = false;            // --version
 };

@@ -59,7 +59,23 @@ class JsonOutput : public Output {
     Write({{"event", "port"}, {"port", DisplayText(port)}, {"message", message}, {"retrying", true}});
   }
 
-  void Summary(const std::vector<StationTally>& stations, int exitCode) override {
+  void StoreDown(const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "store"}, {"ok", false}, {"message", message}});
+  }
+
+  void StoreBack(uint64_t delivered) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "store"}, {"ok", true}, {"delivered", delivered}});
+  }
+
+  void SerialsUsedUp(const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "serials"}, {"ok", false}, {"message", message}});
+  }
+
+  void Summary(const std::vector<StationTally>& stations, int exitCode,
+               std::optional<uint64_t> spooled) override {
     std::lock_guard<std::mutex> lock(mutex_);
     json each = json::array();
     unsigned passed = 0, failed = 0;
@@ -69,8 +85,10 @@ class JsonOutput : public Output {
       each.push_back({{"port", DisplayText(station.port)}, {"passed", station.passed},
                       {"failed", station.failed}});
     }
-    Write({{"event", "summary"}, {"passed", passed}, {"failed", failed}, {"stations", each},
-           {"exit_code", exitCode}});
+    json summary = {{"event", "summary"}, {"passed", passed}, {"failed", failed}, {"stations", each}};
+    if (spooled) summary["spooled"] = *spooled;
+    summary["exit_code"] = exitCode;
+    Write(summary);
   }
 
  private:

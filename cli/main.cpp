@@ -2,20 +2,30 @@
 // ports at once, for production lines and scripts. See --help and the README.
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <set>
 #include <thread>
 
+#include "cli/attempt_record.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_source.h"
 #include "cli/output.h"
 #include "cli/port_list.h"
+#include "cli/record_setup.h"
 #include "cli/result_log.h"
 #include "cli/station.h"
 #include "cli/stop_signals.h"
+#include "files/program_file.h"
 #include "fwflash_version.h"
 #include "payload/payload_block.h"
+#include "records/record_csv.h"
+#include "records/record_keeper.h"
+#include "records/record_report.h"
+#include "records/record_time.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -32,6 +42,25 @@ bool OutputIsTerminal() {
          SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 #else
   return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+// The store's problems while a report is made, on standard error.
+class ReportStoreEvents : public StoreEvents {
+ public:
+  void StoreDown(const std::string& message) override {
+    std::fprintf(stderr, "fwflash-cli: record store: %s\n", message.c_str());
+  }
+  void StoreBack(uint64_t delivered) override {
+    std::fprintf(stderr, "fwflash-cli: %llu spooled records delivered\n",
+                 static_cast<unsigned long long>(delivered));
+  }
+};
+
+void SetBinaryOutput() {
+#ifdef _WIN32
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
 
@@ -83,7 +112,30 @@ class Events : public StationEvents {
   const FirmwareImage& image_;
 };
 
-int Flash(const CliOptions& options) {
+// The records' side of the run: the keeper, and each station's part of it. Refused with
+// a reason when the store or the spool cannot be opened, or the serial numbers' options
+// do not fit the image.
+bool SetUpRecords(const CliOptions& options, const FirmwareImage& image, const std::string& programFile,
+                  Output& output, std::unique_ptr<RecordKeeper>& keeper, StationRecords& records,
+                  std::string& error) {
+  if (options.record.empty()) return true;
+  records.pc = options.pc.empty() ? HostName() : options.pc;
+  records.product = options.product.empty() ? DefaultProduct(programFile) : options.product;
+  std::optional<SerialBlock> block;
+  if (!options.serialAt.empty()) {
+    SerialPlacement placement;
+    block.emplace();
+    if (!PlanSerials(options, image, records.product, placement, *block, error)) return false;
+    records.serial = placement;
+  }
+  keeper = std::make_unique<RecordKeeper>(options.record,
+                                          options.spool.empty() ? DefaultSpoolPath() : options.spool,
+                                          block, output);
+  records.keeper = keeper.get();
+  return keeper->Open(error);
+}
+
+int Flash(const CliOptions& options, const std::string& programFile) {
   std::set<std::string> distinct(options.ports.begin(), options.ports.end());
   if (distinct.size() != options.ports.size()) return Refuse("a port is given twice");
   FirmwareImage image;
@@ -94,6 +146,9 @@ int Flash(const CliOptions& options) {
 
   std::unique_ptr<Output> output = options.json ? MakeJsonOutput(stdout, image)
                                                  : MakeTextOutput(stdout, OutputIsTerminal(), image);
+  std::unique_ptr<RecordKeeper> keeper;
+  StationRecords records;
+  if (!SetUpRecords(options, image, programFile, *output, keeper, records, error)) return Refuse(error);
   Events events(*output, log, image);
   StopRequest stop;
   StopOnSignals(stop);
@@ -104,14 +159,47 @@ int Flash(const CliOptions& options) {
   std::vector<std::thread> stations;
   for (size_t i = 0; i < options.ports.size(); ++i) {
     stations.emplace_back([&, i] {
-      tallies[i] = RunStation(options.ports[i], image, {options.wait, options.count}, stop, events);
+      tallies[i] = RunStation(options.ports[i], image, {options.wait, options.count}, records, stop, events);
     });
   }
   for (std::thread& station : stations) station.join();
   int exitCode = kExitAllFlashed;
   for (const StationTally& tally : tallies) exitCode = std::max(exitCode, tally.exitCode);
-  output->Summary(tallies, exitCode);
+  std::optional<uint64_t> spooled;
+  if (keeper != nullptr) {
+    if (keeper->BlockExhausted()) {
+      output->SerialsUsedUp("the serial numbers of " + records.product + " are used up: no device was started after the last one");
+    }
+    keeper->DeliverSpool();
+    spooled = keeper->Spooled();
+  }
+  output->Summary(tallies, exitCode, spooled);
   return exitCode;
+}
+
+// What the records say: delivered from the spool first, then summed up or written as CSV.
+int Report(const CliOptions& options) {
+  int64_t since = std::numeric_limits<int64_t>::min(), until = std::numeric_limits<int64_t>::max();
+  std::string error;
+  if (!options.since.empty() && !ParseTimeBound(options.since, since, error)) return Refuse("--since: " + error);
+  if (!options.until.empty() && !ParseTimeBound(options.until, until, error)) return Refuse("--until: " + error);
+  ReportStoreEvents events;
+  RecordKeeper keeper(options.record, options.spool.empty() ? DefaultSpoolPath() : options.spool,
+                      std::nullopt, events);
+  if (!keeper.Open(error)) return Refuse(error);
+  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error);
+  if (store == nullptr) return Refuse(error);
+  if (options.csv) {
+    SetBinaryOutput();  // the CSV's CRLF line ends as they are
+    const auto write = [](const std::string& row) { std::fwrite(row.data(), 1, row.size(), stdout); };
+    if (!WriteRecordsCsv(*store, since, until, write, error)) return Refuse(error);
+    return kExitAllFlashed;
+  }
+  RecordSummary summary;
+  if (!store->Summarize(since, until, summary, error)) return Refuse(error);
+  const std::string text = FormatReport(summary, since, until);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return kExitAllFlashed;
 }
 
 }  // namespace
@@ -122,5 +210,6 @@ int main(int argc, char** argv) {
   if (!ParseCliOptions(argc, argv, options, exitCode)) return exitCode;
   if (options.version) return ShowVersion();
   if (options.listPorts) return ListPorts();
-  return Flash(options);
+  if (options.report) return Report(options);
+  return Flash(options, ProgramFile(argv[0]));
 }

@@ -7,23 +7,35 @@
 //                                          terminal a live progress line, else plain
 //                                          lines at most once per station per 10 %
 //   MakeJsonOutput(out, image)             one JSON object per line and event: start,
-//                                          progress (per 10 %), result, port, summary
+//                                          progress (per 10 %), result, port, store,
+//                                          serials, summary
+//   Output::StoreDown / StoreBack          the record store's problem, once while it
+//                                          lasts, and its return with the records
+//                                          delivered from the spool
+//   Output::SerialsUsedUp(message)         the block of serial numbers has run out
+//   Output::Summary(stations, exit, spooled)
+//                                          the run's end; spooled: records still
+//                                          waiting, when the run keeps records
 #pragma once
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "cli/firmware_source.h"
 #include "cli/station.h"
 #include "cli/station_result.h"
+#include "records/record_keeper.h"
 
-class Output : public StationEvents {
+class Output : public StationEvents, public StoreEvents {
  public:
   virtual ~Output() = default;
   void StationWaiting(const std::string&) override {}  // the lines tell devices, not waits
   void StationEnded(const std::string&) override {}
-  virtual void Summary(const std::vector<StationTally>& stations, int exitCode) = 0;
+  virtual void SerialsUsedUp(const std::string& message) = 0;
+  virtual void Summary(const std::vector<StationTally>& stations, int exitCode,
+                       std::optional<uint64_t> spooled) = 0;
 };
 
 std::unique_ptr<Output> MakeTextOutput(FILE* out, bool terminal, const FirmwareImage& image);

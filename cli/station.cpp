@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "cli/cli_options.h"
 #include "device/download_protocol.h"
 #include "device/serial_port.h"
 #include "texts/device_messages.h"
@@ -18,6 +19,9 @@ constexpr unsigned kPathPollMs = 100;       // a port path that is not there yet
 constexpr unsigned kOpenRetryMs = 500;      // a port that is there but cannot be used
 constexpr unsigned kSyncIntervalMs = 400;   // between quiet syncs, after their 100 ms wait
 constexpr unsigned kDepartureCheckMs = 100;
+
+// A device synced while serial numbers are on, for which the store gave no number.
+const char kNoSerialNumber[] = "no serial number: the record store cannot be reached";
 
 // The desktop program's messages for the failures of one device, in order.
 class MessageCollector : public FailureReporter {
@@ -60,32 +64,47 @@ void Pause(const StopRequest& stop, unsigned milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min(milliseconds, 50u)));
 }
 
-// One device from its handshake on: the transfer, then the result told.
-StationResult Flash(SerialPort* port, const std::string& path, const FirmwareImage& image,
-                    bool acknowledged, MessageCollector& messages, Clock::time_point start,
-                    StationEvents& events) {
-  StationResult result;
+// One device from its handshake on: its attempt begun in the records (taking its serial
+// number), the transfer of its image, the attempt completed, then the result told. False
+// when the device is not taken: the block of serial numbers is used up.
+bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image,
+           bool acknowledged, MessageCollector& messages, Clock::time_point start,
+           AttemptBooks& books, StationEvents& events, StationResult& result) {
+  result = StationResult();
   result.port = path;
   result.size = static_cast<uint32_t>(image.bytes.size());
   result.syncAcknowledged = acknowledged;
+  const BeginResult begun = books.Begin(path);
+  if (begun == BeginResult::BlockExhausted) return false;
+  result.serial = books.Serial();
+  events.DeviceStarted(path, result.serial);
   PercentProgress progress(path, result.size, events);
-  result.ok = TransferImage(port, image.bytes.data(), result.size, progress, messages);
+  if (begun == BeginResult::Begun) {
+    result.ok = TransferImage(port, books.Image().data(), result.size, progress, messages);
+  } else {  // serial numbers are on, and the store gave none: nothing is sent
+    messages.messages.push_back(kNoSerialNumber);
+    messages.steps.clear();
+    result.step = "serial";
+  }
   result.accepted = progress.accepted;
   if (!result.ok && !messages.steps.empty()) result.step = DeviceStepName(messages.steps.back());
   result.messages = messages.messages;
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  books.Complete(result);
   events.DeviceFinished(result);
-  return result;
+  return true;
 }
 
-StationResult FlashOnce(const std::string& path, const FirmwareImage& image, StopRequest& stop,
-                        StationEvents& events) {
-  events.DeviceStarted(path, std::nullopt);
+// The device on the port, once: its handshake, then its flash. A port that cannot be
+// opened ends it with its messages, and leaves no record.
+bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks& books,
+               StopRequest& stop, StationEvents& events, StationResult& result) {
+  if (!books.MayTakeDevice(stop)) return false;
   const Clock::time_point start = Clock::now();
   MessageCollector messages;
   OwnedPort port(OpenPort(path, messages, &stop));
   if (port == nullptr) {
-    StationResult result;
+    events.DeviceStarted(path, std::nullopt);
     result.port = path;
     result.size = static_cast<uint32_t>(image.bytes.size());
     result.portUsable = false;
@@ -93,17 +112,17 @@ StationResult FlashOnce(const std::string& path, const FirmwareImage& image, Sto
     result.messages = messages.messages;
     result.messages.push_back(DisplayText(ReadTextSlot(kTextCannotInitCom1)));
     events.DeviceFinished(result);
-    return result;
+    return true;
   }
   const bool acknowledged = Handshake(port.get(), messages);  // goes on either way
-  return Flash(port.get(), path, image, acknowledged, messages, start, events);
+  return Flash(port.get(), path, image, acknowledged, messages, start, books, events, result);
 }
 
 // Opens the port once its path is there, then syncs quietly until a device answers.
 // An answer other than the acknowledgement still goes on to the transfer, with its
 // message, as in the desktop program.
 bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& events,
-                 OwnedPort& port, MessageCollector& messages) {
+                 AttemptBooks& books, OwnedPort& port, MessageCollector& messages) {
   std::string reported;
   while (!stop.Requested()) {
     if (port == nullptr) {
@@ -120,6 +139,7 @@ bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& even
       }
       reported.clear();
     }
+    if (!books.MayTakeDevice(stop)) return false;  // no serial number to give it
     MessageCollector attempt;
     if (Handshake(port.get(), attempt) || attempt.Saw(DeviceStep::SyncAck)) {
       messages = attempt;
@@ -148,21 +168,28 @@ void Count(StationTally& tally, const StationResult& result) {
 }  // namespace
 
 StationTally RunStation(const std::string& path, const FirmwareImage& image, StationMode mode,
-                        StopRequest& stop, StationEvents& events) {
+                        const StationRecords& records, StopRequest& stop, StationEvents& events) {
   StationTally tally;
   tally.port = path;
+  AttemptBooks books(records, image);
+  StationResult result;
   if (!mode.wait) {
-    Count(tally, FlashOnce(path, image, stop, events));
-    return tally;
+    if (FlashOnce(path, image, books, stop, events, result)) Count(tally, result);
   }
-  for (unsigned done = 0; mode.count == 0 || done < mode.count; ++done) {
+  for (unsigned done = 0; mode.wait && (mode.count == 0 || done < mode.count); ++done) {
     OwnedPort port;
     MessageCollector messages;
-    if (!AwaitDevice(path, stop, events, port, messages)) break;
-    events.DeviceStarted(path, std::nullopt);
+    events.StationWaiting(path);
+    if (!AwaitDevice(path, stop, events, books, port, messages)) break;
     const bool acknowledged = !messages.Saw(DeviceStep::SyncAck);
-    Count(tally, Flash(port.get(), path, image, acknowledged, messages, Clock::now(), events));
+    if (!Flash(port.get(), path, image, acknowledged, messages, Clock::now(), books, events, result)) break;
+    Count(tally, result);
     AwaitDeparture(path, port, stop);
   }
+  if (records.keeper != nullptr && records.keeper->BlockExhausted()) {
+    tally.blockExhausted = true;
+    tally.exitCode = std::max(tally.exitCode, kExitDeviceFailed);
+  }
+  events.StationEnded(path);
   return tally;
 }

@@ -2,17 +2,23 @@
 // Each device gets the desktop program's conversation (device/download_protocol.h); its
 // failures become the desktop program's messages in the result.
 //
-//   RunStation(port, image, mode, stop, events)
+//   RunStation(port, image, mode, records, stop, events)
 //     without wait: flashes the device on the port once
 //     with wait:    waits for a device (its port to appear and open, then a sync about
 //                   every half second, quietly, until it answers), flashes it, waits for
 //                   it to go (the port hangs up, vanishes or names another device), and
 //                   again, until count devices are done or the stop request is made
+//                   With records, each device's attempt is written after its handshake
+//                   (taking its serial number, which its image then carries) and
+//                   completed before its result is told. With serial numbers a station
+//                   takes a device only while the store answers, and none once the
+//                   block of numbers is used up
 //   StationTally    a station's passed and failed devices, and its exit code
 #pragma once
 
 #include <string>
 
+#include "cli/attempt_record.h"
 #include "cli/firmware_source.h"
 #include "cli/station_result.h"
 #include "device/stop_request.h"
@@ -26,7 +32,8 @@ struct StationTally {
   std::string port;
   unsigned passed = 0, failed = 0;
   int exitCode = 0;
+  bool blockExhausted = false;  // it stopped for want of serial numbers
 };
 
 StationTally RunStation(const std::string& port, const FirmwareImage& image, StationMode mode,
-                        StopRequest& stop, StationEvents& events);
+                        const StationRecords& records, StopRequest& stop, StationEvents& events);

@@ -62,7 +62,22 @@ class TextOutput : public Output {
     Write(DisplayText(port) + ": cannot use the port: " + message + "; trying again");
   }
 
-  void Summary(const std::vector<StationTally>& stations, int) override {
+  void StoreDown(const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write("record store: " + message + "; records wait in the spool until it answers");
+  }
+
+  void StoreBack(uint64_t delivered) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write("record store: answering; " + std::to_string(delivered) + " spooled records delivered");
+  }
+
+  void SerialsUsedUp(const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write(message);
+  }
+
+  void Summary(const std::vector<StationTally>& stations, int, std::optional<uint64_t> spooled) override {
     std::lock_guard<std::mutex> lock(mutex_);
     shown_.clear();
     unsigned passed = 0, failed = 0;
@@ -75,6 +90,7 @@ class TextOutput : public Output {
     }
     std::string line = "summary: " + std::to_string(passed) + " passed, " + std::to_string(failed) + " failed";
     if (stations.size() > 1) line += " (" + each + ")";
+    if (spooled.value_or(0) > 0) line += "; " + std::to_string(*spooled) + " records wait in the spool";
     Write(line);
   }
 

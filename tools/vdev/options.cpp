@@ -22,6 +22,8 @@ const char kUsage[] =
     "                     --expect, else the program's built-in image)\n"
     "  --report FILE      after each conversation write what was received to FILE, with\n"
     "                     the count of complete conversations so far\n"
+    "  --data PREFIX      after each conversation write the data bytes received to\n"
+    "                     PREFIX-N.bin (N counts conversations from 1), before the report\n"
     "  --baud-emulation   take 9600-baud line time (10 bits, 1.0417 ms) for every character\n"
     "                     sent and received\n"
     "  --idle-ms MS       give up a conversation when the program does not answer a request\n"
@@ -109,6 +111,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       sizeGiven = true;
     } else if (option == "--report") {
       options.reportFile = value;
+    } else if (option == "--data") {
+      options.dataPrefix = value;
     } else if (option == "--idle-ms" && numeric) {
       options.idleMs = static_cast<unsigned>(number);
     } else if (option == "--timeout" && numeric) {

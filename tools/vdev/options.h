@@ -16,6 +16,7 @@ struct Options {
   std::vector<uint8_t> expected;   // its bytes
   uint32_t imageSize = 0;          // bytes the device asks for
   std::string reportFile;          // --report FILE
+  std::string dataPrefix;          // --data PREFIX
   bool baudEmulation = false;      // --baud-emulation
   unsigned idleMs = 3000;          // --idle-ms
   unsigned timeoutSeconds = 0;     // --timeout, 0 for none

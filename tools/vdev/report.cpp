@@ -3,7 +3,24 @@
 #include <cstdio>
 #include <sstream>
 
+namespace {
+
+// The data bytes of the conversation, in a file of their own, whole before the report
+// that tells of them.
+void SaveData(const Options& options, int number, const ConversationRecord& record) {
+  const std::string path = options.dataPrefix + "-" + std::to_string(number) + ".bin";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  const bool written = file != nullptr &&
+                       std::fwrite(record.data.data(), 1, record.data.size(), file) == record.data.size();
+  if (file == nullptr || std::fclose(file) != 0 || !written) {
+    std::fprintf(stderr, "fwflash-vdev: cannot write %s\n", path.c_str());
+  }
+}
+
+}  // namespace
+
 void ReportConversation(const Options& options, int number, int complete, const ConversationRecord& record) {
+  if (!options.dataPrefix.empty()) SaveData(options, number, record);
   const char* matches = ConversationMatches(options, record) ? "yes" : "no";
   const char* faults = record.faults.empty() ? "none" : record.faults.c_str();
   if (!options.quiet) {

@@ -2,7 +2,8 @@
 //
 //   ReportConversation(options, number, complete, record)   one line on standard error
 //                               (unless --quiet) and, with --report, the file; complete
-//                               counts the complete conversations so far, this one included
+//                               counts the complete conversations so far, this one included;
+//                               with --data, the data bytes received to PREFIX-N.bin first
 //
 // The file holds "key=value" lines: conversation (its number, from 1), ending, data_bytes,
 // end_rounds, received_bytes, sent_bytes, faults (those played, as --fault texts with the

@@ -1,0 +1,71 @@
+#include "cli/station_state_events.h"
+
+#include "cli/output.h"
+
+template <typename Change>
+void StationStateEvents::Update(const std::string& port, Change change) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = states_.find(port);
+  if (found == states_.end()) {
+    StationState fresh;
+    fresh.pc = pc_;
+    fresh.port = port;
+    fresh.firmwareCrc32 = firmwareCrc32_;
+    found = states_.emplace(port, fresh).first;
+  }
+  if (change(found->second)) writer_.Post(found->second);
+}
+
+void StationStateEvents::StationWaiting(const std::string& port) {
+  inner_.StationWaiting(port);
+  Update(port, [](StationState& state) {
+    if (state.state == "passed" || state.state == "failed") return false;  // shown until the next device
+    state = {state.pc, state.port, "waiting", 0, std::nullopt, "", "", state.firmwareCrc32, 0};
+    return true;
+  });
+}
+
+void StationStateEvents::DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) {
+  inner_.DeviceStarted(port, serial);
+  Update(port, [&](StationState& state) {
+    state = {state.pc, state.port, "flashing", 0, serial, "", "", state.firmwareCrc32, 0};
+    return true;
+  });
+}
+
+void StationStateEvents::DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) {
+  inner_.DeviceProgress(port, accepted, size);
+  Update(port, [&](StationState& state) {
+    const unsigned percent = Tenths(accepted, size) * 10;
+    if (state.state != "flashing" || percent == state.percent) return false;
+    state.percent = percent;
+    return true;
+  });
+}
+
+void StationStateEvents::DeviceFinished(const StationResult& result) {
+  inner_.DeviceFinished(result);
+  Update(result.port, [&](StationState& state) {
+    state.state = !result.portUsable ? "port" : result.ok ? "passed" : "failed";
+    state.serial = result.serial;
+    state.step = result.ok ? "" : result.step;
+    state.message = result.ok ? "" : JoinedMessages(result.messages);
+    return true;
+  });
+}
+
+void StationStateEvents::PortProblem(const std::string& port, const std::string& message) {
+  inner_.PortProblem(port, message);
+  Update(port, [&](StationState& state) {
+    state = {state.pc, state.port, "port", 0, std::nullopt, "", message, state.firmwareCrc32, 0};
+    return true;
+  });
+}
+
+void StationStateEvents::StationEnded(const std::string& port) {
+  inner_.StationEnded(port);
+  Update(port, [](StationState& state) {
+    state.state = "stopped";
+    return true;
+  });
+}

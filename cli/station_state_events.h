@@ -1,0 +1,44 @@
+// Every station's state for the line's dashboard: a StationEvents that passes each event
+// on to the inner events unchanged, then posts what the station is doing to the state
+// writer (which never blocks):
+//   waiting        before its first device (and after a port problem)
+//   flashing       from a device's start, its percent at each 10 %, its serial number
+//   passed/failed  the last device's result, with its serial, step and message, until
+//                  the next device starts
+//   port           a port problem, with its message
+//   stopped        the station has ended
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "cli/station_result.h"
+#include "records/station_state_writer.h"
+
+class StationStateEvents : public StationEvents {
+ public:
+  StationStateEvents(StationEvents& inner, StationStateWriter& writer, std::string pc,
+                     uint32_t firmwareCrc32)
+      : inner_(inner), writer_(writer), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32) {}
+
+  void StationWaiting(const std::string& port) override;
+  void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override;
+  void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) override;
+  void DeviceFinished(const StationResult& result) override;
+  void PortProblem(const std::string& port, const std::string& message) override;
+  void StationEnded(const std::string& port) override;
+
+ private:
+  // The station's state as last posted, changed by change; posted when change says so.
+  template <typename Change>
+  void Update(const std::string& port, Change change);
+
+  StationEvents& inner_;
+  StationStateWriter& writer_;
+  const std::string pc_;
+  const uint32_t firmwareCrc32_;
+  std::mutex mutex_;  // stations tell from threads of their own
+  std::map<std::string, StationState> states_;
+};
