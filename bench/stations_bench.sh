@@ -10,29 +10,8 @@ build=${FWFLASH_BUILD_DIR:-$root/build}
 pairs=${1:-3} stations=${2:-16}
 bytes=3612
 work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
-
-ports=()
-for i in $(seq "$stations"); do
-  "$build/fwflash-vdev" --link "$work/p$i" --baud-emulation --quiet >/dev/null &
-  pids+=($!)
-  ports+=(--port "$work/p$i")
-done
-for i in $(seq "$stations"); do
-  for _ in $(seq 100); do [ -e "$work/p$i" ] && break; sleep 0.05; done
-done
-
-# run LABEL ARGS...: prints "wall cpu" of one fwflash-cli run; fails unless it exits 0.
-run() {
-  local label=$1; shift
-  local TIMEFORMAT='%R %U %S' times
-  times=$( { time "$build/fwflash-cli" "$@" >"$work/$label.out" 2>&1; } 2>&1 ) ||
-    { cat "$work/$label.out" >&2; echo "stations_bench: $label failed" >&2; exit 1; }
-  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' <<<"$times"
-}
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+source "$root/bench/stations_lib.sh"
+start_devices "$stations"
 
 echo "pair  one station: wall s  cpu s    $stations stations: wall s  cpu s"
 : >"$work/one" ; : >"$work/all"
