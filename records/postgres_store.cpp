@@ -1,9 +1,338 @@
-// The PostgreSQL engine lands in the next commit.
+// The record store on a PostgreSQL server that the PCs of a line share.
+#include <string>
+#include <vector>
+
+#include "records/postgres_db.h"
+#include "records/postgres_schema.h"
+#include "records/postgres_uri.h"
+#include "records/record_messages.h"
 #include "records/store_engines.h"
 
-std::unique_ptr<RecordStore> OpenPostgresStore(const std::string&, std::string& error,
+namespace {
+
+// Watchers (WaitForChange) listen here; every record and station write notifies it.
+constexpr char kChannel[] = "fwflash_changes";
+
+constexpr char kRecordColumns[] =
+    "id, start_ms, end_ms, pc, port, product, fwflash_version, firmware_size, firmware_crc32, "
+    "image_crc32, serial, ok, step, byte, bytes, seconds, sync_acknowledged, messages";
+
+constexpr char kInsertRecordSql[] = R"sql(
+INSERT INTO fwflash_records (id, start_ms, end_ms, pc, port, product, fwflash_version,
+  firmware_size, firmware_crc32, image_crc32, serial, ok, step, byte, bytes, seconds,
+  sync_acknowledged, messages)
+VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18)
+)sql";
+
+// One statement, so one round trip: the upsert and the notice commit together. A
+// completed attempt is never replaced by an interrupted one of the same id, so that a
+// late delivery of an older copy cannot undo a device's result.
+constexpr char kSaveRecordSql[] = R"sql(
+WITH saved AS (
+  INSERT INTO fwflash_records (id, start_ms, end_ms, pc, port, product, fwflash_version,
+    firmware_size, firmware_crc32, image_crc32, serial, ok, step, byte, bytes, seconds,
+    sync_acknowledged, messages)
+  VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18)
+  ON CONFLICT (id) DO UPDATE SET start_ms = excluded.start_ms, end_ms = excluded.end_ms,
+    pc = excluded.pc, port = excluded.port, product = excluded.product,
+    fwflash_version = excluded.fwflash_version, firmware_size = excluded.firmware_size,
+    firmware_crc32 = excluded.firmware_crc32, image_crc32 = excluded.image_crc32,
+    serial = excluded.serial, ok = excluded.ok, step = excluded.step, byte = excluded.byte,
+    bytes = excluded.bytes, seconds = excluded.seconds,
+    sync_acknowledged = excluded.sync_acknowledged, messages = excluded.messages
+  WHERE excluded.end_ms IS NOT NULL OR fwflash_records.end_ms IS NULL
+  RETURNING 1
+)
+SELECT pg_notify('fwflash_changes', '')
+)sql";
+
+// The counter is made at the block's first number, moved up to a given first number
+// (never down), then gives its next number while that is within the block. The UPDATE
+// locks the counter's row until the commit, so concurrent takers queue.
+constexpr char kMakeCounterSql[] = R"sql(
+INSERT INTO fwflash_serial_counters (product, last_serial) VALUES ($1, $2)
+ON CONFLICT (product) DO UPDATE SET last_serial = excluded.last_serial
+WHERE $3::boolean AND fwflash_serial_counters.last_serial < excluded.last_serial
+)sql";
+
+constexpr char kTakeSerialSql[] = R"sql(
+UPDATE fwflash_serial_counters SET last_serial = last_serial + 1
+WHERE product = $1 AND last_serial < $2
+RETURNING last_serial
+)sql";
+
+constexpr char kNotifySql[] = "SELECT pg_notify('fwflash_changes', '')";
+
+constexpr char kRecordRangeSql[] = " FROM fwflash_records WHERE start_ms >= $1 AND start_ms < $2";
+
+constexpr char kCountsSql[] = "count(*) FILTER (WHERE ok), count(*) FILTER (WHERE NOT ok)";
+
+constexpr char kWriteStationSql[] = R"sql(
+WITH written AS (
+  INSERT INTO fwflash_stations
+    (pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms)
+  VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)
+  ON CONFLICT (pc, port) DO UPDATE SET state = excluded.state, percent = excluded.percent,
+    serial = excluded.serial, step = excluded.step, message = excluded.message,
+    firmware_crc32 = excluded.firmware_crc32, updated_ms = excluded.updated_ms
+  RETURNING 1
+)
+SELECT pg_notify('fwflash_changes', '')
+)sql";
+
+constexpr char kReadStationsSql[] = R"sql(
+SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms
+FROM fwflash_stations ORDER BY pc, port
+)sql";
+
+std::vector<PgParam> RecordParams(const DeviceRecord& record) {
+  return {PgText(record.id), PgInt(record.startMs), PgOptionalInt(record.endMs),
+          PgText(record.pc), PgText(record.port), PgText(record.product),
+          PgText(record.fwflashVersion), PgInt(record.firmwareSize), PgInt(record.firmwareCrc32),
+          PgInt(record.imageCrc32), PgOptionalInt(record.serial), PgBool(record.ok),
+          PgText(record.step), PgInt(record.byte), PgInt(record.bytes), PgDouble(record.seconds),
+          PgBool(record.syncAcknowledged), PgText(EncodeMessages(record.messages))};
+}
+
+DeviceRecord ReadRecord(const PgResult& rows, int row) {
+  DeviceRecord record;
+  record.id = rows.Text(row, 0);
+  record.startMs = rows.Int(row, 1);
+  record.endMs = rows.OptionalInt(row, 2);
+  record.pc = rows.Text(row, 3);
+  record.port = rows.Text(row, 4);
+  record.product = rows.Text(row, 5);
+  record.fwflashVersion = rows.Text(row, 6);
+  record.firmwareSize = static_cast<uint32_t>(rows.Int(row, 7));
+  record.firmwareCrc32 = static_cast<uint32_t>(rows.Int(row, 8));
+  record.imageCrc32 = static_cast<uint32_t>(rows.Int(row, 9));
+  record.serial = rows.OptionalInt(row, 10);
+  record.ok = rows.Bool(row, 11);
+  record.step = rows.Text(row, 12);
+  record.byte = static_cast<uint32_t>(rows.Int(row, 13));
+  record.bytes = static_cast<uint32_t>(rows.Int(row, 14));
+  record.seconds = rows.Double(row, 15);
+  record.syncAcknowledged = rows.Bool(row, 16);
+  const std::string messages = rows.Text(row, 17);
+  if (!DecodeMessages(messages, record.messages)) record.messages = {messages};
+  return record;
+}
+
+OutcomeCount Counts(const PgResult& rows, int row, int first) {
+  return {static_cast<uint64_t>(rows.Int(row, first)), static_cast<uint64_t>(rows.Int(row, first + 1))};
+}
+
+class PostgresStore final : public RecordStore {
+ public:
+  bool Open(const std::string& uri, std::string& error, OpenProblem& problem) {
+    name_ = UriWithoutPassword(uri);
+    if (!db_.Connect(uri, error, problem)) {
+      error = "cannot connect to the record store " + name_ + ": " + error;
+      return false;
+    }
+    if (MakePostgresSchema(db_, error)) return true;
+    // A newer schema or missing rights stay; a connection lost meanwhile may come back.
+    problem = error.find("schema is version") != std::string::npos ||
+                      error.find("permission denied") != std::string::npos
+                  ? OpenProblem::Refused
+                  : OpenProblem::Unreachable;
+    error = "record store " + name_ + ": " + error;
+    return false;
+  }
+
+  BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
+                           std::string& error) override {
+    if (block != nullptr && (block->first < 0 || block->last < 0)) {
+      error = "serial numbers run from 0 to 2^63-1";
+      return BeginResult::Failed;
+    }
+    bool exhausted = false;
+    DeviceRecord begun = record;
+    const bool written = db_.Call([&](std::string& why) {
+      exhausted = false;
+      return db_.Transaction("BEGIN", [&](std::string& inner) {
+        if (block != nullptr && !TakeSerial(*block, begun.serial, exhausted, inner)) return false;
+        return db_.Exec(kInsertRecordSql, RecordParams(begun), inner).Ok() &&
+               db_.Exec(kNotifySql, {}, inner).Ok();
+      }, why);
+    }, error);
+    if (exhausted) {
+      error = "no serial number left for " + block->product + " up to " + std::to_string(block->last);
+      return BeginResult::BlockExhausted;
+    }
+    if (!written) {
+      error = WriteReason(error);
+      return BeginResult::Failed;
+    }
+    record = begun;
+    return BeginResult::Begun;
+  }
+
+  bool SaveRecord(const DeviceRecord& record, std::string& error) override {
+    const std::vector<PgParam> params = RecordParams(record);
+    if (db_.Call([&](std::string& why) { return db_.Exec(kSaveRecordSql, params, why).Ok(); }, error))
+      return true;
+    error = WriteReason(error);
+    return false;
+  }
+
+  bool Ping(std::string& error) override {
+    if (db_.Call([&](std::string& why) { return db_.Exec("SELECT 1", {}, why).Ok(); }, error))
+      return true;
+    error = ReadReason(error);
+    return false;
+  }
+
+  bool ReadRecords(const RecordQuery& query, const std::function<void(const DeviceRecord&)>& visit,
+                   std::string& error) override {
+    std::vector<PgParam> params = {PgInt(query.sinceMs), PgInt(query.untilMs)};
+    std::string sql = std::string("SELECT ") + kRecordColumns + kRecordRangeSql;
+    if (query.failedOnly) sql += " AND NOT ok";
+    if (query.serial) {
+      params.push_back(PgInt(*query.serial));
+      sql += " AND serial = $" + std::to_string(params.size());
+    }
+    sql += query.newestFirst ? " ORDER BY start_ms DESC, id DESC" : " ORDER BY start_ms, id";
+    params.push_back(query.limit == 0 ? PgParam() : PgInt(static_cast<int64_t>(query.limit)));
+    sql += " LIMIT $" + std::to_string(params.size());
+    PgResult rows;
+    if (!db_.Call([&](std::string& why) { return (rows = db_.Exec(sql.c_str(), params, why)).Ok(); },
+                  error)) {
+      error = ReadReason(error);
+      return false;
+    }
+    for (int row = 0; row < rows.Rows(); ++row) visit(ReadRecord(rows, row));
+    return true;
+  }
+
+  bool Summarize(int64_t sinceMs, int64_t untilMs, RecordSummary& summary,
+                 std::string& error) override {
+    RecordSummary read;
+    const std::string range = kRecordRangeSql;
+    const std::string counts = kCountsSql;
+    const std::vector<PgParam> params = {PgInt(sinceMs), PgInt(untilMs)};
+    auto each = [&](const std::string& sql, const std::function<void(const PgResult&, int)>& visit,
+                    std::string& why) {
+      PgResult rows = db_.Exec(sql.c_str(), params, why);
+      if (!rows.Ok()) return false;
+      for (int row = 0; row < rows.Rows(); ++row) visit(rows, row);
+      return true;
+    };
+    const bool done = db_.Call([&](std::string& outer) {
+      read = RecordSummary();
+      return db_.Transaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", [&](std::string& why) {
+        return each("SELECT " + counts + ", min(serial), max(serial), count(serial)" + range,
+                    [&](const PgResult& rows, int row) {
+                      read.total = Counts(rows, row, 0);
+                      read.lowestSerial = rows.OptionalInt(row, 2);
+                      read.highestSerial = rows.OptionalInt(row, 3);
+                      read.serials = static_cast<uint64_t>(rows.Int(row, 4));
+                    }, why) &&
+               each("SELECT product, firmware_size, firmware_crc32, " + counts + range +
+                        " GROUP BY product, firmware_size, firmware_crc32 ORDER BY 1, 2, 3",
+                    [&](const PgResult& rows, int row) {
+                      read.products.push_back({rows.Text(row, 0), static_cast<uint32_t>(rows.Int(row, 1)),
+                                               static_cast<uint32_t>(rows.Int(row, 2)),
+                                               Counts(rows, row, 3)});
+                    }, why) &&
+               each("SELECT pc, port, " + counts + range + " GROUP BY pc, port ORDER BY 1, 2",
+                    [&](const PgResult& rows, int row) {
+                      read.stations.push_back({rows.Text(row, 0), rows.Text(row, 1), Counts(rows, row, 2)});
+                    }, why) &&
+               each("SELECT step, count(*)" + range + " AND NOT ok GROUP BY step ORDER BY 1",
+                    [&](const PgResult& rows, int row) {
+                      read.failedSteps.push_back({rows.Text(row, 0), static_cast<uint64_t>(rows.Int(row, 1))});
+                    }, why) &&
+               // The whole UTC hour a start falls in, rounded down also before 1970.
+               each("SELECT start_ms - ((start_ms % 3600000) + 3600000) % 3600000 AS hour, " +
+                        counts + range + " GROUP BY hour ORDER BY hour",
+                    [&](const PgResult& rows, int row) {
+                      read.hours.push_back({rows.Int(row, 0), Counts(rows, row, 1)});
+                    }, why);
+      }, outer);
+    }, error);
+    if (!done) {
+      error = ReadReason(error);
+      return false;
+    }
+    summary = std::move(read);
+    return true;
+  }
+
+  bool WriteStationState(const StationState& state, std::string& error) override {
+    const std::vector<PgParam> params = {
+        PgText(state.pc), PgText(state.port), PgText(state.state), PgInt(state.percent),
+        PgOptionalInt(state.serial), PgText(state.step), PgText(state.message),
+        PgInt(state.firmwareCrc32), PgInt(state.updatedMs)};
+    if (db_.Call([&](std::string& why) { return db_.Exec(kWriteStationSql, params, why).Ok(); },
+                 error))
+      return true;
+    error = WriteReason(error);
+    return false;
+  }
+
+  bool ReadStationStates(std::vector<StationState>& states, std::string& error) override {
+    PgResult rows;
+    if (!db_.Call([&](std::string& why) { return (rows = db_.Exec(kReadStationsSql, {}, why)).Ok(); },
+                  error)) {
+      error = ReadReason(error);
+      return false;
+    }
+    states.clear();
+    for (int row = 0; row < rows.Rows(); ++row) {
+      states.push_back({rows.Text(row, 0), rows.Text(row, 1), rows.Text(row, 2),
+                        static_cast<unsigned>(rows.Int(row, 3)), rows.OptionalInt(row, 4),
+                        rows.Text(row, 5), rows.Text(row, 6), static_cast<uint32_t>(rows.Int(row, 7)),
+                        rows.Int(row, 8)});
+    }
+    return true;
+  }
+
+  // The first call starts listening and returns at once: what changed before it is not
+  // known, so the caller reads everything anyway.
+  bool WaitForChange(unsigned timeoutMs, std::string& error) override {
+    if (db_.Call([&](std::string& why) {
+          if (listening_) return db_.WaitForNotice(timeoutMs, why);
+          return listening_ = db_.Listen(kChannel, why);
+        }, error))
+      return true;
+    error = ReadReason(error);
+    return false;
+  }
+
+ private:
+  bool TakeSerial(const SerialBlock& block, std::optional<int64_t>& serial, bool& exhausted,
+                  std::string& error) {
+    if (!db_.Exec(kMakeCounterSql, {PgText(block.product), PgInt(block.first - 1), PgBool(block.firstGiven)},
+                  error).Ok())
+      return false;
+    PgResult taken = db_.Exec(kTakeSerialSql, {PgText(block.product), PgInt(block.last)}, error);
+    if (!taken.Ok()) return false;
+    if (taken.Rows() == 0) {
+      exhausted = true;
+      return false;
+    }
+    serial = taken.Int(0, 0);
+    return true;
+  }
+
+  std::string WriteReason(const std::string& why) const {
+    return "cannot write to the record store " + name_ + ": " + why;
+  }
+  std::string ReadReason(const std::string& why) const {
+    return "cannot read the record store " + name_ + ": " + why;
+  }
+
+  PgDb db_;
+  std::string name_;
+  bool listening_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordStore> OpenPostgresStore(const std::string& uri, std::string& error,
                                                OpenProblem& problem) {
-  problem = OpenProblem::Refused;
-  error = "this fwflash-cli has no PostgreSQL client yet; use a SQLite file";
+  auto store = std::make_unique<PostgresStore>();
+  if (store->Open(uri, error, problem)) return store;
   return nullptr;
 }

@@ -1,0 +1,239 @@
+#include "records/postgres_db.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "records/postgres_uri.h"
+
+namespace {
+
+// Set unless the URI sets them: a dead server or network makes a call fail within
+// seconds instead of hanging; UTF-8 is what the records hold.
+struct Default {
+  const char* keyword;
+  const char* value;
+  const char* environment;  // a variable of libpq's that sets it instead, if any
+};
+const Default kDefaults[] = {
+    {"connect_timeout", "5", "PGCONNECT_TIMEOUT"},
+    {"keepalives", "1", nullptr},
+    {"keepalives_idle", "5", nullptr},
+    {"keepalives_interval", "2", nullptr},
+    {"keepalives_count", "3", nullptr},
+    {"tcp_user_timeout", "10000", nullptr},
+    {"client_encoding", "UTF8", "PGCLIENTENCODING"},
+    {"application_name", "fwflash", "PGAPPNAME"},
+};
+
+// libpq's messages span lines ("...failed: ...\n\tIs the server running...?\n").
+std::string OneLine(const char* message) {
+  std::string line;
+  bool pendingBreak = false;
+  for (const char* c = message; *c != 0; ++c) {
+    if (*c == '\n' || *c == '\r' || *c == '\t') {
+      pendingBreak = pendingBreak || *c != '\t';
+      continue;
+    }
+    if (pendingBreak && !line.empty()) line += "; ";
+    pendingBreak = false;
+    line += *c;
+  }
+  return line;
+}
+
+// A server that answered but will not have us stays refused; anything else may pass.
+bool ServerRefused(const std::string& message) {
+  for (const char* sign : {"authentication failed", "does not exist", "pg_hba.conf",
+                           "no password supplied", "permission denied", "SSL", "invalid"}) {
+    if (message.find(sign) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+PgParam PgText(const std::string& text) { return text; }
+PgParam PgInt(int64_t value) { return std::to_string(value); }
+PgParam PgOptionalInt(const std::optional<int64_t>& value) {
+  return value ? PgInt(*value) : std::nullopt;
+}
+PgParam PgBool(bool value) { return std::string(value ? "t" : "f"); }
+PgParam PgDouble(double value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;  // exact, no locale
+  return std::string(text, end);
+}
+
+PgResult::~PgResult() { PQclear(result_); }
+
+PgResult::PgResult(PgResult&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
+
+PgResult& PgResult::operator=(PgResult&& other) noexcept {
+  if (this != &other) {
+    PQclear(result_);
+    result_ = std::exchange(other.result_, nullptr);
+  }
+  return *this;
+}
+
+bool PgResult::Ok() const {
+  const ExecStatusType status = PQresultStatus(result_);
+  return result_ != nullptr && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK);
+}
+
+int PgResult::Rows() const { return PQntuples(result_); }
+
+std::string PgResult::Text(int row, int column) const {
+  return std::string(PQgetvalue(result_, row, column),
+                     static_cast<size_t>(PQgetlength(result_, row, column)));
+}
+
+bool PgResult::IsNull(int row, int column) const { return PQgetisnull(result_, row, column) != 0; }
+
+int64_t PgResult::Int(int row, int column) const {
+  return std::strtoll(PQgetvalue(result_, row, column), nullptr, 10);
+}
+
+std::optional<int64_t> PgResult::OptionalInt(int row, int column) const {
+  if (IsNull(row, column)) return std::nullopt;
+  return Int(row, column);
+}
+
+bool PgResult::Bool(int row, int column) const { return PQgetvalue(result_, row, column)[0] == 't'; }
+
+double PgResult::Double(int row, int column) const {
+  const char* text = PQgetvalue(result_, row, column);
+  double value = 0;
+  std::from_chars(text, text + std::strlen(text), value);
+  return value;
+}
+
+PgDb::~PgDb() { PQfinish(conn_); }
+
+bool PgDb::Connect(const std::string& uri, std::string& error, OpenProblem& problem) {
+  problem = OpenProblem::Refused;
+  secrets_ = UriPasswords(uri);
+  if (const char* password = std::getenv("PGPASSWORD")) secrets_.push_back(password);
+  char* parseError = nullptr;
+  PQconninfoOption* options = PQconninfoParse(uri.c_str(), &parseError);
+  if (options == nullptr) {
+    error = Redacted(OneLine(parseError != nullptr ? parseError : "out of memory"));
+    PQfreemem(parseError);
+    return false;
+  }
+  std::vector<const char*> keywords, values;
+  for (const PQconninfoOption* option = options; option->keyword != nullptr; ++option) {
+    if (option->val == nullptr) continue;
+    keywords.push_back(option->keyword);
+    values.push_back(option->val);
+  }
+  for (const Default& setting : kDefaults) {
+    bool given = setting.environment != nullptr && std::getenv(setting.environment) != nullptr;
+    for (const char* keyword : keywords) given = given || std::strcmp(keyword, setting.keyword) == 0;
+    if (given) continue;
+    keywords.push_back(setting.keyword);
+    values.push_back(setting.value);
+  }
+  keywords.push_back(nullptr);
+  values.push_back(nullptr);
+  conn_ = PQconnectdbParams(keywords.data(), values.data(), 0);
+  PQconninfoFree(options);
+  if (conn_ != nullptr && PQpass(conn_) != nullptr) secrets_.push_back(PQpass(conn_));  // .pgpass
+  if (PQstatus(conn_) == CONNECTION_OK) {
+    problem = OpenProblem::None;
+    return true;
+  }
+  error = LastError();
+  problem = ServerRefused(error) ? OpenProblem::Refused : OpenProblem::Unreachable;
+  return false;
+}
+
+PgResult PgDb::Exec(const char* sql, const std::vector<PgParam>& params, std::string& error) {
+  std::vector<const char*> values;
+  for (const PgParam& param : params) values.push_back(param ? param->c_str() : nullptr);
+  // Statements without values go as they are, which also lets a migration hold several.
+  PgResult result(params.empty() ? PQexec(conn_, sql)
+                                 : PQexecParams(conn_, sql, static_cast<int>(params.size()),
+                                                nullptr, values.data(), nullptr, nullptr, 0));
+  if (!result.Ok()) error = LastError();
+  return result;
+}
+
+bool PgDb::Transaction(const char* begin, const std::function<bool(std::string&)>& body,
+                       std::string& error) {
+  if (!Exec(begin, {}, error).Ok()) return false;
+  if (body(error) && Exec("COMMIT", {}, error).Ok()) return true;
+  if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    std::string ignored;  // the body's failure is the one to report
+    Exec("ROLLBACK", {}, ignored);
+  }
+  return false;
+}
+
+bool PgDb::Call(const std::function<bool(std::string&)>& attempt, std::string& error) {
+  const bool lookedAlive = PQstatus(conn_) == CONNECTION_OK;
+  if (!lookedAlive && !Reconnect(error)) return false;
+  if (attempt(error)) return true;
+  // A server restarted since the last call shows only now; one more try on a new
+  // connection. A BeginAttempt whose commit did land meets its own id and fails.
+  if (!lookedAlive || PQstatus(conn_) == CONNECTION_OK) return false;
+  return Reconnect(error) && attempt(error);
+}
+
+bool PgDb::Listen(const char* channel, std::string& error) {
+  const std::string listen = std::string("LISTEN ") + channel;
+  if (!Exec(listen.c_str(), {}, error).Ok()) return false;
+  listening_ = channel;
+  return true;
+}
+
+bool PgDb::WaitForNotice(unsigned timeoutMs, std::string& error) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (PQconsumeInput(conn_) == 0) {
+      error = LastError();
+      return false;
+    }
+    bool noticed = false;
+    while (PGnotify* notice = PQnotifies(conn_)) {
+      noticed = true;
+      PQfreemem(notice);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now()).count();
+    if (noticed || left <= 0) return true;
+    pollfd socket = {PQsocket(conn_), POLLIN, 0};
+    if (poll(&socket, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
+      error = Redacted(std::string("cannot wait for the record store: ") + std::strerror(errno));
+      return false;
+    }
+  }
+}
+
+std::string PgDb::Redacted(const std::string& text) const { return RedactSecrets(text, secrets_); }
+
+bool PgDb::Reconnect(std::string& error) {
+  if (conn_ == nullptr) {
+    error = "no connection to the record store";
+    return false;
+  }
+  PQreset(conn_);
+  if (PQstatus(conn_) != CONNECTION_OK) {
+    error = LastError();
+    return false;
+  }
+  if (listening_.empty()) return true;
+  const std::string channel = listening_;
+  return Listen(channel.c_str(), error);
+}
+
+std::string PgDb::LastError() const {
+  return Redacted(OneLine(conn_ != nullptr ? PQerrorMessage(conn_) : "out of memory"));
+}

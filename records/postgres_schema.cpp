@@ -1,0 +1,88 @@
+#include "records/postgres_schema.h"
+
+#include "records/store_engines.h"
+
+namespace {
+
+struct Migration {
+  int64_t version;
+  const char* sql;
+};
+
+// Each migration runs once, in order; a released one is never edited, only followed.
+// Texts compare byte by byte (COLLATE "C"), as in SQLite, so both engines sort alike.
+// Times are milliseconds UTC; messages a JSON array of strings; the counter keeps the
+// last number given (first - 1 while none was), so that 2^63-1 can be given too.
+const Migration kMigrations[] = {
+    {1, R"sql(
+CREATE TABLE fwflash_records (
+  id text COLLATE "C" PRIMARY KEY,
+  start_ms bigint NOT NULL,
+  end_ms bigint,
+  pc text COLLATE "C" NOT NULL,
+  port text COLLATE "C" NOT NULL,
+  product text COLLATE "C" NOT NULL,
+  fwflash_version text NOT NULL,
+  firmware_size bigint NOT NULL,
+  firmware_crc32 bigint NOT NULL,
+  image_crc32 bigint NOT NULL,
+  serial bigint,
+  ok boolean NOT NULL,
+  step text COLLATE "C" NOT NULL,
+  byte bigint NOT NULL,
+  bytes bigint NOT NULL,
+  seconds double precision NOT NULL,
+  sync_acknowledged boolean NOT NULL,
+  messages text NOT NULL
+);
+CREATE INDEX fwflash_records_by_start ON fwflash_records (start_ms, id);
+CREATE INDEX fwflash_records_by_serial ON fwflash_records (serial);
+CREATE TABLE fwflash_serial_counters (
+  product text COLLATE "C" PRIMARY KEY,
+  last_serial bigint NOT NULL
+);
+CREATE TABLE fwflash_stations (
+  pc text COLLATE "C" NOT NULL,
+  port text COLLATE "C" NOT NULL,
+  state text NOT NULL,
+  percent integer NOT NULL,
+  serial bigint,
+  step text NOT NULL,
+  message text NOT NULL,
+  firmware_crc32 bigint NOT NULL,
+  updated_ms bigint NOT NULL,
+  PRIMARY KEY (pc, port)
+);
+)sql"},
+};
+
+// The advisory lock's key is "fwflash" in ASCII, the same for every fwflash on the server.
+constexpr char kSchemaLockSql[] = "SELECT pg_advisory_xact_lock(28841729413182312)";
+
+bool MigrateInTransaction(PgDb& db, std::string& error) {
+  if (!db.Exec(kSchemaLockSql, {}, error).Ok() ||
+      !db.Exec("CREATE TABLE IF NOT EXISTS fwflash_schema (version bigint NOT NULL)", {}, error).Ok())
+    return false;
+  PgResult current = db.Exec("SELECT coalesce(max(version), 0) FROM fwflash_schema", {}, error);
+  if (!current.Ok()) return false;
+  const int64_t version = current.Int(0, 0);
+  if (version > kRecordSchemaVersion) {
+    error = NewerSchemaReason(version);
+    return false;
+  }
+  for (const Migration& migration : kMigrations) {
+    if (migration.version <= version) continue;
+    if (!db.Exec(migration.sql, {}, error).Ok() ||
+        !db.Exec("INSERT INTO fwflash_schema (version) VALUES ($1)", {PgInt(migration.version)},
+                 error).Ok())
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool MakePostgresSchema(PgDb& db, std::string& error) {
+  return db.Transaction("BEGIN", [&](std::string& why) { return MigrateInTransaction(db, why); },
+                        error);
+}

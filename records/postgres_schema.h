@@ -1,0 +1,13 @@
+// The record store's tables on a PostgreSQL server, made and migrated in one transaction
+// under an advisory lock, so that processes meeting a new database at once find it made
+// exactly once.
+//
+//   MakePostgresSchema(db, error)   runs each migration the database lacks, once; refuses
+//                                   a database whose schema is newer than this build knows
+#pragma once
+
+#include <string>
+
+#include "records/postgres_db.h"
+
+bool MakePostgresSchema(PgDb& db, std::string& error);
