@@ -194,14 +194,14 @@ bool PgDb::Listen(const char* channel, std::string& error) {
   return true;
 }
 
-bool PgDb::WaitForNotice(unsigned timeoutMs, std::string& error) {
+bool PgDb::WaitForNotice(unsigned timeoutMs, bool& noticed, std::string& error) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     if (PQconsumeInput(conn_) == 0) {
       error = LastError();
       return false;
     }
-    bool noticed = false;
+    noticed = false;
     while (PGnotify* notice = PQnotifies(conn_)) {
       noticed = true;
       PQfreemem(notice);

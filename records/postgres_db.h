@@ -14,9 +14,9 @@
 //   PgDb::Call(attempt, error)      runs attempt on a live connection: reconnects a lost
 //                                   one first, and tries once more when a connection
 //                                   that looked alive turns out lost
-//   PgDb::Listen(channel, error) / PgDb::WaitForNotice(timeoutMs, error)
+//   PgDb::Listen(channel, error) / PgDb::WaitForNotice(timeoutMs, noticed, error)
 //                                   listens (again after a reconnection) and waits for
-//                                   a notice on the connection's socket
+//                                   a notice on the connection's socket, or timeoutMs
 //   PgDb::Redacted(text)            the text without any password the connection knows
 //
 // Every message handed out has been through Redacted: no password ever leaves here.
@@ -76,7 +76,7 @@ class PgDb {
                    std::string& error);
   bool Call(const std::function<bool(std::string&)>& attempt, std::string& error);
   bool Listen(const char* channel, std::string& error);
-  bool WaitForNotice(unsigned timeoutMs, std::string& error);
+  bool WaitForNotice(unsigned timeoutMs, bool& noticed, std::string& error);
   std::string Redacted(const std::string& text) const;
 
  private:

@@ -290,10 +290,13 @@ class PostgresStore final : public RecordStore {
 
   // The first call starts listening and returns at once: what changed before it is not
   // known, so the caller reads everything anyway.
-  bool WaitForChange(unsigned timeoutMs, std::string& error) override {
+  bool WaitForChange(unsigned timeoutMs, std::string& error, bool* changed) override {
+    bool ignored;
+    bool& found = changed != nullptr ? *changed : ignored;
+    found = false;
     if (db_.Call([&](std::string& why) {
-          if (listening_) return db_.WaitForNotice(timeoutMs, why);
-          return listening_ = db_.Listen(kChannel, why);
+          if (listening_) return db_.WaitForNotice(timeoutMs, found, why);
+          return found = listening_ = db_.Listen(kChannel, why);
         }, error))
       return true;
     error = ReadReason(error);

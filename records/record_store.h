@@ -26,7 +26,8 @@
 //   RecordStore::WriteStationState  replaces a station's row
 //   RecordStore::ReadStationStates   every station's row, by PC, then port
 //   RecordStore::WaitForChange       returns when records or station rows may have
-//                                    changed, or after timeoutMs (false on a failure)
+//                                    changed, or after timeoutMs (false on a failure);
+//                                    with changed, tells which of the two it was
 //
 // One RecordStore is one connection: use it from one thread at a time. A store that
 // has lost its server tries to reconnect at its next call. Every failure comes back as
@@ -71,7 +72,8 @@ class RecordStore {
                          std::string& error) = 0;
   virtual bool WriteStationState(const StationState& state, std::string& error) = 0;
   virtual bool ReadStationStates(std::vector<StationState>& states, std::string& error) = 0;
-  virtual bool WaitForChange(unsigned timeoutMs, std::string& error) = 0;
+  virtual bool WaitForChange(unsigned timeoutMs, std::string& error,
+                             bool* changed = nullptr) = 0;
 };
 
 enum class OpenProblem { None, Unreachable, Refused };

@@ -223,7 +223,10 @@ class SqliteStore final : public RecordStore {
 
   // Another connection's commit changes PRAGMA data_version; this one's own writes do
   // not, so they are remembered.
-  bool WaitForChange(unsigned timeoutMs, std::string& error) override {
+  bool WaitForChange(unsigned timeoutMs, std::string& error, bool* changed) override {
+    bool ignored;
+    bool& found = changed != nullptr ? *changed : ignored;
+    found = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
       int64_t version = 0;
@@ -234,6 +237,7 @@ class SqliteStore final : public RecordStore {
       if (ownChange_ || version != dataVersion_) {
         ownChange_ = false;
         dataVersion_ = version;
+        found = true;
         return true;
       }
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
