@@ -101,6 +101,12 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
       ->check(CLI::PositiveNumber)
       ->needs(wait);
   AddRecordOptions(app, options);
+#ifndef _WIN32
+  app.add_option("--serve", options.serve,
+                 "serve the line's dashboard of --record's store at [ADDR:]PORT (address "
+                 "127.0.0.1 unless given), until Ctrl+C or SIGTERM; without --port, only serve")
+      ->type_name("[ADDR:]PORT")->needs("--record")->excludes("--report");
+#endif
   app.add_flag("--list-ports", options.listPorts, "list this machine's serial ports and exit");
   app.add_flag("--version", options.version, "show the version and the firmware carried, and exit");
   try {
@@ -109,6 +115,6 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
     exitCode = app.exit(error) == 0 ? kExitAllFlashed : kExitBadInput;
     return false;
   }
-  if (options.ports.empty()) options.ports.push_back(Com1Path());
+  if (options.ports.empty() && options.serve.empty()) options.ports.push_back(Com1Path());
   return true;
 }

@@ -37,6 +37,7 @@ struct CliOptions {
   bool report = false;             // --report: what the records say, instead of flashing
   bool csv = false;                // --csv: with --report, every record as CSV
   std::string since, until;        // --since, --until: with --report, the start range
+  std::string serve;               // --serve [ADDR:]PORT: the line's dashboard (not on Windows)
   bool listPorts = false;          // --list-ports
   bool version = false;            // --version
 };

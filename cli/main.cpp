@@ -14,6 +14,7 @@
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
 #include "cli/station.h"
+#include "cli/station_state_events.h"
 #include "cli/stop_signals.h"
 #include "files/program_file.h"
 #include "fwflash_version.h"
@@ -29,6 +30,8 @@
 #include <windows.h>
 #else
 #include <unistd.h>
+
+#include "dashboard/line_serving.h"
 #endif
 
 namespace {
@@ -150,8 +153,15 @@ int Flash(const CliOptions& options, const std::string& programFile) {
   StationRecords records;
   if (!SetUpRecords(options, image, programFile, *output, keeper, records, error)) return Refuse(error);
   Events events(*output, log, image);
+  std::optional<StationStateEvents> stateEvents;  // what each station does, for the dashboard
+  if (keeper != nullptr) stateEvents.emplace(events, options.record, records.pc, image.crc32);
+  StationEvents& told = stateEvents ? static_cast<StationEvents&>(*stateEvents) : events;
   StopRequest stop;
   StopOnSignals(stop);
+#ifndef _WIN32
+  DashboardServer dashboard;
+  if (!options.serve.empty() && !StartServing(options.serve, options.record, dashboard, error)) return Refuse(error);
+#endif
 
   // A thread per station: each runs its own conversations, the ports' time-outs are
   // their own.
@@ -159,7 +169,7 @@ int Flash(const CliOptions& options, const std::string& programFile) {
   std::vector<std::thread> stations;
   for (size_t i = 0; i < options.ports.size(); ++i) {
     stations.emplace_back([&, i] {
-      tallies[i] = RunStation(options.ports[i], image, {options.wait, options.count}, records, stop, events);
+      tallies[i] = RunStation(options.ports[i], image, {options.wait, options.count}, records, stop, told);
     });
   }
   for (std::thread& station : stations) station.join();
@@ -173,7 +183,10 @@ int Flash(const CliOptions& options, const std::string& programFile) {
     keeper->DeliverSpool();
     spooled = keeper->Spooled();
   }
-  output->Summary(tallies, exitCode, spooled);
+  if (!tallies.empty()) output->Summary(tallies, exitCode, spooled);  // none when only serving
+#ifndef _WIN32
+  if (!options.serve.empty()) ServeUntilStopped(dashboard, stop);
+#endif
   return exitCode;
 }
 

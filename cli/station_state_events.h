@@ -1,6 +1,6 @@
 // Every station's state for the line's dashboard: a StationEvents that passes each event
-// on to the inner events unchanged, then posts what the station is doing to the state
-// writer (which never blocks):
+// on to the inner events unchanged, then posts what the station is doing to a state
+// writer of its own for the store at target (a post never blocks):
 //   waiting        before its first device (and after a port problem)
 //   flashing       from a device's start, its percent at each 10 %, its serial number
 //   passed/failed  the last device's result, with its serial, step and message, until
@@ -19,9 +19,9 @@
 
 class StationStateEvents : public StationEvents {
  public:
-  StationStateEvents(StationEvents& inner, StationStateWriter& writer, std::string pc,
+  StationStateEvents(StationEvents& inner, const std::string& target, std::string pc,
                      uint32_t firmwareCrc32)
-      : inner_(inner), writer_(writer), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32) {}
+      : inner_(inner), writer_(target), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32) {}
 
   void StationWaiting(const std::string& port) override;
   void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override;
@@ -36,7 +36,7 @@ class StationStateEvents : public StationEvents {
   void Update(const std::string& port, Change change);
 
   StationEvents& inner_;
-  StationStateWriter& writer_;
+  StationStateWriter writer_;
   const std::string pc_;
   const uint32_t firmwareCrc32_;
   std::mutex mutex_;  // stations tell from threads of their own

@@ -1,0 +1,110 @@
+#include "dashboard/live_changes.h"
+
+#include <chrono>
+#include <tuple>
+
+#include "dashboard/api_json.h"
+#include "records/record_store.h"
+#include "records/record_time.h"
+
+namespace {
+
+constexpr unsigned kWaitForChangeMs = 1000;  // also how often silence is looked at
+constexpr auto kRetryAfterFailure = std::chrono::seconds(1);
+
+bool SameRow(const StationState& a, const StationState& b) {
+  return std::tie(a.pc, a.port, a.state, a.percent, a.serial, a.step, a.message, a.firmwareCrc32,
+                  a.updatedMs) == std::tie(b.pc, b.port, b.state, b.percent, b.serial, b.step,
+                                           b.message, b.firmwareCrc32, b.updatedMs);
+}
+
+// A device started or ended somewhere: its record was written.
+bool DeviceChanged(const std::vector<StationState>& before, const std::vector<StationState>& now) {
+  if (before.size() != now.size()) return true;
+  for (size_t i = 0; i < now.size(); ++i) {
+    if (std::tie(before[i].pc, before[i].port, before[i].state, before[i].serial) !=
+        std::tie(now[i].pc, now[i].port, now[i].state, now[i].serial))
+      return true;
+  }
+  return false;
+}
+
+std::string NewestRecord(RecordStore& store) {
+  RecordQuery query;
+  query.limit = 1;
+  query.newestFirst = true;
+  std::string newest, error;
+  store.ReadRecords(query, [&](const DeviceRecord& record) {
+    newest = record.id + (record.endMs ? std::to_string(*record.endMs) : "-");
+  }, error);
+  return newest;
+}
+
+}  // namespace
+
+void LiveChanges::Start(const std::string& target) {
+  watcher_ = std::thread(&LiveChanges::Watch, this, target);
+}
+
+void LiveChanges::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (watcher_.joinable()) watcher_.join();
+}
+
+bool LiveChanges::Next(StreamCursor& cursor, std::string& chunk, unsigned timeoutMs) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    return stopping_ || cursor.stations != stationsVersion_ || cursor.records != recordsVersion_;
+  });
+  if (stopping_) return false;
+  chunk.clear();
+  if (cursor.stations != stationsVersion_) chunk += "event: stations\ndata: " + stationsJson_ + "\n\n";
+  if (cursor.records != recordsVersion_) chunk += "event: records\ndata: {}\n\n";
+  cursor = {stationsVersion_, recordsVersion_};
+  return true;
+}
+
+void LiveChanges::Watch(std::string target) {
+  std::unique_ptr<RecordStore> store;
+  std::string error;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) return;
+    }
+    if (!store) store = OpenRecordStore(target, error);
+    std::vector<StationState> states;
+    if (!store || !store->ReadStationStates(states, error)) {
+      PauseAfterFailure();  // a store that lost its server reconnects at its next call
+      continue;
+    }
+    Publish(states, NewestRecord(*store));
+    if (!store->WaitForChange(kWaitForChangeMs, error)) PauseAfterFailure();
+  }
+}
+
+void LiveChanges::Publish(const std::vector<StationState>& states, const std::string& newestRecord) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  bool same = stationsVersion_ != 0 && states.size() == lastStates_.size();
+  for (size_t i = 0; same && i < states.size(); ++i) same = SameRow(states[i], lastStates_[i]);
+  const bool records = recordsVersion_ == 0 || newestRecord != lastNewestRecord_ ||
+                       DeviceChanged(lastStates_, states);
+  if (same && !records) return;
+  if (!same) {
+    stationsJson_ = DumpJson(StationsJson(states, NowUtcMs()));
+    ++stationsVersion_;
+  }
+  if (records) ++recordsVersion_;
+  lastStates_ = states;
+  lastNewestRecord_ = newestRecord;
+  changed_.notify_all();
+}
+
+void LiveChanges::PauseAfterFailure() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait_for(lock, kRetryAfterFailure, [&] { return stopping_; });
+}
