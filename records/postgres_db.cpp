@@ -57,6 +57,10 @@ bool ServerRefused(const std::string& message) {
   return false;
 }
 
+// The server's notices ("relation ... already exists, skipping") are not the program's
+// output; libpq would print them on stderr.
+void IgnoreNotice(void*, const char*) {}
+
 }  // namespace
 
 PgParam PgText(const std::string& text) { return text; }
@@ -145,6 +149,7 @@ bool PgDb::Connect(const std::string& uri, std::string& error, OpenProblem& prob
   values.push_back(nullptr);
   conn_ = PQconnectdbParams(keywords.data(), values.data(), 0);
   PQconninfoFree(options);
+  PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
   if (conn_ != nullptr && PQpass(conn_) != nullptr) secrets_.push_back(PQpass(conn_));  // .pgpass
   if (PQstatus(conn_) == CONNECTION_OK) {
     problem = OpenProblem::None;
@@ -197,7 +202,8 @@ bool PgDb::Listen(const char* channel, std::string& error) {
 bool PgDb::WaitForNotice(unsigned timeoutMs, bool& noticed, std::string& error) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    if (PQconsumeInput(conn_) == 0) {
+    // A server that ended the connection leaves no socket to wait on.
+    if (PQconsumeInput(conn_) == 0 || PQstatus(conn_) != CONNECTION_OK || PQsocket(conn_) < 0) {
       error = LastError();
       return false;
     }
@@ -229,6 +235,7 @@ bool PgDb::Reconnect(std::string& error) {
     error = LastError();
     return false;
   }
+  ++reconnections_;
   if (listening_.empty()) return true;
   const std::string channel = listening_;
   return Listen(channel.c_str(), error);

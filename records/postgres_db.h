@@ -17,6 +17,7 @@
 //   PgDb::Listen(channel, error) / PgDb::WaitForNotice(timeoutMs, noticed, error)
 //                                   listens (again after a reconnection) and waits for
 //                                   a notice on the connection's socket, or timeoutMs
+//   PgDb::Reconnections()           how many times a lost connection was made again
 //   PgDb::Redacted(text)            the text without any password the connection knows
 //
 // Every message handed out has been through Redacted: no password ever leaves here.
@@ -78,6 +79,7 @@ class PgDb {
   bool Listen(const char* channel, std::string& error);
   bool WaitForNotice(unsigned timeoutMs, bool& noticed, std::string& error);
   std::string Redacted(const std::string& text) const;
+  uint64_t Reconnections() const { return reconnections_; }
 
  private:
   bool Reconnect(std::string& error);
@@ -86,4 +88,5 @@ class PgDb {
   pg_conn* conn_ = nullptr;
   std::vector<std::string> secrets_;  // the URI's passwords and PGPASSWORD
   std::string listening_;             // the channel listened to, renewed on reconnection
+  uint64_t reconnections_ = 0;
 };

@@ -288,15 +288,17 @@ class PostgresStore final : public RecordStore {
     return true;
   }
 
-  // The first call starts listening and returns at once: what changed before it is not
-  // known, so the caller reads everything anyway.
+  // The first call starts listening, and a call that had to reconnect listens again:
+  // both return at once as a change, since what changed before is not known.
   bool WaitForChange(unsigned timeoutMs, std::string& error, bool* changed) override {
     bool ignored;
     bool& found = changed != nullptr ? *changed : ignored;
     found = false;
+    const uint64_t reconnections = db_.Reconnections();
     if (db_.Call([&](std::string& why) {
-          if (listening_) return db_.WaitForNotice(timeoutMs, found, why);
-          return found = listening_ = db_.Listen(kChannel, why);
+          if (!listening_) return found = listening_ = db_.Listen(kChannel, why);
+          if (db_.Reconnections() != reconnections) return found = true;
+          return db_.WaitForNotice(timeoutMs, found, why);
         }, error))
       return true;
     error = ReadReason(error);

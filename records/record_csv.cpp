@@ -1,6 +1,6 @@
 #include "records/record_csv.h"
 
-#include <cmath>
+#include <charconv>
 #include <cstdio>
 
 #include "records/record_time.h"
@@ -24,15 +24,12 @@ std::string Crc(uint32_t crc) {
   return text;
 }
 
-// Two decimals, rounded, whatever the C locale's decimal point is.
+// Two decimals, rounded from the double's exact value, whatever the C locale's decimal
+// point is.
 std::string Seconds(double seconds) {
-  const long long hundredths = std::isfinite(seconds) ? std::llround(seconds * 100) : 0;
-  const unsigned long long magnitude =
-      hundredths < 0 ? 0ULL - static_cast<unsigned long long>(hundredths) : hundredths;
-  char text[40];
-  std::snprintf(text, sizeof text, "%s%llu.%02llu", hundredths < 0 ? "-" : "", magnitude / 100,
-                magnitude % 100);
-  return text;
+  char text[400];  // the longest fixed form of a double
+  const auto end = std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 2).ptr;
+  return std::string(text, end);
 }
 
 std::string Joined(const std::vector<std::string>& messages) {

@@ -14,6 +14,8 @@
 #       that process has ended, whatever way it ends (a test killed at its time-out
 #       leaves no server). POSTGRES_SERVER_FSYNC=on keeps fsync (the benchmark); tests
 #       run without it.
+#   postgres-server.sh pause DIR / resume DIR
+#       Stops the server keeping its data, and starts it again as it was (an outage).
 #   postgres-server.sh stop DIR
 #       Stops the server and removes DIR. Safe to call twice or on a failed start.
 #
@@ -34,13 +36,24 @@ free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-stop_server() {
+pause_server() {
   local dir=$1
-  if [ -f "$dir/data/postmaster.pid" ]; then
-    as_server_user "$bin/pg_ctl" -D "$dir/data" -m fast -w -t 30 stop >/dev/null 2>&1 ||
-      as_server_user "$bin/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1
-  fi
-  rm -rf "$dir"
+  [ -f "$dir/data/postmaster.pid" ] || return 0
+  as_server_user "$bin/pg_ctl" -D "$dir/data" -m fast -w -t 30 stop >/dev/null 2>&1 ||
+    as_server_user "$bin/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1
+}
+
+# The settings of the first start are kept in DIR/options, so that a resume listens
+# where the clients look.
+run_server() {
+  local dir=$1
+  as_server_user "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+    -o "$(cat "$dir/options")" start >/dev/null 2>&1
+}
+
+stop_server() {
+  pause_server "$1"
+  rm -rf "$1"
 }
 
 # Watches the owner from a session of its own, holding none of the caller's files open.
@@ -73,11 +86,8 @@ start_server() {
     [ "$port" = tcp ] && use_port=$(free_port)
     listen="''"
     [ -n "$use_port" ] && listen=127.0.0.1
-    if as_server_user "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-         -o "-c listen_addresses=$listen -c port=${use_port:-5432} -c unix_socket_directories=$dir -c fsync=$fsync -c full_page_writes=$fsync" \
-         start >/dev/null 2>&1; then
-      break
-    fi
+    echo "-c listen_addresses=$listen -c port=${use_port:-5432} -c unix_socket_directories=$dir -c fsync=$fsync -c full_page_writes=$fsync" >"$dir/options"
+    run_server "$dir" && break
     tries=$((tries - 1))
     if [ $tries -le 0 ]; then
       tail -5 "$dir/server.log" >&2
@@ -95,5 +105,8 @@ start_server() {
 case "${1:-}" in
   start) [ $# -ge 2 ] || fail "usage: $0 start DIR [PORT|tcp]"; start_server "$2" "${3:-}" ;;
   stop) [ $# -eq 2 ] || fail "usage: $0 stop DIR"; stop_server "$2" ;;
-  *) fail "usage: $0 start DIR [PORT|tcp] | stop DIR" ;;
+  pause) [ $# -eq 2 ] || fail "usage: $0 pause DIR"; pause_server "$2" ;;
+  resume) [ $# -eq 2 ] || fail "usage: $0 resume DIR"
+    run_server "$2" || { tail -5 "$2/server.log" >&2; fail "the server did not start again"; } ;;
+  *) fail "usage: $0 start DIR [PORT|tcp] | pause DIR | resume DIR | stop DIR" ;;
 esac

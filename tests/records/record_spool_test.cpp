@@ -1,0 +1,169 @@
+// The spool against a real SQLite store; a store or spool failure is a real one, raised
+// by a trigger in its file.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "records/record_spool.h"
+#include "records/record_store.h"
+#include "records/uuid.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+std::string Exec(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  char* message = nullptr;
+  std::string error;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
+      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK)
+    error = message ? message : sqlite3_errmsg(db);
+  sqlite3_free(message);
+  sqlite3_close(db);
+  return error;
+}
+
+DeviceRecord Record(const std::string& port, bool completed = true) {
+  DeviceRecord record;
+  record.id = NewUuidV4();
+  record.startMs = 1000;
+  record.port = port;
+  if (completed) {
+    record.endMs = 2000;
+    record.ok = true;
+    record.step.clear();
+  }
+  return record;
+}
+
+class SpoolTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(scratch_.Path().empty());
+    std::string error;
+    store_ = OpenRecordStore(storePath_, error);
+    ASSERT_NE(store_, nullptr) << error;
+    ASSERT_TRUE(spool_.Open(spoolPath_, StoreTargetName(storePath_), error)) << error;
+  }
+
+  std::vector<std::string> StoredPorts() {
+    std::vector<std::string> ports;
+    std::string error;
+    RecordQuery query;
+    EXPECT_TRUE(store_->ReadRecords(query, [&](const DeviceRecord& r) { ports.push_back(r.port); }, error));
+    return ports;
+  }
+
+  void Add(const DeviceRecord& record) {
+    std::string error;
+    ASSERT_TRUE(spool_.Add(record, error)) << error;
+  }
+
+  ScratchDir scratch_{"fwspool"};
+  const std::string storePath_ = scratch_.Path() + "/records.sqlite";
+  const std::string spoolPath_ = scratch_.Path() + "/state/fwflash/spool.sqlite";  // folders made
+  std::unique_ptr<RecordStore> store_;
+  RecordSpool spool_;
+};
+
+TEST_F(SpoolTest, RecordsAreDeliveredInArrivalOrderAReplacedOneInItsPlace) {
+  DeviceRecord first = Record("a", false);
+  Add(first);
+  Add(Record("b"));
+  first.endMs = 3000;  // the attempt completed while the store was away
+  first.port = "a-completed";
+  Add(first);
+  DeviceRecord older = first;  // an interrupted copy never replaces the completed one
+  older.endMs.reset();
+  Add(older);
+  RecordSpool other;  // another process's records wait for their own store
+  std::string error;
+  ASSERT_TRUE(other.Open(spoolPath_, "postgresql://elsewhere/db", error)) << error;
+  ASSERT_TRUE(other.Add(Record("elsewhere"), error)) << error;
+  EXPECT_EQ(spool_.Waiting(), 2u);
+
+  // Each store's record ids are delivered as the store's own rows: ordered by start then id.
+  uint64_t delivered = 0;
+  ASSERT_TRUE(spool_.Deliver(*store_, delivered, error)) << error;
+  EXPECT_EQ(delivered, 2u);
+  EXPECT_EQ(spool_.Waiting(), 0u);
+  EXPECT_EQ(other.Waiting(), 1u);
+  std::vector<std::string> ports = StoredPorts();
+  std::sort(ports.begin(), ports.end());
+  EXPECT_EQ(ports, (std::vector<std::string>{"a-completed", "b"}));
+}
+
+TEST_F(SpoolTest, AStoreFailingHalfWayKeepsTheRestInOrderForTheNextDelivery) {
+  for (const char* port : {"1", "2", "poison", "4"}) Add(Record(port));
+  ASSERT_EQ(Exec(storePath_, "CREATE TRIGGER refuse BEFORE INSERT ON fwflash_records "
+                             "WHEN NEW.port = 'poison' BEGIN SELECT RAISE(ABORT, 'disk full'); END"),
+            "");
+  uint64_t delivered = 0;
+  std::string error;
+  EXPECT_FALSE(spool_.Deliver(*store_, delivered, error));
+  EXPECT_NE(error.find("disk full"), std::string::npos) << error;
+  EXPECT_EQ(delivered, 2u);
+  EXPECT_EQ(spool_.Waiting(), 2u);
+  ASSERT_EQ(Exec(storePath_, "DROP TRIGGER refuse"), "");
+  ASSERT_TRUE(spool_.Deliver(*store_, delivered, error)) << error;
+  EXPECT_EQ(delivered, 2u);
+  EXPECT_EQ(StoredPorts().size(), 4u);
+}
+
+TEST_F(SpoolTest, ADeliveryCutOffBeforeItsRemovalIsDeliveredAgainAndStoredOnce) {
+  Add(Record("1"));
+  Add(Record("2"));
+  ASSERT_EQ(Exec(spoolPath_, "CREATE TRIGGER cut BEFORE DELETE ON fwflash_spool "
+                             "BEGIN SELECT RAISE(ABORT, 'cut off'); END"),
+            "");
+  uint64_t delivered = 0;
+  std::string error;
+  EXPECT_FALSE(spool_.Deliver(*store_, delivered, error));
+  EXPECT_EQ(StoredPorts(), std::vector<std::string>{"1"});  // in the store, still spooled
+  EXPECT_EQ(spool_.Waiting(), 2u);
+  ASSERT_EQ(Exec(spoolPath_, "DROP TRIGGER cut"), "");
+  ASSERT_TRUE(spool_.Deliver(*store_, delivered, error)) << error;
+  EXPECT_EQ(delivered, 2u);
+  EXPECT_EQ(StoredPorts().size(), 2u);
+  EXPECT_EQ(spool_.Waiting(), 0u);
+}
+
+TEST_F(SpoolTest, SpoolsOfSeveralProcessesShareOneFile) {
+  constexpr int kWriters = 4, kEach = 25;
+  std::vector<std::thread> writers;
+  std::atomic<int> failures{0};
+  for (int i = 0; i < kWriters; ++i) {
+    writers.emplace_back([&] {
+      RecordSpool spool;  // a connection of its own, as another process has
+      std::string error;
+      if (!spool.Open(spoolPath_, StoreTargetName(storePath_), error)) ++failures;
+      for (int n = 0; n < kEach; ++n)
+        if (!spool.Add(Record("x"), error)) ++failures;
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(spool_.Waiting(), uint64_t{kWriters * kEach});
+}
+
+TEST(SpoolPathTest, TheDefaultFollowsXdgStateHomeElseTheHomeFolder) {
+  const char* saved = std::getenv("XDG_STATE_HOME");
+  const std::string restore = saved ? saved : "";
+  setenv("XDG_STATE_HOME", "/var/state-of-x", 1);
+  EXPECT_EQ(DefaultSpoolPath(), "/var/state-of-x/fwflash/spool.sqlite");
+  setenv("XDG_STATE_HOME", "relative/ignored", 1);
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  EXPECT_EQ(DefaultSpoolPath(), home + "/.local/state/fwflash/spool.sqlite");
+  if (saved) setenv("XDG_STATE_HOME", restore.c_str(), 1); else unsetenv("XDG_STATE_HOME");
+}
+
+TEST(SpoolPathTest, ASpoolThatCannotBeMadeIsRefusedWithItsReason) {
+  RecordSpool spool;
+  std::string error;
+  EXPECT_FALSE(spool.Open("/proc/no-spool-here/spool.sqlite", "store", error));
+  EXPECT_NE(error.find("/proc/no-spool-here"), std::string::npos) << error;
+}
+
+}  // namespace
