@@ -26,9 +26,10 @@ std::string Exec(const std::string& path, const std::string& sql) {
 }
 
 DeviceRecord Record(const std::string& port, bool completed = true) {
+  static int64_t startMs = 1000;  // each later than the last: the store's order is theirs
   DeviceRecord record;
   record.id = NewUuidV4();
-  record.startMs = 1000;
+  record.startMs = startMs++;
   record.port = port;
   if (completed) {
     record.endMs = 2000;
@@ -45,6 +46,10 @@ class SpoolTest : public testing::Test {
     std::string error;
     store_ = OpenRecordStore(storePath_, error);
     ASSERT_NE(store_, nullptr) << error;
+    ASSERT_EQ(Exec(storePath_, "CREATE TABLE arrivals (seq INTEGER PRIMARY KEY, port TEXT); "
+                               "CREATE TRIGGER arrival AFTER INSERT ON fwflash_records "
+                               "BEGIN INSERT INTO arrivals (port) VALUES (NEW.port); END"),
+              "");
     ASSERT_TRUE(spool_.Open(spoolPath_, StoreTargetName(storePath_), error)) << error;
   }
 
@@ -53,6 +58,19 @@ class SpoolTest : public testing::Test {
     std::string error;
     RecordQuery query;
     EXPECT_TRUE(store_->ReadRecords(query, [&](const DeviceRecord& r) { ports.push_back(r.port); }, error));
+    return ports;
+  }
+
+  // The ports of the records in the order the store received them.
+  std::vector<std::string> Arrivals() {
+    std::vector<std::string> ports;
+    sqlite3* db = nullptr;
+    sqlite3_open(storePath_.c_str(), &db);
+    sqlite3_exec(db, "SELECT port FROM arrivals ORDER BY seq", [](void* out, int, char** values, char**) {
+      static_cast<std::vector<std::string>*>(out)->push_back(values[0]);
+      return 0;
+    }, &ports, nullptr);
+    sqlite3_close(db);
     return ports;
   }
 
@@ -84,15 +102,12 @@ TEST_F(SpoolTest, RecordsAreDeliveredInArrivalOrderAReplacedOneInItsPlace) {
   ASSERT_TRUE(other.Add(Record("elsewhere"), error)) << error;
   EXPECT_EQ(spool_.Waiting(), 2u);
 
-  // Each store's record ids are delivered as the store's own rows: ordered by start then id.
   uint64_t delivered = 0;
   ASSERT_TRUE(spool_.Deliver(*store_, delivered, error)) << error;
   EXPECT_EQ(delivered, 2u);
   EXPECT_EQ(spool_.Waiting(), 0u);
   EXPECT_EQ(other.Waiting(), 1u);
-  std::vector<std::string> ports = StoredPorts();
-  std::sort(ports.begin(), ports.end());
-  EXPECT_EQ(ports, (std::vector<std::string>{"a-completed", "b"}));
+  EXPECT_EQ(Arrivals(), (std::vector<std::string>{"a-completed", "b"}));
 }
 
 TEST_F(SpoolTest, AStoreFailingHalfWayKeepsTheRestInOrderForTheNextDelivery) {
@@ -109,7 +124,7 @@ TEST_F(SpoolTest, AStoreFailingHalfWayKeepsTheRestInOrderForTheNextDelivery) {
   ASSERT_EQ(Exec(storePath_, "DROP TRIGGER refuse"), "");
   ASSERT_TRUE(spool_.Deliver(*store_, delivered, error)) << error;
   EXPECT_EQ(delivered, 2u);
-  EXPECT_EQ(StoredPorts().size(), 4u);
+  EXPECT_EQ(Arrivals(), (std::vector<std::string>{"1", "2", "poison", "4"}));
 }
 
 TEST_F(SpoolTest, ADeliveryCutOffBeforeItsRemovalIsDeliveredAgainAndStoredOnce) {
@@ -121,12 +136,12 @@ TEST_F(SpoolTest, ADeliveryCutOffBeforeItsRemovalIsDeliveredAgainAndStoredOnce) 
   uint64_t delivered = 0;
   std::string error;
   EXPECT_FALSE(spool_.Deliver(*store_, delivered, error));
-  EXPECT_EQ(StoredPorts(), std::vector<std::string>{"1"});  // in the store, still spooled
+  EXPECT_EQ(Arrivals(), std::vector<std::string>{"1"});  // in the store, still spooled
   EXPECT_EQ(spool_.Waiting(), 2u);
   ASSERT_EQ(Exec(spoolPath_, "DROP TRIGGER cut"), "");
   ASSERT_TRUE(spool_.Deliver(*store_, delivered, error)) << error;
   EXPECT_EQ(delivered, 2u);
-  EXPECT_EQ(StoredPorts().size(), 2u);
+  EXPECT_EQ(StoredPorts(), (std::vector<std::string>{"1", "2"}));  // "1" once
   EXPECT_EQ(spool_.Waiting(), 0u);
 }
 

@@ -1,0 +1,145 @@
+// The record store's cost per device: the time to commit one record (SaveRecord) and to
+// begin an attempt with a serial number (BeginAttempt), on a SQLite file and on a private
+// PostgreSQL server (fsync on, Unix socket); then the dashboard's two questions over
+// 100,000 records: the newest 100, and the last 24 hours per hour.
+//
+//   build/bench/record_commit_bench [COMMITS]   default 500 commits of each kind
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "records/record_store.h"
+#include "records/record_time.h"
+#include "records/uuid.h"
+#include "tests/records/postgres_server.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+constexpr int kFilled = 100000;
+constexpr int64_t kSpacingMs = 26000;  // 100,000 records over about 30 days
+constexpr int kQueryRounds = 20;
+
+DeviceRecord Completed(int64_t startMs) {
+  DeviceRecord record;
+  record.id = NewUuidV4();
+  record.startMs = startMs;
+  record.endMs = startMs + 11630;
+  record.pc = "line-pc-1";
+  record.port = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0";
+  record.product = "acme-probe";
+  record.fwflashVersion = "1.1.0";
+  record.firmwareSize = 3612;
+  record.ok = true;
+  record.step.clear();
+  record.bytes = 3612;
+  record.seconds = 11.63;
+  record.syncAcknowledged = true;
+  return record;
+}
+
+// Milliseconds of each of rounds calls of step, which must succeed.
+std::vector<double> Time(int rounds, const std::function<bool()>& step) {
+  std::vector<double> ms;
+  for (int i = 0; i < rounds; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!step()) {
+      std::fprintf(stderr, "a timed call failed\n");
+      std::exit(1);
+    }
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms;
+}
+
+void Print(const char* what, const std::vector<double>& ms) {
+  std::printf("  %-44s median %8.3f ms   99th percentile %8.3f ms\n", what, ms[ms.size() / 2],
+              ms[std::min(ms.size() - 1, ms.size() * 99 / 100)]);
+}
+
+// The store filled to 100,000 records in one transaction, behind the interface's back.
+bool Fill(bool postgres, const std::string& target, int64_t nowMs) {
+  const std::string sql =
+      "INSERT INTO fwflash_records SELECT 'filler-' || n, " + std::to_string(nowMs) + " - n * " +
+      std::to_string(kSpacingMs) + ", NULL, 'line-pc-' || (n % 2), '/dev/ttyUSB' || (n % 8), "
+      "'acme-probe', '1.1.0', 3612, 0, 0, NULL, " + "n % 50 <> 0" +
+      ", 'read-byte', 0, 3612, 11.63, " + (postgres ? "true" : "1") + ", '[]' FROM " +
+      (postgres ? "generate_series(1::bigint, " + std::to_string(kFilled) + ") AS n"
+                : "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
+                      std::to_string(kFilled) + ") SELECT n FROM c)");
+  if (postgres) {
+    PGconn* conn = PQconnectdb(target.c_str());
+    PGresult* result = PQexec(conn, (sql + "; ANALYZE fwflash_records").c_str());
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+    if (!ok) std::fprintf(stderr, "%s", PQerrorMessage(conn));
+    PQclear(result);
+    PQfinish(conn);
+    return ok;
+  }
+  sqlite3* db = nullptr;
+  const bool ok = sqlite3_open(target.c_str(), &db) == SQLITE_OK &&
+                  sqlite3_exec(db, (sql + "; ANALYZE").c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (!ok) std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+  sqlite3_close(db);
+  return ok;
+}
+
+bool Measure(const char* engine, bool postgres, const std::string& target, int commits) {
+  std::string error;
+  std::unique_ptr<RecordStore> store = OpenRecordStore(target, error);
+  if (!store) {
+    std::fprintf(stderr, "%s: %s\n", engine, error.c_str());
+    return false;
+  }
+  std::printf("%s\n", engine);
+  const int64_t nowMs = NowUtcMs();
+  Print("SaveRecord (a completed record)", Time(commits, [&] {
+          return store->SaveRecord(Completed(nowMs), error);
+        }));
+  const SerialBlock block{"acme-probe", 1, false, std::numeric_limits<int64_t>::max()};
+  Print("BeginAttempt with a serial number", Time(commits, [&] {
+          DeviceRecord record = Completed(nowMs);
+          return store->BeginAttempt(record, &block, error) == BeginResult::Begun;
+        }));
+  if (!Fill(postgres, target, nowMs)) return false;
+  RecordQuery newest;
+  newest.newestFirst = true;
+  newest.limit = 100;
+  Print("newest 100 of 100,000 (ReadRecords)", Time(kQueryRounds, [&] {
+          return store->ReadRecords(newest, [](const DeviceRecord&) {}, error);
+        }));
+  RecordSummary summary;
+  Print("last 24 h of 100,000 (Summarize)", Time(kQueryRounds, [&] {
+          return store->Summarize(nowMs - 86400000, nowMs + 1, summary, error);
+        }));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int commits = argc > 1 ? std::atoi(argv[1]) : 500;
+  if (commits < 1) {
+    std::fprintf(stderr, "usage: record_commit_bench [COMMITS]\n");
+    return 2;
+  }
+  ScratchDir scratch("fwbench");
+  if (!Measure("SQLite (WAL, synchronous=FULL)", false, scratch.Path() + "/records.sqlite", commits))
+    return 1;
+  setenv("POSTGRES_SERVER_FSYNC", "on", 1);  // the commit as a line's server makes it
+  PostgresServer server;
+  if (server.Uri().empty()) {
+    std::fprintf(stderr, "no PostgreSQL server: %s\n", server.Failure().c_str());
+    return 1;
+  }
+  return Measure("PostgreSQL 15 (Unix socket, fsync on)", true, server.Uri(), commits) ? 0 : 1;
+}
