@@ -24,7 +24,7 @@ namespace {
 // the page's plain requests meanwhile.
 constexpr size_t kWorkerThreads = kMaxEventStreams + 16;
 constexpr size_t kStoreConnections = 4;
-constexpr unsigned kKeepAliveCommentMs = 10000;  // also how soon a gone client is noticed
+constexpr unsigned kKeepAliveCommentMs = 2500;  // also how soon a gone client is noticed
 constexpr int64_t kHourMs = 3600 * 1000;
 
 void ReuseAddressOnly(socket_t sock) {

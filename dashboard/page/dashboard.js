@@ -12,6 +12,7 @@
   let stationsReceivedAt = 0;
   let runningSignature = '';
   let todayByStation = new Map();
+  let todaySummary = null;
   let refreshTimer = null, refreshRunning = false, refreshAgain = false, lastRefresh = 0;
 
   const $ = (id) => document.getElementById(id);
@@ -99,7 +100,7 @@
       firmware.textContent += ' (differs from the line)';
     }
     tile.appendChild(firmware);
-    const today = todayByStation.get(key(station.pc, station.port)) || { passed: 0, failed: 0 };
+    const today = todayOf(station.pc, station.port);
     tile.appendChild(el('div', 'today', 'today ' + today.passed + ' passed, ' + today.failed + ' failed'));
     return tile;
   }
@@ -124,6 +125,7 @@
       group.appendChild(stationTile(station, best));
     }
     drawFirmware(counts);
+    drawTotals();
   }
 
   function drawFirmware(counts) {
@@ -150,12 +152,34 @@
 
   // --- Counts and the chart -------------------------------------------------------
 
-  function drawTotals(today) {
-    $('total-passed').textContent = today.passed;
-    $('total-failed').textContent = today.failed;
-    $('total-yield').textContent = today.yield === null ? '–' : (today.yield * 100).toFixed(1) + ' %';
-    $('total-rate').textContent = today.last_hour.passed + today.last_hour.failed;
-    $('store').textContent = today.store || '';
+  // A device's attempt is in the store as failed ("interrupted") from its start until
+  // it ends: a station flashing now has one such record that is no failure yet.
+  function inFlight(pc, port) {
+    return stationsData.stations.some((s) => s.pc === pc && s.port === port && s.state === 'flashing' && isRunning(s));
+  }
+
+  function todayOf(pc, port) {
+    const counts = todayByStation.get(key(pc, port)) || { passed: 0, failed: 0 };
+    return { passed: counts.passed, failed: Math.max(0, counts.failed - (inFlight(pc, port) ? 1 : 0)) };
+  }
+
+  function flashingNow() {
+    return stationsData.stations.filter((s) => s.state === 'flashing' && isRunning(s)).length;
+  }
+
+  function drawTotals() {
+    if (todaySummary === null) return;
+    const flashing = flashingNow();
+    const passed = todaySummary.passed, failed = Math.max(0, todaySummary.failed - flashing);
+    $('total-passed').textContent = passed;
+    $('total-failed').textContent = failed;
+    $('total-yield').textContent = passed + failed === 0 ? '–' : (100 * passed / (passed + failed)).toFixed(1) + ' %';
+    $('total-rate').textContent = todaySummary.last_hour.passed + todaySummary.last_hour.failed;
+    $('store').textContent = todaySummary.store || '';
+  }
+
+  function applySummary(today) {
+    todaySummary = today;
     todayByStation = new Map(today.stations.map((s) => [key(s.pc, s.port), s]));
   }
 
@@ -177,7 +201,9 @@
     }
     for (let i = 0; i < 24; ++i) {
       const start = firstHourMs + i * HOUR_MS;
-      const h = hours.get(start) || { passed: 0, failed: 0 };
+      const counted = hours.get(start) || { passed: 0, failed: 0 };
+      const h = { passed: counted.passed, failed: counted.failed };
+      if (start === Math.floor(Date.now() / HOUR_MS) * HOUR_MS) h.failed = Math.max(0, h.failed - flashingNow());
       const x = left + i * slot + 2, w = slot - 4;
       const passedHeight = h.passed * scale, failedHeight = h.failed * scale;
       const base = height - bottom;
@@ -216,11 +242,13 @@
   function drawRecords(records) {
     const body = $('records').tBodies[0];
     const rows = records.map((r) => {
-      const row = el('tr', r.result === 'ok' ? 'ok' : 'failed');
+      const flashing = r.end === null && inFlight(r.pc, r.port);
+      const result = flashing ? 'flashing' : r.result === 'ok' ? 'passed' : 'failed';
+      const row = el('tr', r.result === 'ok' ? 'ok' : flashing ? 'flashing' : 'failed');
       const cells = [
         [localTime(r.start_ms), ''], [r.pc, ''], [r.port, 'port'], [r.serial === null ? '' : r.serial, 'number'],
-        [r.firmware_crc32, 'crc32'], [r.result === 'ok' ? 'passed' : 'failed', 'result'], [r.step || '', ''],
-        [r.byte === null ? '' : r.byte, 'number'], [r.seconds.toFixed(2), 'number'],
+        [r.firmware_crc32, 'crc32'], [result, 'result'], [flashing ? '' : r.step || '', ''],
+        [r.byte === null || flashing ? '' : r.byte, 'number'], [r.seconds.toFixed(2), 'number'],
       ];
       for (const [text, className] of cells) row.appendChild(el('td', className, text));
       if (r.messages.length) row.title = r.messages.join(' / ');
@@ -257,7 +285,7 @@
         getJson('/api/summary?since=' + encodeURIComponent(new Date(firstHourMs).toISOString())),
         loadRecords(),
       ]);
-      drawTotals(today);
+      applySummary(today);
       drawChart(day, firstHourMs);
       drawStations();
     } catch (failure) {
