@@ -10,6 +10,7 @@ fwflash_packages=(
   metacity x11-xserver-utils
   dpkg-dev lintian zip man-db
   libsqlite3-dev sqlite3 libpq-dev postgresql-15
+  libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
 
 install_missing_packages() {
