@@ -32,6 +32,8 @@ const Default kDefaults[] = {
     {"application_name", "fwflash", "PGAPPNAME"},
 };
 
+constexpr auto kCallTimeout = std::chrono::seconds(20);
+
 // libpq's messages span lines ("...failed: ...\n\tIs the server running...?\n").
 std::string OneLine(const char* message) {
   std::string line;
@@ -61,9 +63,51 @@ bool ServerRefused(const std::string& message) {
 // output; libpq would print them on stderr.
 void IgnoreNotice(void*, const char*) {}
 
+// The length of the well-formed UTF-8 sequence at text[at], or 0 (RFC 3629: no overlong
+// forms, no surrogates, nothing above U+10FFFF; NUL counts as ill-formed here).
+size_t Utf8Length(const std::string& text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead >= 0x01 && lead <= 0x7F) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (size_t i = 2; i < length; ++i)
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  return length;
+}
+
 }  // namespace
 
-PgParam PgText(const std::string& text) { return text; }
+// The server takes only UTF-8 without NUL bytes: anything else (a port's name in another
+// encoding) becomes U+FFFD, rather than a record that no delivery can ever store.
+PgParam PgText(const std::string& text) {
+  std::string valid;
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = Utf8Length(text, at);
+    if (length == 0) {
+      valid += "\xEF\xBF\xBD";
+      ++at;
+    } else {
+      valid.append(text, at, length);
+      at += length;
+    }
+  }
+  return valid;
+}
 PgParam PgInt(int64_t value) { return std::to_string(value); }
 PgParam PgOptionalInt(const std::optional<int64_t>& value) {
   return value ? PgInt(*value) : std::nullopt;
@@ -76,6 +120,10 @@ PgParam PgDouble(double value) {
 }
 
 PgResult::~PgResult() { PQclear(result_); }
+
+std::string PgResult::ErrorMessage() const {
+  return result_ != nullptr ? PQresultErrorMessage(result_) : "";
+}
 
 PgResult::PgResult(PgResult&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
 
@@ -164,18 +212,57 @@ PgResult PgDb::Exec(const char* sql, const std::vector<PgParam>& params, std::st
   std::vector<const char*> values;
   for (const PgParam& param : params) values.push_back(param ? param->c_str() : nullptr);
   // Statements without values go as they are, which also lets a migration hold several.
-  PgResult result(params.empty() ? PQexec(conn_, sql)
-                                 : PQexecParams(conn_, sql, static_cast<int>(params.size()),
-                                                nullptr, values.data(), nullptr, nullptr, 0));
-  if (!result.Ok()) error = LastError();
+  const int sent = params.empty() ? PQsendQuery(conn_, sql)
+                                  : PQsendQueryParams(conn_, sql, static_cast<int>(params.size()),
+                                                      nullptr, values.data(), nullptr, nullptr, 0);
+  if (sent == 0) {
+    error = LastError();
+    return PgResult();
+  }
+  if (!AwaitResult(error)) return PgResult();
+  PgResult result;  // the last statement's, unless one before it failed
+  bool failed = false;
+  while (PGresult* next = PQgetResult(conn_)) {
+    PgResult current(next);
+    if (failed) continue;
+    failed = !current.Ok();
+    result = std::move(current);
+  }
+  if (!result.Ok()) {
+    const std::string reason = result.ErrorMessage();
+    error = reason.empty() ? LastError() : Redacted(OneLine(reason.c_str()));
+  }
   return result;
+}
+
+// A server that holds a statement (a lock, a stopped process) is given up on after
+// kCallTimeout: the connection is then made again at the next call.
+bool PgDb::AwaitResult(std::string& error) {
+  const auto deadline = std::chrono::steady_clock::now() + kCallTimeout;
+  while (PQisBusy(conn_)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) {
+      stale_ = true;
+      error = "the record store did not answer within " +
+              std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kCallTimeout).count()) + " s";
+      return false;
+    }
+    pollfd socket = {PQsocket(conn_), POLLIN, 0};
+    if (socket.fd < 0 || (poll(&socket, 1, static_cast<int>(left)) < 0 && errno != EINTR) ||
+        PQconsumeInput(conn_) == 0) {
+      error = LastError();
+      return false;
+    }
+  }
+  return true;
 }
 
 bool PgDb::Transaction(const char* begin, const std::function<bool(std::string&)>& body,
                        std::string& error) {
   if (!Exec(begin, {}, error).Ok()) return false;
   if (body(error) && Exec("COMMIT", {}, error).Ok()) return true;
-  if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+  if (!stale_ && PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
     std::string ignored;  // the body's failure is the one to report
     Exec("ROLLBACK", {}, ignored);
   }
@@ -183,12 +270,13 @@ bool PgDb::Transaction(const char* begin, const std::function<bool(std::string&)
 }
 
 bool PgDb::Call(const std::function<bool(std::string&)>& attempt, std::string& error) {
-  const bool lookedAlive = PQstatus(conn_) == CONNECTION_OK;
+  const bool lookedAlive = !stale_ && PQstatus(conn_) == CONNECTION_OK;
   if (!lookedAlive && !Reconnect(error)) return false;
   if (attempt(error)) return true;
   // A server restarted since the last call shows only now; one more try on a new
-  // connection. A BeginAttempt whose commit did land meets its own id and fails.
-  if (!lookedAlive || PQstatus(conn_) == CONNECTION_OK) return false;
+  // connection. A BeginAttempt whose commit did land meets its own id and fails. A
+  // server that did not answer in time is not tried again at once.
+  if (!lookedAlive || stale_ || PQstatus(conn_) == CONNECTION_OK) return false;
   return Reconnect(error) && attempt(error);
 }
 
@@ -231,6 +319,7 @@ bool PgDb::Reconnect(std::string& error) {
     return false;
   }
   PQreset(conn_);
+  stale_ = false;
   if (PQstatus(conn_) != CONNECTION_OK) {
     error = LastError();
     return false;

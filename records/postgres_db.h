@@ -2,12 +2,14 @@
 //
 //   PgParam, PgText/PgInt/PgOptionalInt/PgBool/PgDouble
 //                                   a statement's value as text (nullopt: NULL)
-//   PgResult                        a statement's result: Ok, Rows, Text/Int/Bool/Double
+//   PgResult                        a statement's result: Ok, ErrorMessage, Rows,
+//                                   Text/Int/Bool/Double
 //   PgDb::Connect(uri, error, problem)
 //                                   connects with a time-out and TCP keepalives unless
 //                                   the URI sets them; problem says whether the server
 //                                   did not answer or refused
-//   PgDb::Exec(sql, params, error)  runs one statement, values bound as $1, $2, ...
+//   PgDb::Exec(sql, params, error)  runs one statement, values bound as $1, $2, ...; a
+//                                   server that does not answer within 20 s fails it
 //   PgDb::Transaction(begin, body, error)
 //                                   begin ("BEGIN ..."), body, COMMIT; ROLLBACK when the
 //                                   body fails
@@ -52,6 +54,7 @@ class PgResult {
   PgResult& operator=(const PgResult&) = delete;
 
   bool Ok() const;
+  std::string ErrorMessage() const;
   int Rows() const;
   std::string Text(int row, int column) const;
   bool IsNull(int row, int column) const;
@@ -82,6 +85,7 @@ class PgDb {
   uint64_t Reconnections() const { return reconnections_; }
 
  private:
+  bool AwaitResult(std::string& error);
   bool Reconnect(std::string& error);
   std::string LastError() const;
 
@@ -89,4 +93,5 @@ class PgDb {
   std::vector<std::string> secrets_;  // the URI's passwords and PGPASSWORD
   std::string listening_;             // the channel listened to, renewed on reconnection
   uint64_t reconnections_ = 0;
+  bool stale_ = false;                // a statement went unanswered: reconnect first
 };

@@ -98,6 +98,32 @@ TEST(PostgresStoreTest, CallsFailWhileTheServerIsDownAndWorkAgainOnceItIsBack) {
   EXPECT_TRUE(changed);
 }
 
+TEST(PostgresStoreTest, AStatementTheServerHoldsFailsInTimeAndTheNextCallWorks) {
+  PostgresServer server;
+  ASSERT_FALSE(server.Uri().empty()) << server.Failure();
+  std::string error;
+  std::unique_ptr<RecordStore> store = OpenRecordStore(server.Uri(), error);
+  ASSERT_NE(store, nullptr) << error;
+  const SerialBlock block{"acme-probe", 1, false, 1000};
+  DeviceRecord first = AnAttempt(1);
+  ASSERT_EQ(store->BeginAttempt(first, &block, error), BeginResult::Begun) << error;
+
+  PGconn* locker = PQconnectdb(server.Uri().c_str());  // holds the counter's row
+  PQclear(PQexec(locker, "BEGIN"));
+  PGresult* locked = PQexec(locker, "SELECT * FROM fwflash_serial_counters FOR UPDATE");
+  ASSERT_EQ(PQresultStatus(locked), PGRES_TUPLES_OK) << PQerrorMessage(locker);
+  PQclear(locked);
+  DeviceRecord held = AnAttempt(2);
+  EXPECT_EQ(store->BeginAttempt(held, &block, error), BeginResult::Failed);
+  EXPECT_NE(error.find("did not answer"), std::string::npos) << error;
+  PQclear(PQexec(locker, "COMMIT"));
+  PQfinish(locker);
+
+  DeviceRecord after = AnAttempt(3);
+  ASSERT_EQ(store->BeginAttempt(after, &block, error), BeginResult::Begun) << error;
+  EXPECT_EQ(after.serial, 2) << "the abandoned attempt's number was not kept";
+}
+
 TEST(PostgresStoreTest, AServerThatDoesNotAnswerIsUnreachableNotRefused) {
   PostgresServer server;
   ASSERT_FALSE(server.Uri().empty()) << server.Failure();

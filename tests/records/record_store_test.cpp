@@ -190,6 +190,24 @@ TEST_P(StoreTest, ARecordIsKeptOncePerIdWithEveryFieldAndNeverUndoneByAnOlderCop
       << "a second attempt of the same id would hide the first";
 }
 
+TEST_P(StoreTest, TextThatIsNotUtf8IsStillStored) {
+  std::unique_ptr<RecordStore> store = Open();
+  ASSERT_TRUE(store);
+  DeviceRecord record = AnAttempt(kDay0, "/dev/tty\xe4\xff");  // a Latin-1 name, a stray byte
+  record.messages = {"caf\xe9", "ok \xc3\xa9"};
+  std::string error;
+  ASSERT_TRUE(store->SaveRecord(record, error)) << error;
+  const std::vector<DeviceRecord> read = Read(*store);
+  ASSERT_EQ(read.size(), 1u);
+  if (GetParam() == Engine::Sqlite) {
+    EXPECT_EQ(read[0].port, record.port);  // kept as it came
+    EXPECT_EQ(read[0].messages, record.messages);
+  } else {  // the server's UTF-8 holds a replacement character instead
+    EXPECT_EQ(read[0].port, "/dev/tty\xef\xbf\xbd\xef\xbf\xbd");
+    EXPECT_EQ(read[0].messages, (std::vector<std::string>{"caf\xef\xbf\xbd", "ok \xc3\xa9"}));
+  }
+}
+
 TEST_P(StoreTest, QueriesSelectAStartRangeFailuresASerialAndALimitInOrder) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
