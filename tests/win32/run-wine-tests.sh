@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows suite: builds fwflash.exe and its tests (tools/build-win32.sh), then runs
 # them under Wine in a fresh prefix under build-win32: the unit tests, then whole runs of
-# fwflash.exe against the virtual device on COM1 (wine_e2e.sh).
+# fwflash.exe against the virtual device on COM1 (wine_e2e.sh), of fwflash-cli.exe
+# (wine_cli.sh) and of its records in SQLite (wine_records.sh).
 # Needs the Linux build's fwflash-vdev (build/) and an X server in DISPLAY
 # (DISPLAY=$(tools/start-xvfb.sh) for a run of its own).
 set -uo pipefail
@@ -64,6 +65,9 @@ FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_EXE=$win/fwfl
 
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FWFLASH_WINE_COM12=$com12 \
   FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_cli "$root/tests/win32/wine_cli.sh"
+
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
+  FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_records "$root/tests/win32/wine_records.sh"
 
 echo "Windows suite: $passed passed, $failed failed"
 [ "$failed" = 0 ]
