@@ -49,7 +49,7 @@ const char kUsage[] =
     "                     (a whole number) and --size\n"
     "  --replug MS        after each complete conversation be unplugged and plugged in again:\n"
     "                     when the program has closed the port (or 200 ms after the last\n"
-    "                     echo) the terminal hangs up and the link goes; MS milliseconds\n"
+    "                     echo) the link goes and the terminal hangs up; MS milliseconds\n"
     "                     later a new terminal comes, its path printed and linked (not\n"
     "                     with --expect)\n"
     "  --help             show this text\n"

@@ -77,8 +77,9 @@ bool PseudoTerminal::HangUp(std::string& error) {
 }
 
 void PseudoTerminal::Unplug() {
-  CloseKeepingPath();
+  // The link first: whoever sees the hang-up finds the link gone, however busy the machine.
   if (!link_.empty()) unlink(link_.c_str());
+  CloseKeepingPath();
 }
 
 void PseudoTerminal::Close() {

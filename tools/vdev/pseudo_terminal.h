@@ -5,7 +5,7 @@
 //   Path()                the terminal's path, for the program
 //   HangUp(error)         the device vanishes: the terminal closes under the program, and
 //                         a new one (new path, link moved) takes its place
-//   Unplug()              the terminal closes under the program and the link goes...
+//   Unplug()              the link goes, then the terminal closes under the program...
 //   Replug(error)         ...until a new one (new path) comes and the link points at it
 //   Close()               closes it and removes the link
 //   ReadByte(b, until)    one byte from the program; Closed when no program has the
