@@ -1,7 +1,10 @@
-// Where the spool lives by default; the spool itself is in sqlite_spool.cpp.
+// Where the spool lives by default, and what it files a store under; the spool itself
+// is in sqlite_spool.cpp.
 #include "records/record_spool.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -43,4 +46,14 @@ std::string DefaultSpoolPath() {
   if (state != nullptr && state[0] == '/') return std::string(state) + "/fwflash/spool.sqlite";
   return HomeFolder() + "/.local/state/fwflash/spool.sqlite";
 #endif
+}
+
+std::string SpoolStoreKey(const std::string& storeName) {
+  if (IsPostgresTarget(storeName)) return storeName;
+  const std::string prefix = "sqlite:";
+  const std::string path =
+      storeName.compare(0, prefix.size(), prefix) == 0 ? storeName.substr(prefix.size()) : storeName;
+  std::error_code failure;
+  const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::u8path(path), failure);
+  return failure ? path : absolute.lexically_normal().u8string();
 }

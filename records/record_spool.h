@@ -5,6 +5,9 @@
 //   DefaultSpoolPath()              $XDG_STATE_HOME/fwflash/spool.sqlite, else
 //                                   ~/.local/state/fwflash/spool.sqlite; on Windows
 //                                   %LOCALAPPDATA%\fwflash\spool.sqlite
+//   SpoolStoreKey(storeName)        what the spool files a store's records under: a
+//                                   SQLite file by its absolute path ("sqlite:" or not),
+//                                   so that a relative name means one file from any folder
 //   RecordSpool::Open(path, store, error)
 //                                   opens or makes the file (and its folder); store is
 //                                   StoreTargetName of the target whose records it holds
@@ -28,6 +31,7 @@
 #include "records/record_store.h"
 
 std::string DefaultSpoolPath();
+std::string SpoolStoreKey(const std::string& storeName);
 
 class RecordSpool {
  public:

@@ -94,7 +94,7 @@ RecordSpool::~RecordSpool() = default;
 bool RecordSpool::Open(const std::string& path, const std::string& storeName, std::string& error) {
   std::lock_guard<std::mutex> lock(mutex_);
   impl_->path = path;
-  impl_->store = storeName;
+  impl_->store = SpoolStoreKey(storeName);
   if (!MakeFolderOf(path, error) || !impl_->db.Open(path, error)) return false;
   if (impl_->MakeSchema(error)) return true;
   error = impl_->Reason("cannot use the spool", error);

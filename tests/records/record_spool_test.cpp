@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "records/record_spool.h"
@@ -172,6 +173,19 @@ TEST(SpoolPathTest, TheDefaultFollowsXdgStateHomeElseTheHomeFolder) {
   const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   EXPECT_EQ(DefaultSpoolPath(), home + "/.local/state/fwflash/spool.sqlite");
   if (saved) setenv("XDG_STATE_HOME", restore.c_str(), 1); else unsetenv("XDG_STATE_HOME");
+}
+
+TEST(SpoolPathTest, ASqliteStoreIsOneStoreFromAnyFolderAndAnotherFileIsAnother) {
+  ScratchDir scratch("fwkey");
+  ASSERT_FALSE(scratch.Path().empty());
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(scratch.Path());
+  EXPECT_EQ(SpoolStoreKey("records.sqlite"), scratch.Path() + "/records.sqlite");
+  EXPECT_EQ(SpoolStoreKey("sqlite:./records.sqlite"), scratch.Path() + "/records.sqlite");
+  std::filesystem::current_path("/");
+  EXPECT_EQ(SpoolStoreKey("records.sqlite"), "/records.sqlite");
+  std::filesystem::current_path(before);
+  EXPECT_EQ(SpoolStoreKey("postgresql://line@db/records"), "postgresql://line@db/records");
 }
 
 TEST(SpoolPathTest, ASpoolThatCannotBeMadeIsRefusedWithItsReason) {
