@@ -5,7 +5,7 @@
 
 (function () {
   const SILENCE_MS = 15000;      // a station not heard from for longer is not running
-  const REFRESH_GAP_MS = 1000;   // at most one reload of counts and records a second
+  const REFRESH_GAP_MS = 1000;   // records and counts reloaded at most once a second
   const HOUR_MS = 3600 * 1000;
 
   let stationsData = { now_ms: 0, stations: [] };
@@ -13,7 +13,7 @@
   let runningSignature = '';
   let todayByStation = new Map();
   let todaySummary = null;
-  let refreshTimer = null, refreshRunning = false, refreshAgain = false, lastRefresh = 0;
+  let lastDay = null;
 
   const $ = (id) => document.getElementById(id);
 
@@ -126,6 +126,7 @@
     }
     drawFirmware(counts);
     drawTotals();
+    drawChart();
   }
 
   function drawFirmware(counts) {
@@ -183,12 +184,17 @@
     todayByStation = new Map(today.stations.map((s) => [key(s.pc, s.port), s]));
   }
 
-  function drawChart(day, firstHourMs) {
-    const hours = new Map(day.hours.map((h) => [h.start_ms, h]));
+  // The last 24 hours as last read, the attempts in flight now taken out.
+  function drawChart() {
+    if (lastDay === null) return;
+    const { day, firstHourMs } = lastDay;
+    const thisHour = Math.floor(Date.now() / HOUR_MS) * HOUR_MS;
+    const hours = new Map(day.hours.map((h) => [h.start_ms, {
+      passed: h.passed, failed: h.start_ms === thisHour ? Math.max(0, h.failed - flashingNow()) : h.failed }]));
     const width = 960, height = 176, left = 34, bottom = 22, top = 8;
     const slot = (width - left) / 24;
     let most = 1;
-    for (const h of day.hours) most = Math.max(most, h.passed + h.failed);
+    for (const h of hours.values()) most = Math.max(most, h.passed + h.failed);
     const scale = (height - bottom - top) / most;
     const chart = svg('svg', { viewBox: `0 0 ${width} ${height}`, role: 'img', preserveAspectRatio: 'none',
       'aria-label': 'devices per hour over the last 24 hours' });
@@ -201,9 +207,7 @@
     }
     for (let i = 0; i < 24; ++i) {
       const start = firstHourMs + i * HOUR_MS;
-      const counted = hours.get(start) || { passed: 0, failed: 0 };
-      const h = { passed: counted.passed, failed: counted.failed };
-      if (start === Math.floor(Date.now() / HOUR_MS) * HOUR_MS) h.failed = Math.max(0, h.failed - flashingNow());
+      const h = hours.get(start) || { passed: 0, failed: 0 };
       const x = left + i * slot + 2, w = slot - 4;
       const passedHeight = h.passed * scale, failedHeight = h.failed * scale;
       const base = height - bottom;
@@ -274,33 +278,50 @@
 
   // --- Refreshing -----------------------------------------------------------------
 
-  async function refreshAll() {
-    if (refreshRunning) { refreshAgain = true; return; }
-    refreshRunning = true;
-    lastRefresh = Date.now();
-    try {
-      const firstHourMs = Math.floor(Date.now() / HOUR_MS) * HOUR_MS - 23 * HOUR_MS;
-      const [today, day] = await Promise.all([
-        getJson('/api/summary?since=' + encodeURIComponent(startOfToday().toISOString())),
-        getJson('/api/summary?since=' + encodeURIComponent(new Date(firstHourMs).toISOString())),
-        loadRecords(),
-      ]);
-      applySummary(today);
-      drawChart(day, firstHourMs);
-      drawStations();
-    } catch (failure) {
-      // The live line says when the server is gone; the next change tries again.
-    } finally {
-      refreshRunning = false;
-      if (refreshAgain) { refreshAgain = false; scheduleRefresh(); }
-    }
+  // Runs load at most once every gapMs() and never twice at once; a call meanwhile makes
+  // one more run when the gap is over.
+  function throttled(load, gapMs) {
+    let timer = null, running = false, again = false, last = 0;
+    const trigger = () => {
+      if (running) { again = true; return; }
+      if (timer !== null) return;
+      timer = setTimeout(async () => {
+        timer = null;
+        running = true;
+        last = Date.now();
+        try {
+          await load();
+        } catch (failure) {
+          // The live line says when the server is gone; the next change tries again.
+        }
+        running = false;
+        if (again) { again = false; trigger(); }
+      }, Math.max(0, gapMs() - (Date.now() - last)));
+    };
+    return trigger;
   }
 
-  function scheduleRefresh() {
-    if (refreshTimer !== null) return;
-    const wait = Math.max(0, REFRESH_GAP_MS - (Date.now() - lastRefresh));
-    refreshTimer = setTimeout(() => { refreshTimer = null; refreshAll(); }, wait);
+  async function loadSummaries() {
+    const started = Date.now();
+    const firstHourMs = Math.floor(Date.now() / HOUR_MS) * HOUR_MS - 23 * HOUR_MS;
+    const today = await getJson('/api/summary?since=' + encodeURIComponent(startOfToday().toISOString()));
+    applySummary(today);
+    drawStations();
+    lastDay = { day: await getJson('/api/summary?since=' + encodeURIComponent(new Date(firstHourMs).toISOString())),
+      firstHourMs };
+    drawChart();
+    summaryCostMs = Date.now() - started;
   }
+
+  // The latest records come first and at most once a second; the counts after them, and
+  // on a store where they cost much (100,000 records a day: over a second) less often,
+  // so that an open page never keeps the store busy.
+  let summaryCostMs = 0;
+  const refreshSummaries = throttled(loadSummaries, () => Math.max(REFRESH_GAP_MS, 3 * summaryCostMs));
+  const scheduleRefresh = throttled(async () => {
+    await loadRecords();
+    refreshSummaries();
+  }, () => REFRESH_GAP_MS);
 
   // Counts of the last hour and of today move with the clock too.
   setInterval(scheduleRefresh, 60 * 1000);

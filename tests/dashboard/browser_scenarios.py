@@ -163,6 +163,7 @@ class Dashboard(unittest.TestCase):
                            'the flashing tile')
                 wait_for(lambda: driver.execute_script(
                     "return document.querySelectorAll('#records tbody tr.failed').length > 0"), 'the records')
+                wait_for(lambda: driver.find_element('id', 'total-failed').text == '1', 'the day\'s counts')
                 self.assertTrue(driver.save_screenshot(os.path.join(shots, 'dashboard-%dx%d.png' % (width, height))))
                 self.assertEqual(console_errors(driver), [])
                 # Nothing is wider than the screen: the records table scrolls in its own frame.
