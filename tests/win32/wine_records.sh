@@ -34,7 +34,7 @@ start_device() {  # start_device NAME: a device that saves each conversation's d
   "$build/fwflash-vdev" --link "$port" --size 600 --data "$work/$name" --report "$work/$name.report" \
     --quiet --timeout 120 >/dev/null &
   device_pids[$name]=$!
-  for _ in $(seq 100); do [ -L "$port" ] && return 0; sleep 0.05; done
+  for _ in $(seq 200); do [ -L "$port" ] && return 0; sleep 0.05; done
   fail "the virtual device at $port did not start"
 }
 # The prefix's programs end first: the server holds the ports' terminals, and a terminal
@@ -59,7 +59,7 @@ trap cleanup EXIT
 
 # The device's data bytes of its N-th conversation, once its report says it ended.
 wait_for_conversation() {  # NAME N
-  for _ in $(seq 200); do
+  for _ in $(seq 400); do
     grep -qx "complete_conversations=$2" "$work/$1.report" 2>/dev/null && return 0
     sleep 0.05
   done
