@@ -1,4 +1,6 @@
 // The record store on a PostgreSQL server that the PCs of a line share.
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,8 @@ RETURNING last_serial
 )sql";
 
 constexpr char kNotifySql[] = "SELECT pg_notify('fwflash_changes', '')";
+
+constexpr size_t kPageRows = 1000;
 
 constexpr char kRecordRangeSql[] = " FROM fwflash_records WHERE start_ms >= $1 AND start_ms < $2";
 
@@ -183,26 +187,42 @@ class PostgresStore final : public RecordStore {
     return false;
   }
 
+  // Read a page at a time, each after the last one's (start, id), so that a report over
+  // a year neither holds every record in memory nor runs into the call's time limit.
   bool ReadRecords(const RecordQuery& query, const std::function<void(const DeviceRecord&)>& visit,
                    std::string& error) override {
-    std::vector<PgParam> params = {PgInt(query.sinceMs), PgInt(query.untilMs)};
-    std::string sql = std::string("SELECT ") + kRecordColumns + kRecordRangeSql;
-    if (query.failedOnly) sql += " AND NOT ok";
-    if (query.serial) {
-      params.push_back(PgInt(*query.serial));
-      sql += " AND serial = $" + std::to_string(params.size());
+    size_t left = query.limit;  // 0: no limit
+    std::optional<DeviceRecord> last;
+    for (;;) {
+      std::vector<PgParam> params = {PgInt(query.sinceMs), PgInt(query.untilMs)};
+      std::string sql = std::string("SELECT ") + kRecordColumns + kRecordRangeSql;
+      if (query.failedOnly) sql += " AND NOT ok";
+      if (query.serial) {
+        params.push_back(PgInt(*query.serial));
+        sql += " AND serial = $" + std::to_string(params.size());
+      }
+      if (last) {
+        params.push_back(PgInt(last->startMs));
+        params.push_back(PgText(last->id));
+        sql += std::string(" AND (start_ms, id) ") + (query.newestFirst ? "<" : ">") + " ($" +
+               std::to_string(params.size() - 1) + ", $" + std::to_string(params.size()) + ")";
+      }
+      sql += query.newestFirst ? " ORDER BY start_ms DESC, id DESC" : " ORDER BY start_ms, id";
+      const size_t page = left == 0 ? kPageRows : std::min(left, kPageRows);
+      params.push_back(PgInt(static_cast<int64_t>(page)));
+      sql += " LIMIT $" + std::to_string(params.size());
+      PgResult rows;
+      if (!db_.Call([&](std::string& why) { return (rows = db_.Exec(sql.c_str(), params, why)).Ok(); },
+                    error)) {
+        error = ReadReason(error);
+        return false;
+      }
+      for (int row = 0; row < rows.Rows(); ++row) {
+        last = ReadRecord(rows, row);
+        visit(*last);
+      }
+      if (static_cast<size_t>(rows.Rows()) < page || (left != 0 && (left -= page) == 0)) return true;
     }
-    sql += query.newestFirst ? " ORDER BY start_ms DESC, id DESC" : " ORDER BY start_ms, id";
-    params.push_back(query.limit == 0 ? PgParam() : PgInt(static_cast<int64_t>(query.limit)));
-    sql += " LIMIT $" + std::to_string(params.size());
-    PgResult rows;
-    if (!db_.Call([&](std::string& why) { return (rows = db_.Exec(sql.c_str(), params, why)).Ok(); },
-                  error)) {
-      error = ReadReason(error);
-      return false;
-    }
-    for (int row = 0; row < rows.Rows(); ++row) visit(ReadRecord(rows, row));
-    return true;
   }
 
   bool Summarize(int64_t sinceMs, int64_t untilMs, RecordSummary& summary,

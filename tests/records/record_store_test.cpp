@@ -242,6 +242,32 @@ TEST_P(StoreTest, QueriesSelectAStartRangeFailuresASerialAndALimitInOrder) {
   EXPECT_EQ(bySerial[0].serial, 13);
 }
 
+TEST_P(StoreTest, ManyRecordsOfTheSameStartAreReadEachOnceInOrder) {
+  std::unique_ptr<RecordStore> store = Open();
+  ASSERT_TRUE(store);
+  constexpr int kRecords = 2500;  // more than a page of reading, three starts only
+  const std::string fill =
+      GetParam() == Engine::Sqlite
+          ? "INSERT INTO fwflash_records SELECT printf('id-%05d', n), 1000 + n % 3, NULL, 'pc', "
+            "'port', 'p', 'v', 0, 0, 0, NULL, 0, 'interrupted', 0, 0, 0.0, 0, '[]' FROM "
+            "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2500) "
+            "SELECT n FROM c)"
+          : "INSERT INTO fwflash_records SELECT 'id-' || lpad(n::text, 5, '0'), 1000 + n % 3, NULL, "
+            "'pc', 'port', 'p', 'v', 0, 0, 0, NULL, false, 'interrupted', 0, 0, 0, false, '[]' "
+            "FROM generate_series(1, 2500) AS n";
+  ASSERT_EQ(Sql(fill), "");
+  const std::vector<DeviceRecord> all = Read(*store);
+  ASSERT_EQ(all.size(), size_t{kRecords});
+  for (size_t i = 1; i < all.size(); ++i)
+    ASSERT_LT(std::tie(all[i - 1].startMs, all[i - 1].id), std::tie(all[i].startMs, all[i].id));
+  RecordQuery newest;
+  newest.newestFirst = true;
+  newest.limit = 1001;
+  const std::vector<DeviceRecord> last = Read(*store, newest);
+  ASSERT_EQ(last.size(), 1001u);
+  for (size_t i = 0; i < last.size(); ++i) ASSERT_EQ(last[i].id, all[all.size() - 1 - i].id);
+}
+
 TEST_P(StoreTest, SummaryCountsARangePerProductStationStepAndHour) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
