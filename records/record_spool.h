@@ -12,7 +12,8 @@
 //                                   opens or makes the file (and its folder); store is
 //                                   StoreTargetName of the target whose records it holds
 //   RecordSpool::Add(record, error) keeps the record, durably; a record of the same id
-//                                   already waiting is replaced in its place
+//                                   already waiting is replaced in its place (a completed
+//                                   one not by an interrupted copy)
 //   RecordSpool::Waiting()          how many records wait for this store
 //   RecordSpool::Deliver(store, delivered, error)
 //                                   hands every waiting record to store.SaveRecord in

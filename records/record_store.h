@@ -19,7 +19,8 @@
 //                                    into record.serial in the same transaction
 //   RecordStore::SaveRecord          inserts or replaces the record by its id, durably
 //                                    committed when it returns true (a spooled record
-//                                    delivered twice is still one record)
+//                                    delivered twice is still one record); a completed
+//                                    record is never replaced by an interrupted copy
 //   RecordStore::Ping                whether the store answers now
 //   RecordStore::ReadRecords         the records a query selects, in its order
 //   RecordStore::Summarize           the counts of the records in a start range
