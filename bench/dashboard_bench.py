@@ -9,7 +9,9 @@
   2. The time to the first drawn records table in headless Chromium with 100,000
      records in the store (performance mark "records-drawn", from navigation start).
 
-  /usr/bin/python3 bench/dashboard_bench.py [BUILD_DIR] [SECONDS]   (default build, 30)
+  /usr/bin/python3 bench/dashboard_bench.py [BUILD_DIR] [SECONDS] [postgresql]
+      (default build, 30 s, the store a SQLite file; postgresql: part 1 against a private
+      PostgreSQL server, LISTEN/NOTIFY instead of data_version)
 """
 import json
 import os
@@ -29,6 +31,7 @@ from line_processes import Line, wait_for  # noqa: E402
 
 STATIONS, CLIENTS = 16, 100
 SECONDS = float(sys.argv[2]) if len(sys.argv) > 2 else 30.0
+POSTGRESQL = len(sys.argv) > 3 and sys.argv[3] == 'postgresql'
 RECORDS = 100_000
 
 
@@ -103,14 +106,15 @@ def told_changes(cli):
 
 
 def live_latency(line):
-    server, url = line.cli()
+    store = line.postgresql() if POSTGRESQL else line.store
+    server, url = line.cli(store=store)
     address = url.split('/')[2]
     links = [os.path.join(line.dir, 'station%02d' % i) for i in range(STATIONS)]
     for link in links:
         line.device(link, '--baud-emulation', '--replug', '100')
     clients = Clients(address)
     ports = sum((['--port', link] for link in links), [])
-    cli, _ = line.cli(*ports, '--wait', serve=False)
+    cli, _ = line.cli(*ports, '--wait', store=store, serve=False)
     clients.pump(time.monotonic() + 5)  # every station under way
     first = process_figures(server.process.pid)
     start = time.monotonic()
@@ -121,8 +125,8 @@ def live_latency(line):
     delays = [(at - told[change]) * 1000 for change, at in clients.seen
               if change in told and told[change] >= start - 5]
     devices = sum(1 for change in told if change[2] in ('passed', 'failed'))
-    print('Live: %d stations, %d clients, %.0f s, %d devices, %d change deliveries matched'
-          % (STATIONS, CLIENTS, elapsed, devices, len(delays)))
+    print('Live (%s): %d stations, %d clients, %.0f s, %d devices, %d change deliveries matched'
+          % ('PostgreSQL' if POSTGRESQL else 'SQLite', STATIONS, CLIENTS, elapsed, devices, len(delays)))
     print('  change to client: median %.0f ms, p99 %.0f ms, max %.0f ms'
           % (statistics.median(delays), percentile(delays, 0.99), max(delays)))
     print('  serving process: CPU %.1f %% of one core, RSS %s (peak %s), %s threads'
@@ -178,5 +182,6 @@ def records_table(line):
 if __name__ == '__main__':
     with Line() as line:
         live_latency(line)
-    with Line() as line:
-        records_table(line)
+    if not POSTGRESQL:
+        with Line() as line:
+            records_table(line)

@@ -11,6 +11,9 @@ namespace {
 
 constexpr unsigned kWaitForChangeMs = 1000;  // also how often silence is looked at
 constexpr auto kRetryAfterFailure = std::chrono::seconds(1);
+// At most this often a new state goes out: a busy line (PostgreSQL notifies every write)
+// would otherwise send each page dozens of events a second.
+constexpr auto kLeastGap = std::chrono::milliseconds(150);
 
 bool SameRow(const StationState& a, const StationState& b) {
   return std::tie(a.pc, a.port, a.state, a.percent, a.serial, a.step, a.message, a.firmwareCrc32,
@@ -83,7 +86,9 @@ void LiveChanges::Watch(std::string target) {
       continue;
     }
     Publish(states, NewestRecord(*store));
+    const auto gapEnds = std::chrono::steady_clock::now() + kLeastGap;
     if (!store->WaitForChange(kWaitForChangeMs, error)) PauseAfterFailure();
+    Pause(gapEnds);  // the changes that come meanwhile go out together
   }
 }
 
@@ -104,7 +109,9 @@ void LiveChanges::Publish(const std::vector<StationState>& states, const std::st
   changed_.notify_all();
 }
 
-void LiveChanges::PauseAfterFailure() {
+void LiveChanges::PauseAfterFailure() { Pause(std::chrono::steady_clock::now() + kRetryAfterFailure); }
+
+void LiveChanges::Pause(std::chrono::steady_clock::time_point until) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait_for(lock, kRetryAfterFailure, [&] { return stopping_; });
+  changed_.wait_until(lock, until, [&] { return stopping_; });
 }

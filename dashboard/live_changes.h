@@ -12,9 +12,11 @@
 //                                          may have changed. An empty chunk after ms;
 //                                          false once stopping
 //   StreamCursor                           what one stream has sent so far
-// A slow stream skips the states it had no time for and gets the latest.
+// Changes go out at most every 150 ms, together; a slow stream skips the states it had
+// no time for and gets the latest.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -43,6 +45,7 @@ class LiveChanges {
   void Watch(std::string target);
   void Publish(const std::vector<StationState>& states, const std::string& newestRecord);
   void PauseAfterFailure();
+  void Pause(std::chrono::steady_clock::time_point until);  // or until stopping
 
   std::thread watcher_;
   std::mutex mutex_;

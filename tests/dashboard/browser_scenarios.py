@@ -138,7 +138,7 @@ class Dashboard(unittest.TestCase):
             wait_for(lambda: live_text(driver) == 'live', 'the page to be live again', timeout=30)
             await_tile(driver, port, lambda t: t['state'] == 'passed', 'a station of the new server')
 
-    def test_screenshots_at_desk_and_phone_sizes(self):
+    def test_screenshots_at_desk_wall_and_phone_sizes(self):
         with Line() as line:
             folder = os.path.join(line.dir, 'serial', 'by-path')
             os.makedirs(folder)
@@ -146,7 +146,7 @@ class Dashboard(unittest.TestCase):
             line.device(links[0])
             line.device(links[1], '--fault', 'request@51=none')
             _, url = line.cli()
-            drivers = [line.browser(width, height) for width, height in ((1280, 800), (390, 844))]
+            drivers = [line.browser(width, height) for width, height in ((1280, 800), (1920, 1080), (390, 844))]
             for driver in drivers:
                 driver.get(url)
             cli, _ = line.cli('--port', links[0], '--port', links[1], '--port', links[2], '--port', links[3],
