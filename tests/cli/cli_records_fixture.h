@@ -228,9 +228,12 @@ class RecordsTest : public CliTest {
     ASSERT_TRUE(devices_.back()->Start(options)) << devices_.back()->Error();
   }
 
-  // The options of a run with serial numbers u32le in the placeholder, on stations 0..n-1.
-  std::vector<std::string> SerialRun(size_t first, size_t stations, std::vector<std::string> more) {
-    std::vector<std::string> args = {"--firmware", Image(), "--record", Db(), "--spool", Spool(),
+  // The options of a run with serial numbers u32le in the placeholder, on the stations
+  // first.., in the test's SQLite file or in record.
+  std::vector<std::string> SerialRun(size_t first, size_t stations, std::vector<std::string> more,
+                                     const std::string& record = "") {
+    std::vector<std::string> args = {"--firmware", Image(), "--record", record.empty() ? Db() : record,
+                                     "--spool", Spool(),
                                      "--product", "probe", "--serial-at", std::to_string(kSerialAt),
                                      "--serial-format", "u32le"};
     for (size_t i = first; i < first + stations; ++i) args.insert(args.end(), {"--port", Link(i)});

@@ -43,7 +43,7 @@ TEST_F(CliRecordsPostgresTest, APasswordInTheUriShowsUpNowhere) {
   StartBoard(0);
 
   // Flashed over TCP, with serial numbers.
-  BackgroundCli flash(SerialRun(0, 1, {"--record", Target(), "--wait", "--count", "2", "--json", "--log", log}),
+  BackgroundCli flash(SerialRun(0, 1, {"--wait", "--count", "2", "--json", "--log", log}, Target()),
                       Out("flash"), Err("flash"));
   ASSERT_EQ(flash.Exit(300000), 0) << Contents(Out("flash")) << Contents(Err("flash"));
   std::vector<Device> devices = JsonResults(Contents(Out("flash")));
@@ -70,8 +70,8 @@ TEST_F(CliRecordsPostgresTest, APasswordInTheUriShowsUpNowhere) {
                       "--wait", "--count", "1", "--log", log},
                      Out("down"), Err("down"));
   ASSERT_EQ(down.Exit(300000), 0) << Contents(Out("down")) << Contents(Err("down"));
-  EXPECT_NE(Contents(Out("down")).find("record store: "), std::string::npos) << Contents(Out("down"));
-  EXPECT_NE(Contents(Out("down")).find("1 records wait in the spool"), std::string::npos) << Contents(Out("down"));
+  EXPECT_NE(Contents(Out("down")).find("; records wait in the spool until the store answers"), std::string::npos) << Contents(Out("down"));
+  EXPECT_NE(Contents(Out("down")).find("1 record waits in the spool"), std::string::npos) << Contents(Out("down"));
   const ProgramResult report = RunCli({"--report", "--record", Target(), "--spool", Spool()});
   EXPECT_NE(report.status, 0);
   EXPECT_NE(report.err.find("127.0.0.1"), std::string::npos) << report.err;

@@ -23,7 +23,7 @@ class PostgresServer {
  public:
   PostgresServer() = default;
   ~PostgresServer() {
-    if (!dir_.empty()) RunProgram({Script(), "stop", dir_});
+    if (!dir_.empty()) RunScript({"stop", dir_});
   }
   PostgresServer(const PostgresServer&) = delete;
   PostgresServer& operator=(const PostgresServer&) = delete;
@@ -34,9 +34,8 @@ class PostgresServer {
     dir_ = pattern;
     // The script stops the server once this test program has gone, however it went.
     setenv("POSTGRES_SERVER_OWNER", std::to_string(getpid()).c_str(), 1);
-    std::vector<std::string> args = {Script(), "start", dir_};
-    if (tcp) args.push_back("tcp");
-    const ProgramResult run = RunProgram(args);
+    const ProgramResult run = RunScript(tcp ? std::vector<std::string>{"start", dir_, "tcp"}
+                                            : std::vector<std::string>{"start", dir_});
     uri_ = run.out.substr(0, run.out.find('\n'));
     if (run.status != 0 || uri_.empty()) return error = run.err, false;
     const size_t colon = uri_.rfind(':'), slash = uri_.rfind('/');
@@ -60,25 +59,17 @@ class PostgresServer {
     return SplitRows(run.out);
   }
 
-  bool Pause() { return PgCtl({"-m", "fast", "stop"}); }
-  bool Resume() {
-    const std::string listen = tcp_ ? "127.0.0.1" : "''";
-    return PgCtl({"-l", dir_ + "/server.log", "-o",
-                  "-c listen_addresses=" + listen + " -c port=" + port_ + " -c unix_socket_directories=" +
-                      dir_ + " -c fsync=off -c full_page_writes=off",
-                  "start"});
-  }
+  bool Pause() const { return Succeeds(RunScript({"pause", dir_})); }
+  bool Resume() const { return Succeeds(RunScript({"resume", dir_})); }
 
  private:
-  static std::string Script() { return std::string(FWFLASH_SOURCE_DIR) + "/tests/support/postgres-server.sh"; }
-
-  bool PgCtl(const std::vector<std::string>& command) const {
-    std::vector<std::string> args;
-    if (geteuid() == 0) args = {"/usr/sbin/runuser", "-u", "postgres", "--"};
-    args.insert(args.end(), {"/usr/lib/postgresql/15/bin/pg_ctl", "-D", dir_ + "/data", "-w", "-t", "60"});
+  static ProgramResult RunScript(const std::vector<std::string>& command) {
+    std::vector<std::string> args = {std::string(FWFLASH_SOURCE_DIR) + "/tests/support/postgres-server.sh"};
     args.insert(args.end(), command.begin(), command.end());
-    const ProgramResult run = RunProgram(args);
-    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    return RunProgram(args);
+  }
+  static bool Succeeds(const ProgramResult& run) {
+    EXPECT_EQ(run.status, 0) << run.err;
     return run.status == 0;
   }
 
