@@ -252,7 +252,7 @@
       const cells = [
         [localTime(r.start_ms), ''], [r.pc, ''], [r.port, 'port'], [r.serial === null ? '' : r.serial, 'number'],
         [r.firmware_crc32, 'crc32'], [result, 'result'], [flashing ? '' : r.step || '', ''],
-        [r.byte === null || flashing ? '' : r.byte, 'number'], [r.seconds.toFixed(2), 'number'],
+        [r.byte === null || flashing ? '' : r.byte, 'number'], [flashing ? '' : r.seconds.toFixed(2), 'number'],
       ];
       for (const [text, className] of cells) row.appendChild(el('td', className, text));
       if (r.messages.length) row.title = r.messages.join(' / ');

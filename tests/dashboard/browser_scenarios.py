@@ -2,7 +2,6 @@
 stations flashing virtual devices. Run one scenario: browser_scenarios.py NAME."""
 import os
 import re
-import signal
 import sys
 import time
 import unittest
