@@ -55,6 +55,13 @@ class Dashboard(unittest.TestCase):
             network = [u for u in urls if urlparse(u).scheme in ('http', 'https', 'ws', 'wss', 'ftp')]
             self.assertEqual([u for u in network if urlparse(u).netloc != origin], [])
             self.assertEqual(driver.title, 'fwflash line')
+            # The CSV link carries the chosen range, in the browser's time, as UTC.
+            driver.execute_script(
+                "const since = document.getElementById('csv-since'); since.value = '2026-12-08T06:30';"
+                "since.dispatchEvent(new Event('change'));")
+            expected = driver.execute_script("return new Date('2026-12-08T06:30').toISOString()")
+            self.assertEqual(driver.find_element('id', 'csv-link').get_attribute('href'),
+                             url + 'records.csv?since=' + expected.replace(':', '%3A'))
 
     def test_stations_show_their_bar_their_result_and_its_serial(self):
         with Line() as line:
@@ -82,6 +89,15 @@ class Dashboard(unittest.TestCase):
             shown = await_tile(driver, failing, lambda t: t['state'] == 'failed', 'the tile to say failed')
             self.assertIn(message, shown['text'])
             self.assertIn('serial ' + serial_of(failed[1]), shown['text'])
+            # The table finds the failures, and a serial number.
+            rows = "return Array.from(document.querySelectorAll('#records tbody tr'), (r) => r.textContent)"
+            wait_for(lambda: len(driver.execute_script(rows)) == 2, 'both records in the table')
+            driver.find_element('id', 'failed-only').click()
+            wait_for(lambda: [('read-byte' in r) for r in driver.execute_script(rows)] == [True], 'the failures only')
+            driver.find_element('id', 'failed-only').click()
+            driver.find_element('id', 'serial').send_keys(serial_of(result[1]))
+            wait_for(lambda: [(serial_of(result[1]) in r and 'passed' in r) for r in driver.execute_script(rows)]
+                     == [True], 'the one record of a serial number')
             self.assertEqual(cli.stop(), 1)  # served until SIGTERM, then the stations' code
 
     def test_a_port_name_with_markup_is_shown_as_text(self):
