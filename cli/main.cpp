@@ -52,11 +52,11 @@ bool OutputIsTerminal() {
 class ReportStoreEvents : public StoreEvents {
  public:
   void StoreDown(const std::string& message) override {
-    std::fprintf(stderr, "fwflash-cli: record store: %s\n", message.c_str());
+    std::fprintf(stderr, "fwflash-cli: %s\n", message.c_str());
   }
   void StoreBack(uint64_t delivered) override {
-    std::fprintf(stderr, "fwflash-cli: %llu spooled records delivered\n",
-                 static_cast<unsigned long long>(delivered));
+    std::fprintf(stderr, "fwflash-cli: %s delivered from the spool\n",
+                 Counted(delivered, "record").c_str());
   }
 };
 

@@ -41,5 +41,8 @@ class Output : public StationEvents, public StoreEvents {
 std::unique_ptr<Output> MakeTextOutput(FILE* out, bool terminal, const FirmwareImage& image);
 std::unique_ptr<Output> MakeJsonOutput(FILE* out, const FirmwareImage& image);
 
+// "1 record", "2 records": a count and its noun.
+std::string Counted(uint64_t count, const std::string& noun);
+
 // The tenth of the image that accepted bytes have reached (0 to 10).
 unsigned Tenths(uint32_t accepted, uint32_t size);

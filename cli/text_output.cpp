@@ -15,6 +15,14 @@ std::string Format(const char* format, double value) {
   return text;
 }
 
+}  // namespace
+
+std::string Counted(uint64_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+namespace {
+
 std::string ResultLine(const StationResult& result) {
   const std::string port = DisplayText(result.port);
   const std::string size = std::to_string(result.size);
@@ -64,12 +72,12 @@ class TextOutput : public Output {
 
   void StoreDown(const std::string& message) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    Write("record store: " + message + "; records wait in the spool until it answers");
+    Write(message + "; records wait in the spool until the store answers");
   }
 
   void StoreBack(uint64_t delivered) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    Write("record store: answering; " + std::to_string(delivered) + " spooled records delivered");
+    Write("the record store answers again; " + Counted(delivered, "spooled record") + " delivered");
   }
 
   void SerialsUsedUp(const std::string& message) override {
@@ -90,7 +98,9 @@ class TextOutput : public Output {
     }
     std::string line = "summary: " + std::to_string(passed) + " passed, " + std::to_string(failed) + " failed";
     if (stations.size() > 1) line += " (" + each + ")";
-    if (spooled.value_or(0) > 0) line += "; " + std::to_string(*spooled) + " records wait in the spool";
+    if (spooled.value_or(0) > 0) {
+      line += "; " + Counted(*spooled, "record") + (*spooled == 1 ? " waits" : " wait") + " in the spool";
+    }
     Write(line);
   }
 

@@ -142,8 +142,8 @@ start_device COM1
 out=$(cli --port COM1 "${record[@]}" --product wine-probe) || fail "the run failed: $out"
 echo "$out" | grep -v ' % '
 grep -q '^COM1: ok, 600 bytes' <<<"$out" || fail "no result line"
-grep -q 'locked; records wait in the spool' <<<"$out" || fail "the store's problem was not reported"
-grep -q '^summary: 1 passed, 0 failed; 1 records wait in the spool' <<<"$out" || fail "the summary does not count the spooled record"
+grep -q 'locked; records wait in the spool until the store answers' <<<"$out" || fail "the store's problem was not reported"
+grep -q '^summary: 1 passed, 0 failed; 1 record waits in the spool' <<<"$out" || fail "the summary does not count the spooled record"
 [ -f "$spool_dir/spool.sqlite" ] || fail "no spool at $spool_dir/spool.sqlite"
 echo >&7; exec 7>&-
 wait "$lock_pid"; lock_pid=
@@ -152,7 +152,7 @@ stop_devices
 echo "-- --report delivers the spool first; the text and the CSV read back"
 out=$(cli --report --record "$(windows_path "$store")" 2>&1) || fail "--report failed: $out"
 echo "$out"
-grep -q '1 spooled records delivered' <<<"$out" || fail "--report did not deliver the spool"
+grep -q '1 record delivered from the spool' <<<"$out" || fail "--report did not deliver the spool"
 grep -q '^4 devices: 4 passed, 0 failed' <<<"$out" || fail "the report does not count 4 devices"
 grep -q '^Serial numbers: 7000 to 7002' <<<"$out" || fail "the report's serial range is wrong"
 timeout 60 wine "$exe" --report --csv --record "$(windows_path "$store")" >"$work/wine.csv" ||
