@@ -221,6 +221,8 @@ int main(int argc, char** argv) {
   CliOptions options;
   int exitCode = kExitAllFlashed;
   if (!ParseCliOptions(argc, argv, options, exitCode)) return exitCode;
+  options.record = Utf8Argument(options.record);
+  options.spool = Utf8Argument(options.spool);
   if (options.version) return ShowVersion();
   if (options.listPorts) return ListPorts();
   if (options.report) return Report(options);

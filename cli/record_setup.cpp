@@ -19,6 +19,23 @@ std::string HostName() {
   return name;
 }
 
+std::string Utf8Argument(const std::string& argument) {
+#ifdef _WIN32
+  const int wideSize = MultiByteToWideChar(CP_ACP, 0, argument.c_str(), -1, nullptr, 0);
+  if (wideSize <= 0) return argument;
+  std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, argument.c_str(), -1, &wide[0], wideSize);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return argument;
+  std::string utf8(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], size, nullptr, nullptr);
+  utf8.pop_back();  // the terminating NUL
+  return utf8;
+#else
+  return argument;
+#endif
+}
+
 std::string DefaultProduct(const std::string& programFile) {
   std::string name = ProgramName(programFile);
   const std::string cli = "-cli";
