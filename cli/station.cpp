@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "cli/failure_reason.h"
 #include "device/download_protocol.h"
 #include "device/serial_port.h"
 #include "texts/device_messages.h"
@@ -25,12 +26,14 @@ class MessageCollector : public FailureReporter {
   void Report(const DeviceFailure& failure) override {
     messages.push_back(DisplayText(DeviceFailureText(failure)));
     steps.push_back(failure.step);
+    failures.push_back(failure);
   }
   bool Saw(DeviceStep step) const { return std::count(steps.begin(), steps.end(), step) > 0; }
   std::string Joined() const { return JoinedMessages(messages); }
 
   std::vector<std::string> messages;
   std::vector<DeviceStep> steps;
+  std::vector<DeviceFailure> failures;
 };
 
 // Tells the station's progress in whole percent, not once per byte.
@@ -73,6 +76,7 @@ StationResult Flash(SerialPort* port, const std::string& path, const FirmwareIma
   result.accepted = progress.accepted;
   if (!result.ok && !messages.steps.empty()) result.step = DeviceStepName(messages.steps.back());
   result.messages = messages.messages;
+  ExplainResult(result, messages.failures);
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   events.DeviceFinished(result);
   return result;
@@ -92,6 +96,7 @@ StationResult FlashOnce(const std::string& path, const FirmwareImage& image, Sto
     result.step = DeviceStepName(messages.steps.back());
     result.messages = messages.messages;
     result.messages.push_back(DisplayText(ReadTextSlot(kTextCannotInitCom1)));
+    ExplainResult(result, messages.failures);
     events.DeviceFinished(result);
     return result;
   }

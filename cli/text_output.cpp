@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "cli/failure_reason.h"
 #include "cli/output.h"
 #include "toolkit/text_encoding.h"
 
@@ -20,7 +21,7 @@ std::string ResultLine(const StationResult& result) {
   const std::string size = std::to_string(result.size);
   if (!result.ok) {
     return port + ": failed at byte " + std::to_string(StoppedAtByte(result)) + " of " + size +
-           ": " + JoinedMessages(result.messages);
+           ": " + ReasonWithHint(result);
   }
   std::string line = port + ": ok, " + size + " bytes in " + Format("%.2f", result.seconds) + " s";
   if (!result.syncAcknowledged) line += " (the sync was not acknowledged: " + JoinedMessages(result.messages) + ")";
