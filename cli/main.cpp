@@ -12,6 +12,7 @@
 #include "cli/result_log.h"
 #include "cli/station.h"
 #include "cli/stop_signals.h"
+#include "files/program_file.h"
 #include "fwflash_version.h"
 #include "payload/payload_block.h"
 
@@ -40,12 +41,12 @@ int Refuse(const std::string& reason) {
   return kExitBadInput;
 }
 
-int ShowVersion() {
+int ShowVersion(const char* startedAs) {
   FirmwareImage image;
   std::string error;
   if (!LoadFirmware("", "", image, error)) return Refuse(error);
-  std::printf("fwflash-cli %s, firmware %zu bytes, CRC-32 0x%08X\n", FWFLASH_VERSION,
-              image.bytes.size(), image.crc32);
+  const std::string name = VersionName(ProgramFile(startedAs), std::string("fwflash-cli ") + FWFLASH_VERSION);
+  std::printf("%s, firmware %zu bytes, CRC-32 0x%08X\n", name.c_str(), image.bytes.size(), image.crc32);
   return kExitAllFlashed;
 }
 
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
   CliOptions options;
   int exitCode = kExitAllFlashed;
   if (!ParseCliOptions(argc, argv, options, exitCode)) return exitCode;
-  if (options.version) return ShowVersion();
+  if (options.version) return ShowVersion(argv[0]);
   if (options.listPorts) return ListPorts();
   return Flash(options);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "files/program_file.h"
 #include "fwflash_version.h"
 #include "payload/crc32.h"
 #include "payload/payload_block.h"
@@ -15,7 +16,7 @@ constexpr int kShown = 0, kBadCommandLine = 2;
 const char kUsage[] = "usage: fwflash [--port PATH] [--version]";
 
 // The CLI's wording, so that both programs of a release name their firmware alike.
-bool VersionLine(std::string& line) {
+bool VersionLine(const std::string& programFile, std::string& line) {
   const uint32_t size = Payload.FirmwareSize;
   if (size > sizeof Payload.FirmwareImage) {
     line = "fwflash: the built-in firmware's size (" + std::to_string(size) +
@@ -23,9 +24,9 @@ bool VersionLine(std::string& line) {
     return false;
   }
   char text[96];
-  std::snprintf(text, sizeof text, "fwflash %s, firmware %u bytes, CRC-32 0x%08X", FWFLASH_VERSION,
-                static_cast<unsigned>(size), Crc32(Payload.FirmwareImage, size));
-  line = text;
+  std::snprintf(text, sizeof text, ", firmware %u bytes, CRC-32 0x%08X", static_cast<unsigned>(size),
+                Crc32(Payload.FirmwareImage, size));
+  line = VersionName(programFile, std::string("fwflash ") + FWFLASH_VERSION) + text;
   return true;
 }
 
@@ -58,7 +59,7 @@ bool ReadCommandLine(int argc, char** argv, const std::string& programFile, std:
     return false;
   }
   if (!version) return true;
-  const bool intact = VersionLine(line);
+  const bool intact = VersionLine(programFile, line);
   ShowNotice(title, line, !intact);
   exitCode = intact ? kShown : kBadCommandLine;
   return false;

@@ -1,5 +1,6 @@
 // fwflash: puts the firmware image it carries into the device on COM1, or on the port
 // that --port names.
+#include "files/program_file.h"
 #include "program/command_line.h"
 #include "toolkit/message_dialog.h"
 #include "toolkit/toolkit.h"
@@ -7,28 +8,9 @@
 #include "forms/Main.h"
 #include "forms/Progress.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <string>
 
 namespace {
-
-// The program file itself, whatever name started it: a link or a command line of another
-// name must not change the title. What started it only when the system cannot say.
-std::string ProgramFile(const char* startedAs) {
-  char path[4096];
-#ifdef _WIN32
-  const long length = static_cast<long>(GetModuleFileNameA(nullptr, path, sizeof path));
-#else
-  const long length = static_cast<long>(readlink("/proc/self/exe", path, sizeof path));
-#endif
-  if (length > 0 && static_cast<size_t>(length) < sizeof path) return std::string(path, length);
-  return startedAs != nullptr ? startedAs : "";
-}
 
 // The dialogs' seam comes into being at its first use. Used here, before the application
 // object is made, it is torn down after it: the windows' destruction handlers run at exit
