@@ -5,6 +5,8 @@
 #include <set>
 #include <thread>
 
+#include "cli/auto_ports.h"
+#include "cli/auto_stations.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_source.h"
 #include "cli/output.h"
@@ -94,6 +96,7 @@ int Flash(const CliOptions& options) {
   Events events(*output, log, image);
   StopRequest stop;
   StopOnSignals(stop);
+  if (options.ports.front() == kAutoPort) return FlashAuto(options, image, stop, events, *output);
 
   // A thread per station: each runs its own conversations, the ports' time-outs are
   // their own.

@@ -6,6 +6,7 @@
 
 #include "cli/failure_reason.h"
 #include "device/download_protocol.h"
+#include "device/port_probe.h"
 #include "device/serial_port.h"
 #include "texts/device_messages.h"
 #include "texts/text_table.h"
@@ -106,7 +107,8 @@ StationResult FlashOnce(const std::string& path, const FirmwareImage& image, Sto
 
 // Opens the port once its path is there, then syncs quietly until a device answers.
 // An answer other than the acknowledgement still goes on to the transfer, with its
-// message, as in the desktop program.
+// message, as in the desktop program. An acknowledgement that came after the handshake's
+// wait is an answer too: a second sync would reach the device as its first image byte.
 bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& events,
                  OwnedPort& port, MessageCollector& messages) {
   std::string reported;
@@ -126,7 +128,8 @@ bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& even
       reported.clear();
     }
     MessageCollector attempt;
-    if (Handshake(port.get(), attempt) || attempt.Saw(DeviceStep::SyncAck)) {
+    if (TakeLateAcknowledgement(port.get()) || Handshake(port.get(), attempt) ||
+        attempt.Saw(DeviceStep::SyncAck)) {
       messages = attempt;
       return true;
     }
@@ -164,10 +167,21 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
     OwnedPort port;
     MessageCollector messages;
     if (!AwaitDevice(path, stop, events, port, messages)) break;
+    if (mode.claim && !mode.claim()) break;
     events.DeviceStarted(path);
     const bool acknowledged = !messages.Saw(DeviceStep::SyncAck);
     Count(tally, Flash(port.get(), path, image, acknowledged, messages, Clock::now(), events));
     AwaitDeparture(path, port, stop);
   }
+  return tally;
+}
+
+StationTally FlashAnswered(OwnedPort port, const std::string& path, const FirmwareImage& image,
+                           StationEvents& events) {
+  StationTally tally;
+  tally.port = path;
+  events.DeviceStarted(path);
+  MessageCollector messages;
+  Count(tally, Flash(port.get(), path, image, true, messages, Clock::now(), events));
   return tally;
 }

@@ -18,6 +18,7 @@ struct Options {
   std::string reportFile;          // --report FILE
   bool baudEmulation = false;      // --baud-emulation
   unsigned idleMs = 3000;          // --idle-ms
+  unsigned syncDelayMs = 0;        // --sync-delay-ms: the acknowledgement's delay
   unsigned timeoutSeconds = 0;     // --timeout, 0 for none
   bool quiet = false;              // --quiet
   bool help = false;               // --help
