@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kShown = 0, kBadCommandLine = 2;
 
-const char kUsage[] = "usage: fwflash [--port PATH] [--version]";
+const char kUsage[] = "usage: fwflash [--port PATH|auto [--exclude PATH]...] [--version]";
 
 // The CLI's wording, so that both programs of a release name their firmware alike.
 bool VersionLine(const std::string& programFile, std::string& line) {
@@ -30,7 +30,8 @@ bool VersionLine(const std::string& programFile, std::string& line) {
   return true;
 }
 
-bool Parse(int argc, char** argv, std::string& port, bool& version, std::string& error) {
+bool Parse(int argc, char** argv, std::string& port, std::vector<std::string>& excludes,
+           bool& version, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--version") {
@@ -38,22 +39,26 @@ bool Parse(int argc, char** argv, std::string& port, bool& version, std::string&
     } else if (arg == "--port") {
       if (i + 1 == argc || argv[i + 1][0] == '\0') return error = "--port needs a path", false;
       port = argv[++i];
+    } else if (arg == "--exclude") {
+      if (i + 1 == argc || argv[i + 1][0] == '\0') return error = "--exclude needs a path", false;
+      excludes.push_back(argv[++i]);
     } else {
       return error = (arg[0] == '-' ? "unknown option \"" : "unexpected argument \"") + arg + "\"",
              false;
     }
   }
+  if (!excludes.empty() && port != "auto") return error = "--exclude needs --port auto", false;
   return true;
 }
 
 }  // namespace
 
 bool ReadCommandLine(int argc, char** argv, const std::string& programFile, std::string& port,
-                     int& exitCode) {
+                     std::vector<std::string>& excludes, int& exitCode) {
   const std::string title = TApplication::TitleFromProgramPath(programFile);
   bool version = false;
   std::string error, line;
-  if (!Parse(argc, argv, port, version, error)) {
+  if (!Parse(argc, argv, port, excludes, version, error)) {
     ShowNotice(title, "fwflash: " + error + "\n" + kUsage, true);
     exitCode = kBadCommandLine;
     return false;
