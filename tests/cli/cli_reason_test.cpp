@@ -71,15 +71,19 @@ TEST_F(CliReasonTest, APathThatDoesNotExist) {
               "fwflash-cli --list-ports lists the ports"});
 }
 
+// Locked as fwflash locks its ports: with flock, or in the terminal's exclusive mode,
+// which does not stop root from opening it.
 TEST_F(CliReasonTest, APortHeldByAnotherProcessNamesIt) {
-  BareTerminal port;
-  HoldingProcess holder(port.Path());
-  ASSERT_EQ(holder.Command(), "sleep");
-  const std::string by = "by PID " + std::to_string(holder.Pid()) + ", sleep";
-  ExpectTold(port.Path(), 0,
-             {"cannot open " + port.Path() + ": in use (" + by + ")", "in-use",
-              "cannot open " + port.Path() + ": in use", by});
-  EXPECT_TRUE(port.Arrived().empty()) << "a port in use is never touched";
+  for (HoldingProcess::Lock lock : {HoldingProcess::kFlock, HoldingProcess::kExclusive}) {
+    BareTerminal port;
+    HoldingProcess holder(port.Path(), lock);
+    ASSERT_EQ(holder.Command(), "sleep");
+    const std::string by = "by PID " + std::to_string(holder.Pid()) + ", sleep";
+    ExpectTold(port.Path(), 0,
+               {"cannot open " + port.Path() + ": in use (" + by + ")", "in-use",
+                "cannot open " + port.Path() + ": in use", by});
+    EXPECT_TRUE(port.Arrived().empty()) << "a port in use is never touched";
+  }
 }
 
 // Root opens anything: a copy of fwflash-cli runs as nobody from a folder nobody may read.

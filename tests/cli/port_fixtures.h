@@ -3,8 +3,9 @@
 //   BareTerminal      a pseudo-terminal of which the test holds only the far end, so that
 //                     no process but fwflash-cli has the port open; Arrived() reads what
 //                     was sent to it so far
-//   HoldingProcess    a child that holds a path open and locked (flock), as another
-//                     serial program does, running as "sleep" until the test ends
+//   HoldingProcess    a child that holds a path open and locked (flock, or the terminal's
+//                     exclusive mode), as another serial program does, running as
+//                     "sleep" until the test ends
 #pragma once
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,11 +52,12 @@ class BareTerminal {
 
 class HoldingProcess {
  public:
-  explicit HoldingProcess(const std::string& path) {
+  enum Lock { kFlock, kExclusive };
+  explicit HoldingProcess(const std::string& path, Lock lock = kFlock) {
     pid_ = fork();
     if (pid_ == 0) {
       const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
-      if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
+      if (fd < 0 || (lock == kFlock ? flock(fd, LOCK_EX) : ioctl(fd, TIOCEXCL)) != 0) _exit(1);
       execl("/bin/sleep", "sleep", "600", static_cast<char*>(nullptr));
       _exit(127);
     }
