@@ -66,8 +66,8 @@ FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_EXE=$win/fwfl
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FWFLASH_WINE_COM3=$com3 \
   FWFLASH_WINE_EXE=$win/fwflash.exe run wine_auto "$root/tests/win32/wine_auto.sh"
 
-FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FWFLASH_WINE_COM12=$com12 \
-  FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_cli "$root/tests/win32/wine_cli.sh"
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FWFLASH_WINE_COM3=$com3 \
+  FWFLASH_WINE_COM12=$com12 FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_cli "$root/tests/win32/wine_cli.sh"
 
 echo "Windows suite: $passed passed, $failed failed"
 [ "$failed" = 0 ]
