@@ -33,6 +33,7 @@ refused() {
 refused 'unknown option "--bogus"' --bogus
 refused '--port needs a path' --port
 refused 'unexpected argument "COM2"' COM2
+refused '--exclude needs --port auto' --exclude /dev/ttyUSB0
 
 port=$work/cable start_device --expect "$firmware"
 port=$work/missing start_program "$build/fwflash" --port "$work/cable"
