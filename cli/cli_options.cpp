@@ -19,7 +19,8 @@ const char kExitCodes[] =
     "  0  every device flashed\n"
     "  1  at least one device failed (a stopped conversation counts as failed)\n"
     "  2  usage or bad input: nothing was sent\n"
-    "  3  a station's port could not be opened or set up (not with --wait, which retries)";
+    "  3  a station's port could not be opened or set up (not with --wait, which retries),\n"
+    "     or no device answered --port auto";
 
 // --port auto finds the ports itself, and --exclude only narrows what it finds.
 bool AutoAlone(const CliOptions& options, int& exitCode) {
@@ -63,7 +64,9 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
   auto* wait = app.add_flag("--wait", options.wait,
                             "station mode: each station flashes one device after the next, "
                             "waiting for each to arrive and to go");
-  app.add_option("--count", options.count, "with --wait: end a station after N devices")
+  app.add_option("--count", options.count,
+                 "with --wait: end a station after N devices (with --port auto: all stations "
+                 "after N devices together)")
       ->type_name("N")
       ->check(CLI::PositiveNumber)
       ->needs(wait);
