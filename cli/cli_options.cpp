@@ -1,7 +1,10 @@
 #include "cli/cli_options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
 
+#include "cli/auto_ports.h"
 #include "device/serial_port.h"
 
 namespace {
@@ -16,7 +19,20 @@ const char kExitCodes[] =
     "  0  every device flashed\n"
     "  1  at least one device failed (a stopped conversation counts as failed)\n"
     "  2  usage or bad input: nothing was sent\n"
-    "  3  a station's port could not be opened or set up (not with --wait, which retries)";
+    "  3  a station's port could not be opened or set up (not with --wait, which retries),\n"
+    "     or no device answered --port auto";
+
+// --port auto finds the ports itself, and --exclude only narrows what it finds.
+bool AutoAlone(const CliOptions& options, int& exitCode) {
+  const bool automatic = std::count(options.ports.begin(), options.ports.end(), kAutoPort) > 0;
+  const char* refusal = automatic && options.ports.size() > 1 ? "--port auto goes alone"
+                        : !automatic && !options.excludes.empty() ? "--exclude needs --port auto"
+                                                                  : nullptr;
+  if (refusal == nullptr) return true;
+  std::fprintf(stderr, "fwflash-cli: %s\n", refusal);
+  exitCode = kExitBadInput;
+  return false;
+}
 
 #ifdef _WIN32
 const char kRecordHelp[] =
@@ -79,7 +95,13 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
   app.footer(kExitCodes);
   app.add_option("--port", options.ports,
                  "a station's serial port, repeatable (COM5, COM10, /dev/ttyUSB0, "
-                 "/dev/serial/by-path/...); default: COM1 as fwflash finds it")
+                 "/dev/serial/by-path/...); default: COM1 as fwflash finds it; auto: "
+                 "every USB serial port whose device answers the sync")
+      ->type_name("PATH")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--exclude", options.excludes,
+                 "with --port auto: leave this port alone (the same device by any path), repeatable")
       ->type_name("PATH")
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -96,7 +118,9 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
   auto* wait = app.add_flag("--wait", options.wait,
                             "station mode: each station flashes one device after the next, "
                             "waiting for each to arrive and to go");
-  app.add_option("--count", options.count, "with --wait: end a station after N devices")
+  app.add_option("--count", options.count,
+                 "with --wait: end a station after N devices (with --port auto: all stations "
+                 "after N devices together)")
       ->type_name("N")
       ->check(CLI::PositiveNumber)
       ->needs(wait);
@@ -116,5 +140,5 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
     return false;
   }
   if (options.ports.empty() && options.serve.empty()) options.ports.push_back(Com1Path());
-  return true;
+  return AutoAlone(options, exitCode);
 }

@@ -18,6 +18,7 @@ constexpr int kExitPortUnusable = 3;
 
 struct CliOptions {
   std::vector<std::string> ports;  // --port, repeatable; COM1's path when none is given
+  std::vector<std::string> excludes;  // --exclude, repeatable: ports that --port auto leaves
   std::string firmwareFile;        // --firmware FILE
   std::string fromProgram;         // --from PROGRAM
   bool json = false;               // --json

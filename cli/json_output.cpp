@@ -46,12 +46,15 @@ class JsonOutput : public Output {
 
   void DeviceFinished(const StationResult& result) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    json stopped = nullptr, at = nullptr;
-    if (!result.ok) stopped = result.step, at = StoppedAtByte(result);
+    json stopped = nullptr, at = nullptr, reason = nullptr, cause = nullptr, hint = nullptr;
+    if (!result.ok) stopped = result.step, at = StoppedAtByte(result), reason = result.reason;
+    if (!result.cause.empty()) cause = result.cause;
+    if (!result.hint.empty()) hint = result.hint;
     Write({{"event", "result"}, {"port", DisplayText(result.port)}, {"ok", result.ok},
            {"bytes", result.accepted}, {"size", result.size}, {"step", stopped}, {"byte", at},
            {"seconds", result.seconds}, {"sync_acknowledged", result.syncAcknowledged},
-           {"messages", result.messages}, {"crc32", crc_}, {"serial", Serial(result.serial)}});
+           {"messages", result.messages}, {"reason", reason}, {"cause", cause}, {"hint", hint},
+           {"crc32", crc_}, {"serial", Serial(result.serial)}});
   }
 
   void PortProblem(const std::string& port, const std::string& message) override {

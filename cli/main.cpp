@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "cli/attempt_record.h"
+#include "cli/auto_ports.h"
+#include "cli/auto_stations.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_source.h"
 #include "cli/output.h"
@@ -72,12 +74,12 @@ int Refuse(const std::string& reason) {
   return kExitBadInput;
 }
 
-int ShowVersion() {
+int ShowVersion(const char* startedAs) {
   FirmwareImage image;
   std::string error;
   if (!LoadFirmware("", "", image, error)) return Refuse(error);
-  std::printf("fwflash-cli %s, firmware %zu bytes, CRC-32 0x%08X\n", FWFLASH_VERSION,
-              image.bytes.size(), image.crc32);
+  const std::string name = VersionName(ProgramFile(startedAs), std::string("fwflash-cli ") + FWFLASH_VERSION);
+  std::printf("%s, firmware %zu bytes, CRC-32 0x%08X\n", name.c_str(), image.bytes.size(), image.crc32);
   return kExitAllFlashed;
 }
 
@@ -163,17 +165,22 @@ int Flash(const CliOptions& options, const std::string& programFile) {
   if (!options.serve.empty() && !StartServing(options.serve, options.record, dashboard, error)) return Refuse(error);
 #endif
 
-  // A thread per station: each runs its own conversations, the ports' time-outs are
-  // their own.
-  std::vector<StationTally> tallies(options.ports.size());
-  std::vector<std::thread> stations;
-  for (size_t i = 0; i < options.ports.size(); ++i) {
-    stations.emplace_back([&, i] {
-      tallies[i] = RunStation(options.ports[i], image, {options.wait, options.count}, records, stop, told);
-    });
-  }
-  for (std::thread& station : stations) station.join();
   int exitCode = kExitAllFlashed;
+  std::vector<StationTally> tallies;
+  if (!options.ports.empty() && options.ports.front() == kAutoPort) {
+    tallies = FlashAuto(options, image, records, stop, told, exitCode);
+  } else {
+    // A thread per station: each runs its own conversations, the ports' time-outs are
+    // their own.
+    tallies.resize(options.ports.size());
+    std::vector<std::thread> stations;
+    for (size_t i = 0; i < options.ports.size(); ++i) {
+      stations.emplace_back([&, i] {
+        tallies[i] = RunStation(options.ports[i], image, {options.wait, options.count}, records, stop, told);
+      });
+    }
+    for (std::thread& station : stations) station.join();
+  }
   for (const StationTally& tally : tallies) exitCode = std::max(exitCode, tally.exitCode);
   std::optional<uint64_t> spooled;
   if (keeper != nullptr) {
@@ -183,7 +190,7 @@ int Flash(const CliOptions& options, const std::string& programFile) {
     keeper->DeliverSpool();
     spooled = keeper->Spooled();
   }
-  if (!tallies.empty()) output->Summary(tallies, exitCode, spooled);  // none when only serving
+  if (!options.ports.empty()) output->Summary(tallies, exitCode, spooled);  // none when only serving
 #ifndef _WIN32
   if (!options.serve.empty()) ServeUntilStopped(dashboard, stop);
 #endif
@@ -223,7 +230,7 @@ int main(int argc, char** argv) {
   if (!ParseCliOptions(argc, argv, options, exitCode)) return exitCode;
   options.record = Utf8Argument(options.record);
   options.spool = Utf8Argument(options.spool);
-  if (options.version) return ShowVersion();
+  if (options.version) return ShowVersion(argv[0]);
   if (options.listPorts) return ListPorts();
   if (options.report) return Report(options);
   return Flash(options, ProgramFile(argv[0]));

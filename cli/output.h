@@ -3,7 +3,8 @@
 // texts are UTF-8 whatever bytes a message or a port's name holds.
 //
 //   MakeTextOutput(out, terminal, image)   result lines "PORT: ok, N bytes in S s" and
-//                                          "PORT: failed at byte K of N: messages"; on a
+//                                          "PORT: failed at byte K of N: REASON (HINT)"
+//                                          (cli/failure_reason.h); on a
 //                                          terminal a live progress line, else plain
 //                                          lines at most once per station per 10 %
 //   MakeJsonOutput(out, image)             one JSON object per line and event: start,

@@ -47,6 +47,7 @@ void ResultLog::Append(const StationResult& result, const FirmwareImage& image) 
     line += " step=" + result.step + " byte=" + std::to_string(StoppedAtByte(result));
   }
   if (!result.messages.empty()) line += " messages=" + Quoted(JoinedMessages(result.messages));
+  if (!result.ok) line += " reason=" + Quoted(result.reason) + " hint=" + Quoted(result.hint);
   line += "\n";
   std::fwrite(line.data(), 1, line.size(), file_);
   std::fflush(file_);

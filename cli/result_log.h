@@ -1,6 +1,7 @@
 // --log FILE: one line per device result, appended, for the production record:
 //   2026-12-07T23:59:01Z port=/dev/ttyUSB0 result=ok bytes=3612/3612 seconds=3.81
-//   firmware_size=3612 crc32=0x1C291CA3 [step=echo byte=3 messages="..."]
+//   firmware_size=3612 crc32=0x1C291CA3 [step=echo byte=3 messages="..." reason="..."
+//   hint="..."]
 // (on one line). Each line is one write to a file opened for appending, under a lock,
 // so that stations ending at once never mix their lines.
 #pragma once

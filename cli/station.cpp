@@ -5,7 +5,9 @@
 #include <thread>
 
 #include "cli/cli_options.h"
+#include "cli/failure_reason.h"
 #include "device/download_protocol.h"
+#include "device/port_probe.h"
 #include "device/serial_port.h"
 #include "texts/device_messages.h"
 #include "texts/text_table.h"
@@ -29,12 +31,14 @@ class MessageCollector : public FailureReporter {
   void Report(const DeviceFailure& failure) override {
     messages.push_back(DisplayText(DeviceFailureText(failure)));
     steps.push_back(failure.step);
+    failures.push_back(failure);
   }
   bool Saw(DeviceStep step) const { return std::count(steps.begin(), steps.end(), step) > 0; }
   std::string Joined() const { return JoinedMessages(messages); }
 
   std::vector<std::string> messages;
   std::vector<DeviceStep> steps;
+  std::vector<DeviceFailure> failures;
 };
 
 // Tells the station's progress in whole percent, not once per byte.
@@ -89,6 +93,7 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
   result.accepted = progress.accepted;
   if (!result.ok && !messages.steps.empty()) result.step = DeviceStepName(messages.steps.back());
   result.messages = messages.messages;
+  ExplainResult(result, messages.failures);
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   books.Complete(result);
   events.DeviceFinished(result);
@@ -111,6 +116,7 @@ bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks
     result.step = DeviceStepName(messages.steps.back());
     result.messages = messages.messages;
     result.messages.push_back(DisplayText(ReadTextSlot(kTextCannotInitCom1)));
+    ExplainResult(result, messages.failures);
     events.DeviceFinished(result);
     return true;
   }
@@ -120,7 +126,8 @@ bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks
 
 // Opens the port once its path is there, then syncs quietly until a device answers.
 // An answer other than the acknowledgement still goes on to the transfer, with its
-// message, as in the desktop program.
+// message, as in the desktop program. An acknowledgement that came after the handshake's
+// wait is an answer too: a second sync would reach the device as its first image byte.
 bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& events,
                  AttemptBooks& books, OwnedPort& port, MessageCollector& messages) {
   std::string reported;
@@ -141,7 +148,8 @@ bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& even
     }
     if (!books.MayTakeDevice(stop)) return false;  // no serial number to give it
     MessageCollector attempt;
-    if (Handshake(port.get(), attempt) || attempt.Saw(DeviceStep::SyncAck)) {
+    if (TakeLateAcknowledgement(port.get()) || Handshake(port.get(), attempt) ||
+        attempt.Saw(DeviceStep::SyncAck)) {
       messages = attempt;
       return true;
     }
@@ -165,6 +173,16 @@ void Count(StationTally& tally, const StationResult& result) {
   tally.exitCode = std::max(tally.exitCode, ExitCodeOf(result));
 }
 
+// A station's end: told, and counted as failing when it stopped for want of serial numbers.
+StationTally Ended(StationTally tally, const StationRecords& records, StationEvents& events) {
+  if (records.keeper != nullptr && records.keeper->BlockExhausted()) {
+    tally.blockExhausted = true;
+    tally.exitCode = std::max(tally.exitCode, kExitDeviceFailed);
+  }
+  events.StationEnded(tally.port);
+  return tally;
+}
+
 }  // namespace
 
 StationTally RunStation(const std::string& path, const FirmwareImage& image, StationMode mode,
@@ -181,15 +199,22 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
     MessageCollector messages;
     events.StationWaiting(path);
     if (!AwaitDevice(path, stop, events, books, port, messages)) break;
+    if (mode.claim && !mode.claim()) break;
     const bool acknowledged = !messages.Saw(DeviceStep::SyncAck);
     if (!Flash(port.get(), path, image, acknowledged, messages, Clock::now(), books, events, result)) break;
     Count(tally, result);
     AwaitDeparture(path, port, stop);
   }
-  if (records.keeper != nullptr && records.keeper->BlockExhausted()) {
-    tally.blockExhausted = true;
-    tally.exitCode = std::max(tally.exitCode, kExitDeviceFailed);
-  }
-  events.StationEnded(path);
-  return tally;
+  return Ended(tally, records, events);
+}
+
+StationTally FlashAnswered(OwnedPort port, const std::string& path, const FirmwareImage& image,
+                           const StationRecords& records, StationEvents& events) {
+  StationTally tally;
+  tally.port = path;
+  AttemptBooks books(records, image);
+  MessageCollector messages;
+  StationResult result;
+  if (Flash(port.get(), path, image, true, messages, Clock::now(), books, events, result)) Count(tally, result);
+  return Ended(tally, records, events);
 }

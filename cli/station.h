@@ -13,19 +13,28 @@
 //                   completed before its result is told. With serial numbers a station
 //                   takes a device only while the store answers, and none once the
 //                   block of numbers is used up
+//   FlashAnswered(port, path, image, events)
+//                   flashes the device that has just acknowledged the sync on the open
+//                   port (device/port_probe.h): the conversation goes on from there
 //   StationTally    a station's passed and failed devices, and its exit code
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "cli/attempt_record.h"
 #include "cli/firmware_source.h"
 #include "cli/station_result.h"
+#include "device/serial_port.h"
 #include "device/stop_request.h"
 
 struct StationMode {
-  bool wait = false;
-  unsigned count = 0;  // with wait: devices before the station ends, 0 for no end
+  StationMode(bool waiting = false, unsigned devices = 0) : wait(waiting), count(devices) {}
+  bool wait;
+  unsigned count;  // with wait: devices before the station ends, 0 for no end
+  // With wait, when set: asked as a device answers; false leaves that device unflashed
+  // and ends the station (stations that count their devices together).
+  std::function<bool()> claim;
 };
 
 struct StationTally {
@@ -37,3 +46,5 @@ struct StationTally {
 
 StationTally RunStation(const std::string& port, const FirmwareImage& image, StationMode mode,
                         const StationRecords& records, StopRequest& stop, StationEvents& events);
+StationTally FlashAnswered(OwnedPort port, const std::string& path, const FirmwareImage& image,
+                           const StationRecords& records, StationEvents& events);

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "cli/failure_reason.h"
 #include "cli/output.h"
 #include "toolkit/text_encoding.h"
 
@@ -29,7 +30,7 @@ std::string ResultLine(const StationResult& result) {
   const std::string serial = result.serial ? ", serial " + std::to_string(*result.serial) : "";
   if (!result.ok) {
     return port + ": failed at byte " + std::to_string(StoppedAtByte(result)) + " of " + size +
-           serial + ": " + JoinedMessages(result.messages);
+           serial + ": " + ReasonWithHint(result);
   }
   std::string line = port + ": ok, " + size + " bytes in " + Format("%.2f", result.seconds) + " s" + serial;
   if (!result.syncAcknowledged) line += " (the sync was not acknowledged: " + JoinedMessages(result.messages) + ")";

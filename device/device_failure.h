@@ -4,7 +4,8 @@
 // program's dialogs, the command line's result lines).
 //
 //   DeviceStep        which step failed
-//   DeviceFailure     the step and, for an echo, the byte sent and the byte received
+//   DeviceFailure     the step, for an echo the byte sent and the byte received, and the
+//                     system's error number of a failing system call
 //   FailureReporter   the seam: one Report call per failing step, in the order they fail
 //   DeviceStepName    the step as a short name for machine-readable output ("echo")
 //   ReportFailure     reports a failure and returns false, the failure exit of every step
@@ -35,6 +36,9 @@ struct DeviceFailure {
   DeviceStep step;
   uint8_t sent = 0;      // Echo: the byte sent
   uint8_t received = 0;  // Echo: the byte received, 0 when none came
+  // errno (GetLastError on Windows) of the system call that failed, 0 when none did; a
+  // line that hung up without an error number is ENODEV on Linux.
+  int systemError = 0;
 };
 
 const char* DeviceStepName(DeviceStep step);

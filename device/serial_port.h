@@ -6,7 +6,9 @@
 //   PortPathPresent(path)           whether the path names something to open (on Windows a
 //                                   port's name always does: only opening tells)
 //   OpenPort(path, reporter, stop)  opens the port for exclusive use and sets 9600 8-N-1;
-//                                   nullptr on failure, after its report. With a stop
+//                                   nullptr on failure, after its report; a port that
+//                                   another program locked (flock, or its exclusive mode
+//                                   on Linux) is left untouched. With a stop
 //                                   request, every read can be stopped within 100 ms
 //   ClosePort(port)                 puts back the settings found at open and closes;
 //                                   nullptr does nothing, a vanished device is harmless
@@ -15,6 +17,8 @@
 //                                   a failure is reported and the port keeps its old one
 //   SendByte(port, b, r)            writes one byte, then drains the output
 //   ReceiveByte(port, b, r)         reads one byte within the time-out; b = 0 on failure
+//   TakeArrivedByte(port, b)        takes one byte that has already arrived, without
+//                                   waiting; false when none has (nothing is reported)
 //   FlushPort(port)                 drains the output once more
 //   StopRequested(port)             whether the port's stop request has been made
 //   DeviceGone(port, path)          the device behind an open port has gone: it hung up,
@@ -49,6 +53,7 @@ using OwnedPort = std::unique_ptr<SerialPort, PortCloser>;
 void SetReadTimeout(SerialPort* port, unsigned milliseconds, FailureReporter& reporter);
 bool SendByte(SerialPort* port, uint8_t byte, FailureReporter& reporter);
 bool ReceiveByte(SerialPort* port, uint8_t& byte, FailureReporter& reporter);
+bool TakeArrivedByte(SerialPort* port, uint8_t& byte);
 void FlushPort(SerialPort* port);
 bool StopRequested(const SerialPort* port);
 bool DeviceGone(const SerialPort* port, const std::string& path);

@@ -78,21 +78,38 @@ void DropLowLatency(int fd) {
 // The null port fails every operation as a closed descriptor does, with its report.
 int Descriptor(const SerialPort* port) { return port != nullptr ? port->fd : -1; }
 
-// Failure exit of OpenPort: reported, nothing left open.
-SerialPort* FailOpen(int fd, FailureReporter& reporter, DeviceStep step) {
+// Failure exit of OpenPort: reported with the error of the call that failed, nothing
+// left open.
+SerialPort* FailOpen(int fd, FailureReporter& reporter, DeviceStep step, int error) {
   if (fd >= 0) close(fd);
-  reporter.Report({step});
+  reporter.Report({step, 0, 0, error});
   return nullptr;
 }
 
+// The error of a read that got nothing: a line that hung up gives end of file, and
+// counts as a device that is no more.
+int ReadError(ssize_t count) { return count == 0 ? ENODEV : errno; }
+
 // One slice of a stoppable read: poll, then take the byte that is there.
-SliceResult ReadSlice(int fd, uint8_t& byte) {
+SliceResult ReadSlice(int fd, uint8_t& byte, int& error) {
   pollfd waiting{fd, POLLIN, 0};
   int ready = RetryOnSignal([&] { return poll(&waiting, 1, port_reads::kSliceMs); });
   if (ready == 0) return SliceResult::Nothing;
-  if (ready < 0 || !(waiting.revents & POLLIN)) return SliceResult::Failed;  // hung up
+  if (ready < 0 || !(waiting.revents & POLLIN)) {  // hung up
+    error = ready < 0 ? errno : ENODEV;
+    return SliceResult::Failed;
+  }
   ssize_t count = RetryOnSignal([&] { return read(fd, &byte, 1); });
-  return count == 1 ? SliceResult::Byte : SliceResult::Failed;
+  if (count == 1) return SliceResult::Byte;
+  error = ReadError(count);
+  return SliceResult::Failed;
+}
+
+// Whether another program holds the terminal in exclusive mode, which does not stop
+// root from opening it.
+bool HeldExclusively(int fd) {
+  int exclusive = 0;
+  return ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
 }
 
 }  // namespace
@@ -111,16 +128,18 @@ SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const S
   // Not blocking on the modem lines while opening; blocking again for every transfer.
   int fd = RetryOnSignal(
       [&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-  if (fd < 0) return FailOpen(fd, reporter, DeviceStep::OpenPort);
+  if (fd < 0) return FailOpen(fd, reporter, DeviceStep::OpenPort, errno);
   // TIOCEXCL does not stop root; the lock is what other serial tools check.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, reporter, DeviceStep::OpenPort);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, reporter, DeviceStep::OpenPort, errno);
+  if (HeldExclusively(fd)) return FailOpen(fd, reporter, DeviceStep::OpenPort, EBUSY);
   // A path that is no terminal refuses this too, and fails at reading the settings below.
   ioctl(fd, TIOCEXCL);
   // From here a failure takes the exclusive flag away again: a pseudo-terminal keeps it
   // after the close and would refuse everyone else.
   auto failExclusive = [&](DeviceStep step) {
+    const int error = errno;
     ioctl(fd, TIOCNXCL);
-    return FailOpen(fd, reporter, step);
+    return FailOpen(fd, reporter, step, error);
   };
   int flags = fcntl(fd, F_GETFL);
   if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
@@ -161,7 +180,7 @@ void SetReadTimeout(SerialPort* port, unsigned milliseconds, FailureReporter& re
     applied = tcsetattr(fd, TCSANOW, &settings) == 0;
   }
   if (!applied) {
-    Fail(reporter, DeviceStep::SetTimeout);
+    Fail(reporter, DeviceStep::SetTimeout, errno);
     return;
   }
   port->timeoutMs = (milliseconds + 99) / 100 * 100;
@@ -169,21 +188,30 @@ void SetReadTimeout(SerialPort* port, unsigned milliseconds, FailureReporter& re
 
 bool SendByte(SerialPort* port, uint8_t byte, FailureReporter& reporter) {
   ssize_t written = RetryOnSignal([&] { return write(Descriptor(port), &byte, 1); });
+  const int error = errno;
   FlushPort(port);
-  return written == 1 || Fail(reporter, DeviceStep::WriteByte);
+  return written == 1 || Fail(reporter, DeviceStep::WriteByte, error);
 }
 
 bool ReceiveByte(SerialPort* port, uint8_t& byte, FailureReporter& reporter) {
   if (port != nullptr && port->stop != nullptr) {
     return port_reads::ReadWithin(
-        *port->stop, port->timeoutMs, [&](uint8_t& b) { return ReadSlice(port->fd, b); }, byte,
-        reporter);
+        *port->stop, port->timeoutMs,
+        [&](uint8_t& b, int& error) { return ReadSlice(port->fd, b, error); }, byte, reporter);
   }
   uint8_t received = 0;
   ssize_t count = RetryOnSignal([&] { return read(Descriptor(port), &received, 1); });
-  if (count != 1) return FailRead(reporter, byte, DeviceStep::ReadByte);
+  // Without a stop request nothing within the time-out reads as end of file too.
+  if (count != 1) return FailRead(reporter, byte, DeviceStep::ReadByte, count < 0 ? errno : 0);
   byte = received;
   return true;
+}
+
+bool TakeArrivedByte(SerialPort* port, uint8_t& byte) {
+  pollfd waiting{Descriptor(port), POLLIN, 0};
+  if (RetryOnSignal([&] { return poll(&waiting, 1, 0); }) != 1 || !(waiting.revents & POLLIN))
+    return false;
+  return RetryOnSignal([&] { return read(waiting.fd, &byte, 1); }) == 1;
 }
 
 void FlushPort(SerialPort* port) {

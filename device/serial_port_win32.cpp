@@ -37,7 +37,7 @@ std::string DeviceName(const std::string& path) {
 
 // Leaves no port open behind a failed open.
 SerialPort* FailOpen(HANDLE handle, FailureReporter& reporter, DeviceStep step) {
-  reporter.Report({step});
+  reporter.Report({step, 0, 0, static_cast<int>(GetLastError())});
   if (handle != INVALID_HANDLE_VALUE) {
     ClearCommError(handle, nullptr, nullptr);
     CloseHandle(handle);
@@ -54,9 +54,12 @@ COMMTIMEOUTS SliceTimeouts() {
   return timeouts;
 }
 
-SliceResult ReadSlice(HANDLE handle, uint8_t& byte) {
+SliceResult ReadSlice(HANDLE handle, uint8_t& byte, int& error) {
   DWORD read = 0;
-  if (!ReadFile(handle, &byte, 1, &read, nullptr)) return SliceResult::Failed;
+  if (!ReadFile(handle, &byte, 1, &read, nullptr)) {
+    error = static_cast<int>(GetLastError());
+    return SliceResult::Failed;
+  }
   return read == 1 ? SliceResult::Byte : SliceResult::Nothing;
 }
 
@@ -101,33 +104,41 @@ void SetReadTimeout(SerialPort* port, unsigned milliseconds, FailureReporter& re
   timeouts.WriteTotalTimeoutConstant = 0;
   if (port != nullptr && port->stop != nullptr) timeouts = SliceTimeouts();
   if (port == nullptr || !SetCommTimeouts(port->handle, &timeouts)) {
-    Fail(reporter, DeviceStep::SetTimeout);
+    Fail(reporter, DeviceStep::SetTimeout, port != nullptr ? static_cast<int>(GetLastError()) : 0);
     return;
   }
   port->timeoutMs = milliseconds;
 }
 
 bool SendByte(SerialPort* port, uint8_t byte, FailureReporter& reporter) {
-  DWORD written = 0;
+  DWORD written = 0, error = 0;
   if (port != nullptr) {
-    WriteFile(port->handle, &byte, 1, &written, nullptr);
+    if (!WriteFile(port->handle, &byte, 1, &written, nullptr)) error = GetLastError();
     FlushFileBuffers(port->handle);
   }
-  return written == 1 || Fail(reporter, DeviceStep::WriteByte);
+  return written == 1 || Fail(reporter, DeviceStep::WriteByte, static_cast<int>(error));
 }
 
 bool ReceiveByte(SerialPort* port, uint8_t& byte, FailureReporter& reporter) {
   if (port != nullptr && port->stop != nullptr) {
     return port_reads::ReadWithin(
-        *port->stop, port->timeoutMs, [&](uint8_t& b) { return ReadSlice(port->handle, b); },
-        byte, reporter);
+        *port->stop, port->timeoutMs,
+        [&](uint8_t& b, int& error) { return ReadSlice(port->handle, b, error); }, byte, reporter);
   }
-  DWORD read = 0;
+  DWORD read = 0, error = 0;
   uint8_t received = 0;
-  if (port != nullptr) ReadFile(port->handle, &received, 1, &read, nullptr);
-  if (read != 1) return FailRead(reporter, byte, DeviceStep::ReadByte);
+  if (port != nullptr && !ReadFile(port->handle, &received, 1, &read, nullptr)) error = GetLastError();
+  if (read != 1) return FailRead(reporter, byte, DeviceStep::ReadByte, static_cast<int>(error));
   byte = received;
   return true;
+}
+
+bool TakeArrivedByte(SerialPort* port, uint8_t& byte) {
+  COMSTAT status = {};
+  DWORD errors = 0, read = 0;
+  if (port == nullptr || !ClearCommError(port->handle, &errors, &status) || status.cbInQue == 0)
+    return false;
+  return ReadFile(port->handle, &byte, 1, &read, nullptr) && read == 1;
 }
 
 void FlushPort(SerialPort* port) {

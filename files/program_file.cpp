@@ -1,5 +1,6 @@
 #include "files/program_file.h"
 
+#include <algorithm>
 #include <cctype>
 
 #ifdef _WIN32
@@ -7,6 +8,15 @@
 #else
 #include <unistd.h>
 #endif
+
+namespace {
+
+std::string Lowercase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
 
 std::string ProgramFile(const char* startedAs) {
   char path[4096];
@@ -23,10 +33,14 @@ std::string ProgramName(const std::string& file) {
   const size_t slash = file.find_last_of("/\\");
   std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
   const std::string exe = ".exe";
-  if (name.size() > exe.size()) {
-    std::string ending = name.substr(name.size() - exe.size());
-    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ending == exe) name.resize(name.size() - exe.size());
-  }
+  if (name.size() > exe.size() && Lowercase(name.substr(name.size() - exe.size())) == exe)
+    name.resize(name.size() - exe.size());
   return name;
+}
+
+// Windows names files without regard to case: FWFLASH.EXE is fwflash itself.
+std::string VersionName(const std::string& file, const std::string& own) {
+  const std::string name = ProgramName(file);
+  const std::string shipped = own.substr(0, own.find(' '));
+  return Lowercase(name) == shipped ? own : name + " (" + own + ")";
 }

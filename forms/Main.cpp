@@ -4,6 +4,7 @@
 #include <string>
 
 #include "device/download_protocol.h"
+#include "device/port_probe.h"
 #include "payload/payload_block.h"
 #include "texts/language_file.h"
 #include "texts/text_table.h"
@@ -59,6 +60,13 @@ bool TMainform::InitPort() {
   // A port that an earlier press opened is still held for exclusive use: release it, or
   // this press could not open it again.
   PortHandle.reset();
+  if (AutoPorts) {
+    // No answer is told as a port that does not open, with the same messages.
+    std::vector<ProbedPort> answered = ProbePorts(AutoPorts(), nullptr, true);
+    if (answered.empty()) return ReportFailure(Reporter, {DeviceStep::OpenPort});
+    PortHandle = std::move(answered.front().port);
+    return true;
+  }
   PortHandle.reset(OpenPort(PortPath, Reporter));
   return PortHandle != nullptr;
 }
@@ -82,7 +90,8 @@ void TMainform::Btn_FlashClick() {
     ShowTextMessage(kTextCannotInitCom1);
     Application->Terminate();
   } else {
-    Handshake(PortHandle.get(), Reporter);  // an unacknowledged sync still goes on
+    // An unacknowledged sync still goes on; a probed port's device has acknowledged it.
+    if (!AutoPorts) Handshake(PortHandle.get(), Reporter);
     if (DownloadFirmware(*Form_Progress)) Form_Done->Show();
   }
   SetEnabled(true);

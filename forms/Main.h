@@ -7,11 +7,15 @@
 //   Btn_FlashClick         the flash sequence: port, handshake, download, completion
 //   ExtractProductPicture  writes the embedded picture to a temporary bitmap and shows it
 //   ApplyMainTexts         the window's texts from the text table
-//   InitPort               opens PortPath into PortHandle (closing an earlier press's port)
+//   InitPort               opens PortPath into PortHandle (closing an earlier press's port);
+//                          with AutoPorts, the port whose device acknowledges the sync first
 //   DownloadFirmware       sends Firmware, stepping the progress sink it is given
 //
 // The device link's failures reach the user through Reporter, as message dialogs.
 #pragma once
+
+#include <functional>
+#include <vector>
 
 #include "toolkit/toolkit.h"
 #include "device/serial_port.h"
@@ -45,6 +49,8 @@ class TMainform : public TForm {
     uint32_t capacity;  // a size beyond it can only come from a damaged block
   } Firmware;
   std::string PortPath;  // COM1 as this machine names it, unless the command line said
+  // --port auto: the candidates at the press of the button; unset otherwise.
+  std::function<std::vector<std::string>()> AutoPorts;
   DialogFailureReporter Reporter;
   OwnedPort PortHandle;
 };

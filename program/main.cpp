@@ -1,5 +1,6 @@
 // fwflash: puts the firmware image it carries into the device on COM1, or on the port
 // that --port names.
+#include "cli/auto_ports.h"
 #include "files/program_file.h"
 #include "program/command_line.h"
 #include "toolkit/message_dialog.h"
@@ -26,8 +27,9 @@ static TApplication TheApplication;
 int main(int argc, char** argv) {
   const std::string programFile = ProgramFile(argv[0]);
   std::string port;
+  std::vector<std::string> excludes;
   int exitCode = 0;
-  if (!ReadCommandLine(argc, argv, programFile, port, exitCode)) return exitCode;
+  if (!ReadCommandLine(argc, argv, programFile, port, excludes, exitCode)) return exitCode;
   try {
     Application->Initialize(programFile.c_str());
     if (!Application->HasDisplay()) {
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     // creation has read the language file.
     Application->CreateForm(Mainform);
     if (!port.empty()) Mainform->PortPath = port;
+    if (port == kAutoPort) Mainform->AutoPorts = [excludes] { return AutoPortCandidates(excludes); };
     Application->CreateForm(Form_Progress);
     Application->CreateForm(Form_Done);
     Application->Run();

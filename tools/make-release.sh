@@ -8,7 +8,8 @@
 #
 # Without --name and --firmware: fwflash itself with its own payload. --version defaults
 # to fwflash's, --out to the current directory. --port PATH: the desktop menu's entry
-# starts the program with --port PATH (a cable's stable /dev/serial/by-id/ name).
+# starts the program with --port PATH (a cable's stable /dev/serial/by-id/ name), or
+# with --port auto, which finds the device on the USB serial ports.
 # The builds come from $FWFLASH_RELEASE_BUILD (build/) and $FWFLASH_RELEASE_WIN_BUILD
 # (build-win32/); what they lack is built first. The package's maintainer is
 # "$DEBFULLNAME <$DEBEMAIL>", as for Debian's own tools.
@@ -56,8 +57,8 @@ check_options() {
   version=${version:-$(project_version)}
   [[ $version =~ ^[0-9]+(\.[0-9]+)*$ ]] || refuse "the version \"$version\" must be numbers with dots, as 1.2"
   # It goes into the desktop entry's command line unquoted.
-  [ -z "$port" ] || [[ $port =~ ^/[A-Za-z0-9._:/+-]+$ ]] ||
-    refuse "the port \"$port\" must be an absolute device path of letters, digits and ._:/+-"
+  [ -z "$port" ] || [ "$port" = auto ] || [[ $port =~ ^/[A-Za-z0-9._:/+-]+$ ]] ||
+    refuse "the port \"$port\" must be auto or an absolute device path of letters, digits and ._:/+-"
   release=$name-$version
   [ ! -e "$out/$release" ] || refuse "$out/$release exists already"
 }
@@ -136,6 +137,7 @@ set_text_values() {
   REL_MAN_NAME_UPPER=$(printf '%s' "$REL_MAN_NAME" | tr a-z A-Z)
   export REL_EXEC_OPTIONS=${port:+ --port $port} REL_MENU_PORT=${port:+; the Linux menu entry starts it on
   $port}
+  [ "$port" != auto ] || REL_MENU_PORT="; the Linux menu entry starts it with --port auto"
   export REL_TROUBLESHOOTING
   REL_TROUBLESHOOTING=$(troubleshooting)
 }

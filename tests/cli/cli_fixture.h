@@ -2,10 +2,12 @@
 // program run with its options, its lines and JSON events read back.
 #pragma once
 
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -56,6 +58,19 @@ class CliTest : public testing::Test {
       if (event["event"] == kind) events.push_back(event);
     }
     return events;
+  }
+
+  static std::string Contents(const std::string& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  // Waits (at most limitMs) until the file holds the text.
+  static bool AwaitText(const std::string& path, const std::string& text, int limitMs) {
+    for (int waited = 0; waited < limitMs; waited += 20) {
+      if (Contents(path).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
   }
 
   ScratchDir scratch_{"fwflash-cli-test"};

@@ -40,6 +40,7 @@ check_refusals() {
   refused "a picture that is not a bitmap" --name "$name" --firmware "$in/one.bin" --picture "$in/bad.bmp"
   refused "a name in capitals" --name Messgeraet --firmware "$in/one.bin"
   refused "a firmware without a name" --firmware "$in/one.bin"
+  refused "a port that is neither auto nor an absolute path" --name "$name" --firmware "$in/one.bin" --port ttyUSB0
 }
 
 check_files() {
@@ -49,7 +50,7 @@ check_files() {
   [ "$(cd "$release" && ls | LC_ALL=C sort)" = "$expected" ] || fail "release files: $(ls "$release")"
   (cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "the checksums do not match"
   local line exe
-  for line in "$name-cli --port" "$cable" "usermod -aG dialout"; do
+  for line in "$name-cli --port" "$cable" "usermod -aG dialout" "--port auto" "Create shortcut"; do
     grep -qF -- "$line" "$release/README.txt" || fail "the README does not say \"$line\""
   done
   python3 -m zipfile -e "$release/$name-$version-windows.zip" "$work/zip"

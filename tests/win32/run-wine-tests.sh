@@ -14,10 +14,10 @@ mkdir -p "$win"
 "$root/tools/build-win32.sh" >"$win/build.log" 2>&1 || { cat "$win/build.log"; exit 1; }
 
 export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# What COM1, COM2 and COM12 are mapped to: a virtual device's link while one runs, else an empty
-# directory. Each always names something, since Wine opens /dev/ttyS* for a port whose path
-# names nothing.
-com1=$win/COM1 com2=$win/COM2 com12=$win/COM12
+# What COM1, COM2, COM3 and COM12 are mapped to: a virtual device's link (or a terminal's)
+# while one runs, else an empty directory. Each always names something, since Wine opens
+# /dev/ttyS* for a port whose path names nothing.
+com1=$win/COM1 com2=$win/COM2 com3=$win/COM3 com12=$win/COM12
 vdev_pid=
 finish() {
   [ -n "$vdev_pid" ] && kill "$vdev_pid" 2>/dev/null
@@ -28,11 +28,12 @@ trap finish EXIT
 # A fresh prefix whose COM1 is mapped before any program runs in it; the port drivers
 # read the mapping when the prefix starts again. Windows draw their own title bars, as
 # no window manager runs.
-rm -rf "$WINEPREFIX" "$com1" "$com2" "$com12"
-mkdir -p "$com1" "$com2" "$com12" "$win/screenshots"
+rm -rf "$WINEPREFIX" "$com1" "$com2" "$com3" "$com12"
+mkdir -p "$com1" "$com2" "$com3" "$com12" "$win/screenshots"
 timeout 120 wineboot -i >/dev/null 2>&1 || { echo "run-wine-tests: wineboot failed" >&2; exit 1; }
 wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$com1" /f >/dev/null &&
   wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$com2" /f >/dev/null &&
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM3 /t REG_SZ /d "$com3" /f >/dev/null &&
   wine reg add 'HKLM\Software\Wine\Ports' /v COM12 /t REG_SZ /d "$com12" /f >/dev/null &&
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null || exit 1
 timeout 60 wineserver -w
@@ -63,8 +64,11 @@ rm -f "$com1"; mkdir "$com1"
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_EXE=$win/fwflash.exe \
   FWFLASH_WINE_SHOTS=$win/screenshots run wine_e2e "$root/tests/win32/wine_e2e.sh"
 
-FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FWFLASH_WINE_COM12=$com12 \
-  FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_cli "$root/tests/win32/wine_cli.sh"
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FWFLASH_WINE_COM3=$com3 \
+  FWFLASH_WINE_EXE=$win/fwflash.exe run wine_auto "$root/tests/win32/wine_auto.sh"
+
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FWFLASH_WINE_COM3=$com3 \
+  FWFLASH_WINE_COM12=$com12 FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_cli "$root/tests/win32/wine_cli.sh"
 
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
   FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_records "$root/tests/win32/wine_records.sh"

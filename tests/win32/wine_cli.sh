@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # fwflash-cli.exe under Wine: stations COM1 and COM2, each mapped to a virtual device,
-# flashed at once; then COM12, which only opens as \\.\COM12. Run by run-wine-tests.sh
-# with the prefix's ports mapped to $FWFLASH_WINE_COM1, _COM2 and _COM12 (empty
-# directories until now).
+# flashed at once; then COM12, which only opens as \\.\COM12. COM3, which Windows
+# refuses (an empty directory), is told as in use or not allowed, and a renamed copy's
+# --version names the product. Run by run-wine-tests.sh with the prefix's ports mapped
+# to $FWFLASH_WINE_COM1, _COM2, _COM3 and _COM12 (empty directories until now).
 set -euo pipefail
 build=${FWFLASH_BUILD_DIR:?the Linux build with fwflash-vdev}
 exe=${FWFLASH_WINE_CLI:?fwflash-cli.exe}
@@ -38,4 +39,14 @@ pids=()
 for name in "${names[@]}"; do
   grep -q "^$name: ok, 3612 bytes in " <<<"$out" || { echo "FAIL: no result line for $name"; exit 1; }
 done
-echo "COM1 and COM2 flashed at once, then COM12"
+[ -d "${FWFLASH_WINE_COM3:?}" ] || { echo "FAIL: COM3 is not mapped to a directory"; exit 1; }
+refused=$(timeout 60 wine "$exe" --port COM3 | head -n 1 | tr -d '\r') || true
+[ "$refused" = "COM3: failed at byte 0 of 3612: cannot open COM3: in use by another program, or not allowed" ] ||
+  { echo "FAIL: COM3 said \"$refused\""; exit 1; }
+product=$(mktemp -d)
+trap 'cleanup; rm -rf "$product"' EXIT
+cp "$exe" "$product/ACME-PROBE-CLI.EXE"
+version=$(timeout 60 wine "$product/ACME-PROBE-CLI.EXE" --version | tr -d '\r')
+[[ $version == "ACME-PROBE-CLI (fwflash-cli "*", firmware 3612 bytes, CRC-32 0x"* ]] ||
+  { echo "FAIL: the copy's --version said \"$version\""; exit 1; }
+echo "COM1 and COM2 flashed at once, then COM12; COM3 refused with its reason"

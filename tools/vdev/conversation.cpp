@@ -31,6 +31,7 @@ class DeviceSide {
     if (syncFault != nullptr && !Substitute(*syncFault, answer)) {
       std::this_thread::sleep_for(kLostAnswerPause);
     } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(options_.syncDelayMs));
       Send(answer);
     }
 

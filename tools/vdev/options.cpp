@@ -28,6 +28,8 @@ const char kUsage[] =
     "                     sent and received\n"
     "  --idle-ms MS       give up a conversation when the program does not answer a request\n"
     "                     within MS milliseconds (default 3000)\n"
+    "  --sync-delay-ms MS acknowledge the sync MS milliseconds after it arrived (default 0),\n"
+    "                     as a device that answers late; the requests follow at once\n"
     "  --timeout SEC      stop after SEC seconds (default: never); with --expect the status\n"
     "                     is 1 then, unless the conversation was already as expected\n"
     "  --quiet            no line per conversation on standard error\n"
@@ -115,6 +117,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       options.dataPrefix = value;
     } else if (option == "--idle-ms" && numeric) {
       options.idleMs = static_cast<unsigned>(number);
+    } else if (option == "--sync-delay-ms" && numeric) {
+      options.syncDelayMs = static_cast<unsigned>(number);
     } else if (option == "--timeout" && numeric) {
       options.timeoutSeconds = static_cast<unsigned>(number);
     } else if (option == "--fault") {

@@ -19,6 +19,7 @@ struct Options {
   std::string dataPrefix;          // --data PREFIX
   bool baudEmulation = false;      // --baud-emulation
   unsigned idleMs = 3000;          // --idle-ms
+  unsigned syncDelayMs = 0;        // --sync-delay-ms: the acknowledgement's delay
   unsigned timeoutSeconds = 0;     // --timeout, 0 for none
   bool quiet = false;              // --quiet
   bool help = false;               // --help

@@ -1,0 +1,134 @@
+#include "cli/auto_stations.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <list>
+#include <mutex>
+#include <thread>
+
+#include "cli/auto_ports.h"
+#include "device/port_probe.h"
+#include "toolkit/text_encoding.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kListInterval = std::chrono::milliseconds(500);  // new USB ports
+constexpr auto kWatchInterval = std::chrono::milliseconds(20);  // the stop request, the count
+
+struct AutoStation {
+  std::string path;
+  StationTally tally;
+  std::thread thread;
+};
+
+std::vector<StationTally> JoinAll(std::list<AutoStation>& stations) {
+  std::vector<StationTally> tallies;
+  for (AutoStation& station : stations) {
+    station.thread.join();
+    tallies.push_back(station.tally);
+  }
+  return tallies;
+}
+
+std::string Joined(const std::vector<std::string>& paths) {
+  std::string joined;
+  for (const std::string& path : paths) joined += (joined.empty() ? "" : ", ") + DisplayText(path);
+  return joined.empty() ? "none" : joined;
+}
+
+std::vector<StationTally> FlashAnswering(const CliOptions& options, const FirmwareImage& image,
+                                         const StationRecords& records, StopRequest& stop,
+                                         StationEvents& events, int& exitCode) {
+  const std::vector<std::string> candidates = AutoPortCandidates(options.excludes);
+  std::vector<ProbedPort> answered = ProbePorts(candidates, &stop, false);
+  if (answered.empty()) {
+    const std::string line = "auto: no device answered the sync (candidates: " + Joined(candidates) + ")";
+    std::fprintf(options.json ? stderr : stdout, "%s\n", line.c_str());
+    exitCode = kExitPortUnusable;
+    return {};
+  }
+  std::list<AutoStation> stations;
+  for (ProbedPort& probed : answered) {
+    stations.push_back({probed.path, {}, {}});
+    AutoStation& station = stations.back();
+    station.thread = std::thread([&station, &image, &records, &events, port = std::move(probed.port)]() mutable {
+      station.tally = FlashAnswered(std::move(port), station.path, image, records, events);
+    });
+  }
+  return JoinAll(stations);
+}
+
+// Counts the devices of all stations together: a device is claimed as it answers, and
+// the stations end once every claimed device is done and no more may be.
+class SharedCount : public StationEvents {
+ public:
+  SharedCount(StationEvents& events, unsigned limit) : events_(events), limit_(limit) {}
+  bool Claim() { return limit_ == 0 || claimed_.fetch_add(1) < limit_; }
+  bool Done() const { return limit_ != 0 && finished_.load() >= limit_; }
+
+  void StationWaiting(const std::string& port) override { events_.StationWaiting(port); }
+  void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override {
+    events_.DeviceStarted(port, serial);
+  }
+  void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) override {
+    events_.DeviceProgress(port, accepted, size);
+  }
+  void DeviceFinished(const StationResult& result) override {
+    events_.DeviceFinished(result);
+    ++finished_;
+  }
+  void PortProblem(const std::string& port, const std::string& message) override {
+    events_.PortProblem(port, message);
+  }
+  void StationEnded(const std::string& port) override { events_.StationEnded(port); }
+
+ private:
+  StationEvents& events_;
+  const unsigned limit_;
+  std::atomic<unsigned> claimed_{0}, finished_{0};
+};
+
+std::vector<StationTally> WaitOnEveryCandidate(const CliOptions& options, const FirmwareImage& image,
+                                               const StationRecords& records, StopRequest& stop,
+                                               StationEvents& events) {
+  SharedCount counted(events, options.count);
+  // The stations' own stop: the signal's, or the count reached.
+  StopRequest ended;
+  StationMode mode(true);
+  mode.claim = [&counted] { return counted.Claim(); };
+  std::list<AutoStation> stations;
+  Clock::time_point listed = Clock::now() - kListInterval;
+  while (!stop.Requested() && !counted.Done()) {
+    if (Clock::now() - listed >= kListInterval) {
+      listed = Clock::now();
+      for (const std::string& path : AutoPortCandidates(options.excludes)) {
+        const bool served = std::any_of(stations.begin(), stations.end(), [&](const AutoStation& station) {
+          return station.path == path || SamePort(station.path, path);
+        });
+        if (served) continue;
+        stations.push_back({path, {}, {}});
+        AutoStation& station = stations.back();
+        station.thread = std::thread([&station, &image, &mode, &records, &ended, &counted] {
+          station.tally = RunStation(station.path, image, mode, records, ended, counted);
+        });
+      }
+    }
+    std::this_thread::sleep_for(kWatchInterval);
+  }
+  ended.Request();
+  return JoinAll(stations);
+}
+
+}  // namespace
+
+std::vector<StationTally> FlashAuto(const CliOptions& options, const FirmwareImage& image,
+                                    const StationRecords& records, StopRequest& stop,
+                                    StationEvents& events, int& exitCode) {
+  return options.wait ? WaitOnEveryCandidate(options, image, records, stop, events)
+                      : FlashAnswering(options, image, records, stop, events, exitCode);
+}
