@@ -78,17 +78,31 @@ TEST_F(CliRecordsPostgresTest, APasswordInTheUriShowsUpNowhere) {
   const ProgramResult spool = RunProgram({"/usr/bin/strings", "-a", Spool()});
   EXPECT_NE(spool.out.find(Link(0)), std::string::npos) << "the record waits in the spool";
 
-  // Back up: the report delivers the spool first.
+  // A station with serial numbers started while the server is down syncs no board
+  // until it is back: its board's first conversation is its flash. The spool waiting
+  // from before is delivered on the way.
+  StartBoard(1);
+  BackgroundCli waiting(SerialRun(1, 1, {"--wait", "--count", "1", "--json"}, Target()), Out("waiting"),
+                        Err("waiting"));
+  ASSERT_TRUE(AwaitText(Out("waiting"), R"("event":"store","ok":false)", 300000)) << Contents(Out("waiting"));
   ASSERT_TRUE(server_.Resume());
+  ASSERT_EQ(waiting.Exit(300000), 0) << Contents(Out("waiting")) << Contents(Err("waiting"));
+  const std::vector<Device> late = JsonResults(Contents(Out("waiting")));
+  ASSERT_EQ(late.size(), 1u);
+  EXPECT_EQ(late[0].serial, 3);
+  EXPECT_NE(Contents(Out("waiting")).find(R"("event":"store","ok":true,"delivered":1)"), std::string::npos)
+      << Contents(Out("waiting"));
+  EXPECT_NE(Contents(DeviceReport(1)).find("conversation=1\n"), std::string::npos) << Contents(DeviceReport(1));
+
   const std::vector<std::vector<std::string>> rows = ReportCsv(Target());
-  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows.size(), 4u);
   const ProgramResult csv = RunCli({"--report", "--csv", "--record", Target(), "--spool", Spool()});
   const auto stored = server_.Query("SELECT r::text FROM fwflash_records r", "line");
-  EXPECT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored.size(), 4u);
   std::string records;
   for (const auto& row : stored) records += row.at(0) + "\n";
 
-  for (const std::string name : {"flash", "down"}) {
+  for (const std::string name : {"flash", "down", "waiting"}) {
     ExpectNoSecretIn(name + " output", Contents(Out(name)));
     ExpectNoSecretIn(name + " errors", Contents(Err(name)));
   }
