@@ -193,4 +193,29 @@ TEST_F(CliRecordsTest, AUsedUpBlockEndsTheRunAndNoDeviceAfterItGetsAByte) {
   EXPECT_EQ(Serials(JsonResults(Contents(Out("lower")))), Range(501, 501));
 }
 
+TEST_F(CliRecordsTest, ADeviceThatFailsKeepsItsNumberOnItsRecordAndTheNextGetsANewOne) {
+  StartBoard(0, {"--fault", "echo@300"});  // every conversation breaks at byte 300
+  const std::vector<std::string> once = SerialRun(0, 1, {"--serial-first", "41"});
+  const ProgramResult first = RunCli(once), second = RunCli(once);
+  EXPECT_EQ(first.status, 1);
+  EXPECT_EQ(second.status, 1);
+  const std::string prefix = Link(0) + ": failed at byte 300 of 600, serial ";
+  EXPECT_NE(first.out.find("\n" + prefix + "41: "), std::string::npos) << first.out;
+  EXPECT_NE(second.out.find("\n" + prefix + "42: "), std::string::npos) << second.out;
+
+  const std::vector<std::vector<std::string>> rows = ReportCsv(Db());
+  ASSERT_EQ(rows.size(), 2u);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const std::vector<std::string>& row = rows[r];
+    ASSERT_EQ(row.size(), 18u);
+    EXPECT_EQ(row[10], std::to_string(41 + r));
+    EXPECT_EQ(row[9], Crc32Text(Stamped(41 + r))) << "the image as sent";
+    EXPECT_EQ(row[11] + "|" + row[12] + "|" + row[13] + "|" + row[14], "failed|echo|300|299");
+    EXPECT_FALSE(row[2].empty()) << "completed, not interrupted";
+    EXPECT_FALSE(row[17].empty());
+    EXPECT_NE((r == 0 ? first : second).out.find(": " + row[17] + "\n"), std::string::npos)
+        << "the messages as the result line shows them";
+  }
+}
+
 }  // namespace
