@@ -15,12 +15,6 @@ constexpr auto kRetryAfterFailure = std::chrono::seconds(1);
 // would otherwise send each page dozens of events a second.
 constexpr auto kLeastGap = std::chrono::milliseconds(150);
 
-bool SameRow(const StationState& a, const StationState& b) {
-  return std::tie(a.pc, a.port, a.state, a.percent, a.serial, a.step, a.message, a.firmwareCrc32,
-                  a.updatedMs) == std::tie(b.pc, b.port, b.state, b.percent, b.serial, b.step,
-                                           b.message, b.firmwareCrc32, b.updatedMs);
-}
-
 // A device started or ended somewhere: its record was written.
 bool DeviceChanged(const std::vector<StationState>& before, const std::vector<StationState>& now) {
   if (before.size() != now.size()) return true;
@@ -65,7 +59,11 @@ bool LiveChanges::Next(StreamCursor& cursor, std::string& chunk, unsigned timeou
   });
   if (stopping_) return false;
   chunk.clear();
-  if (cursor.stations != stationsVersion_) chunk += "event: stations\ndata: " + stationsJson_ + "\n\n";
+  // The clock of sending, so that a page opened long after the last change still tells
+  // a silent station.
+  if (cursor.stations != stationsVersion_)
+    chunk += "event: stations\ndata: {\"now_ms\":" + std::to_string(NowUtcMs()) + ",\"stations\":" +
+             stationsJson_ + "}\n\n";
   if (cursor.records != recordsVersion_) chunk += "event: records\ndata: {}\n\n";
   cursor = {stationsVersion_, recordsVersion_};
   return true;
@@ -93,14 +91,15 @@ void LiveChanges::Watch(std::string target) {
 }
 
 void LiveChanges::Publish(const std::vector<StationState>& states, const std::string& newestRecord) {
+  const nlohmann::json stations = StationsJson(states, NowUtcMs())["stations"];
+  std::string json = DumpJson(stations);  // every field, "running" too, which the clock alone changes
   std::lock_guard<std::mutex> lock(mutex_);
-  bool same = stationsVersion_ != 0 && states.size() == lastStates_.size();
-  for (size_t i = 0; same && i < states.size(); ++i) same = SameRow(states[i], lastStates_[i]);
+  const bool same = stationsVersion_ != 0 && json == stationsJson_;
   const bool records = recordsVersion_ == 0 || newestRecord != lastNewestRecord_ ||
                        DeviceChanged(lastStates_, states);
   if (same && !records) return;
   if (!same) {
-    stationsJson_ = DumpJson(StationsJson(states, NowUtcMs()));
+    stationsJson_ = std::move(json);
     ++stationsVersion_;
   }
   if (records) ++recordsVersion_;

@@ -52,7 +52,7 @@ class LiveChanges {
   std::condition_variable changed_;
   bool stopping_ = false;
   uint64_t stationsVersion_ = 0, recordsVersion_ = 0;
-  std::string stationsJson_;                 // the latest stations, as sent
+  std::string stationsJson_;                 // the latest stations' list, as sent
   std::vector<StationState> lastStates_;     // what stationsJson_ was made from
   std::string lastNewestRecord_;             // the newest record's id and end
 };

@@ -4,6 +4,7 @@ import csv
 import io
 import json
 import os
+import re
 import socket
 import subprocess
 import sys
@@ -155,6 +156,33 @@ class Api(unittest.TestCase):
             self.assertFalse(os.path.exists(report))  # not one conversation
             with socket.create_connection(('127.0.0.1', int(taken.split(':')[1])), timeout=5):
                 pass  # the first server still serves
+
+    def test_a_station_not_heard_from_for_15_s_is_not_running(self):
+        with Line() as line:
+            _, url = line.cli()
+            port = os.path.join(line.dir, 'station')
+            line.device(port)
+            stations, _ = line.cli('--port', port, '--wait', serve=False)
+            stations.await_line('out', lambda text: ': ok' in text, 'the result')
+            stations.process.kill()  # no clean end: the row is never marked stopped
+            stations.process.wait()
+            row = wait_for(lambda: (lambda s: s[0] if s and not s[0]['running'] else None)(
+                get_json(url + 'api/stations')['stations']), 'the station to be not running', timeout=40)
+            self.assertEqual(row['state'], 'passed')  # its last word, kept
+            # A stream opened now gets the clock of now, by which a page tells the silence,
+            # and the station's end of running.
+            host, number = url.split('/')[2].split(':')
+            with socket.create_connection((host, int(number)), timeout=10) as stream:
+                stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
+                received, events = b'', []
+
+                def stations_events():
+                    nonlocal received
+                    received += stream.recv(65536)
+                    events[:] = [json.loads(data) for data in re.findall(rb'event: stations\ndata: (.*)\n', received)]
+                    return events and not events[-1]['stations'][0]['running']
+                wait_for(stations_events, 'the stream to tell the station is not running')
+            self.assertGreater(events[0]['now_ms'] - events[0]['stations'][0]['updated_ms'], 15000)
 
     def test_event_streams_beyond_the_limit_get_503(self):
         with Line() as line:
