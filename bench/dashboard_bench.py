@@ -141,7 +141,7 @@ def records_table(line):
     link = os.path.join(line.dir, 'one')
     line.device(link)
     cli, _ = line.cli('--port', link, serve=False)
-    cli.process.wait(60)
+    cli.wait(60)
     now_ms = int(time.time() * 1000)
     with sqlite3.connect(line.store) as db:
         db.execute('''WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?)

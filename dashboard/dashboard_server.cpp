@@ -126,16 +126,23 @@ void DashboardServer::Impl::Records(const httplib::Request& req, httplib::Respon
   SendJson(res, {{"records", records}});
 }
 
+// Row by row as the store gives them, so that a year of records never sits in memory;
+// a store that fails half-way cuts the download off, which the browser reports.
 void DashboardServer::Impl::Csv(const httplib::Request& req, httplib::Response& res) {
   int64_t since = 0, until = 0;
-  std::string error, csv;
+  std::string error;
   if (!ParseRange(Params(req), since, until, error)) return Refuse(res, 400, error);
-  StoreLease store = stores.Borrow(error);
-  if (!store || !WriteRecordsCsv(*store, since, until, [&](const std::string& row) { csv += row; }, error))
-    return Refuse(res, 503, error);
+  auto store = std::make_shared<StoreLease>(stores.Borrow(error));
+  if (!*store || !(*store)->Ping(error)) return Refuse(res, 503, error);
   res.set_header("Cache-Control", "no-store");
   res.set_header("Content-Disposition", "attachment; filename=\"fwflash-records.csv\"");
-  res.set_content(csv, "text/csv; charset=utf-8");
+  res.set_chunked_content_provider("text/csv; charset=utf-8", [store, since, until](size_t, httplib::DataSink& sink) {
+    std::string failure;
+    const auto write = [&](const std::string& row) { sink.write(row.data(), row.size()); };
+    if (!WriteRecordsCsv(**store, since, until, write, failure)) return false;
+    sink.done();
+    return true;
+  });
 }
 
 void DashboardServer::Impl::Events(httplib::Response& res) {

@@ -151,7 +151,7 @@ class Api(unittest.TestCase):
             line.device(port, '--report', report)
             for serve in (taken, '192.0.2.1:8080', 'localhost:http', '70000', ':8080', '[::1'):
                 program, _ = line.cli('--port', port, '--wait', '--serve', serve, serve=False)
-                self.assertEqual((serve, program.process.wait(30)), (serve, 2))
+                self.assertEqual((serve, program.wait()), (serve, 2))
                 self.assertIn('--serve', program.transcript())
             self.assertFalse(os.path.exists(report))  # not one conversation
             with socket.create_connection(('127.0.0.1', int(taken.split(':')[1])), timeout=5):

@@ -37,8 +37,10 @@ class Program:
         self.process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                         env=env, start_new_session=True)
         self.out, self.err = [], []
-        for stream, kept in ((self.process.stdout, self.out), (self.process.stderr, self.err)):
-            threading.Thread(target=self._read, args=(stream, kept), daemon=True).start()
+        self._readers = [threading.Thread(target=self._read, args=(stream, kept), daemon=True)
+                         for stream, kept in ((self.process.stdout, self.out), (self.process.stderr, self.err))]
+        for reader in self._readers:
+            reader.start()
 
     @staticmethod
     def _read(stream, kept):
@@ -59,12 +61,19 @@ class Program:
     def transcript(self):
         return '\n'.join(text for _, text in self.out + self.err)
 
+    def wait(self, timeout=30.0):
+        """Its exit code once it has ended and all its output is read."""
+        code = self.process.wait(timeout)
+        for reader in self._readers:
+            reader.join(timeout)
+        return code
+
     def stop(self, timeout=20.0):
         """SIGTERM, then its exit code; SIGKILL after timeout."""
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
         try:
-            return self.process.wait(timeout)
+            return self.wait(timeout)
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
