@@ -84,7 +84,8 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
   events.DeviceStarted(path, result.serial);
   PercentProgress progress(path, result.size, events);
   if (begun == BeginResult::Begun) {
-    result.ok = TransferImage(port, books.Image().data(), result.size, progress, messages);
+    result.ok = TransferImage(port, books.Image().data(), result.size, progress, messages,
+                              messages.Saw(DeviceStep::ReadByte));
   } else {  // serial numbers are on, and the store gave none: nothing is sent
     messages.messages.push_back(kNoSerialNumber);
     messages.steps.clear();

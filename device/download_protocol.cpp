@@ -43,11 +43,15 @@ bool SendEndMarker(SerialPort* port, FailureReporter& reporter) {
 }
 
 bool TransferImage(SerialPort* port, const uint8_t* bytes, uint32_t n, TransferProgress& progress,
-                   FailureReporter& reporter) {
+                   FailureReporter& reporter, bool lateAcknowledgement) {
   SetReadTimeout(port, kTransferTimeoutMs, reporter);
   for (uint32_t i = 0; i < n; ++i) {
     uint8_t request;
     if (!AwaitRequest(port, request, reporter)) return false;
+    // The sync's answer, later than the handshake waited: the request follows it.
+    if (i == 0 && lateAcknowledgement && request == kSyncAck && !AwaitRequest(port, request, reporter)) {
+      return false;
+    }
     if (request != kByteRequest) {
       return ReportFailure(reporter, {DeviceStep::UnknownCommand, kByteRequest, request});
     }

@@ -29,6 +29,9 @@ bool Handshake(SerialPort* port, FailureReporter& reporter);
 bool ExchangeByte(SerialPort* port, uint8_t byte, FailureReporter& reporter);
 bool SendEndMarker(SerialPort* port, FailureReporter& reporter);
 // Sends bytes[0..n) on request, then the end marker (with n = 0 only the end marker).
-// Reports each accepted data byte to progress, never the end-marker rounds.
+// Reports each accepted data byte to progress, never the end-marker rounds. With
+// lateAcknowledgement, after a handshake that had no answer in time, an acknowledgement
+// in place of the first request is the device's late answer, and its request follows;
+// without it (the desktop program), that byte is a wrong request.
 bool TransferImage(SerialPort* port, const uint8_t* bytes, uint32_t n, TransferProgress& progress,
-                   FailureReporter& reporter);
+                   FailureReporter& reporter, bool lateAcknowledgement = false);

@@ -122,6 +122,20 @@ INSTANTIATE_TEST_SUITE_P(
                "end-marker", ""}),
     [](const testing::TestParamInfo<Ending>& info) { return info.param.name; });
 
+// The handshake waits 100 ms; an acknowledgement after that is the device's answer all the
+// same, and its request follows: the device is flashed, not failed with a wrong request.
+TEST_F(CliFlashTest, AnAcknowledgementLaterThanTheHandshakeWaitsIsTheDevicesAnswer) {
+  const std::string image = WriteFile("image", kShortImage);
+  StartDevice(0, {"--expect", image, "--sync-delay-ms", "150"});
+  ProgramResult run = RunCli({"--port", Link(0), "--firmware", image, "--json"});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(DeviceExit(0), 0) << "the device got its image byte for byte";
+  const std::vector<nlohmann::json> results = Events(run.out, "result");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0]["ok"], true);
+  EXPECT_EQ(results[0]["sync_acknowledged"], false) << "not within the handshake's wait";
+}
+
 TEST_F(CliFlashTest, AnUnacknowledgedSyncStillFlashesAndTheResultSaysSo) {
   const std::string image = WriteFile("image", kShortImage);
   const std::vector<std::pair<std::string, std::string>> syncs{
