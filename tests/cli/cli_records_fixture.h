@@ -17,6 +17,7 @@
 //   CsvRows(path)                     a CSV file as Python's csv module reads it
 //   BaseImage(), Stamped(serial)      the 600-byte test image with its blank
 //                                     placeholder, and the image one device must get
+//   AsText(bytes), Crc32Text(bytes)   bytes as a string to compare; their CRC as CSV has it
 //   RecordsTest                       CliTest with these, a store and spool per test,
 //                                     and devices that serve for minutes
 #pragma once
@@ -194,6 +195,8 @@ inline std::vector<uint8_t> Stamped(int64_t serial) {
   for (int i = 0; i < 4; ++i) image[kSerialAt + i] = static_cast<uint8_t>(serial >> (8 * i));
   return image;
 }
+
+inline std::string AsText(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 inline std::string Crc32Text(const std::vector<uint8_t>& bytes) {
   char text[16];

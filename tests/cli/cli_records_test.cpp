@@ -27,8 +27,6 @@ std::vector<std::string> ReceivedImages(const std::string& dir, const std::strin
   return images;
 }
 
-std::string AsText(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
 std::set<int64_t> Serials(const std::vector<Device>& devices) {
   std::set<int64_t> serials;
   for (const Device& device : devices)
