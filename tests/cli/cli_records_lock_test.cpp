@@ -89,4 +89,26 @@ TEST_F(CliRecordsLockTest, AFileLockedTooLongHoldsSerialStationsBackAndSpoolsThe
             (std::vector<std::vector<std::string>>{{"5", "5", "3"}}));
 }
 
+// Disabled until the SQLite store's Ping asks for the write lock: it only reads, which
+// WAL never blocks, so a serial station syncs the next board while another program
+// holds the lock, waits out the busy time-out in BeginAttempt, and fails that board
+// with "no serial number" after its handshake (the board then holds the station).
+TEST_F(CliRecordsLockTest, DISABLED_ALockTakenInARunHoldsSerialStationsBackBeforeTheirNextSync) {
+  StartBoard(0);
+  BackgroundCli run(SerialRun(0, 1, {"--wait", "--json"}), Out(), Err());
+  ASSERT_TRUE(AwaitCondition([&] { return JsonResults(Contents(Out())).size() >= 2; }, kLimitMs)) << Contents(Out());
+  const std::string locked = Dir() + "/locked";
+  WriteLock lock(Db(), locked);
+  ASSERT_TRUE(AwaitText(locked, "locked", kLimitMs));
+  ASSERT_TRUE(AwaitText(Out(), R"("event":"store","ok":false)", kLimitMs)) << Contents(Out());
+  const size_t atLock = JsonResults(Contents(Out())).size();
+  lock.Release();
+  ASSERT_TRUE(AwaitCondition([&] { return JsonResults(Contents(Out())).size() >= atLock + 2; }, kLimitMs))
+      << Contents(Out());
+  run.Signal(SIGTERM);
+  EXPECT_GE(run.Exit(kLimitMs), 0);
+  for (const Device& device : JsonResults(Contents(Out())))
+    EXPECT_TRUE(device.serial.has_value()) << "a board synced without a number: " << device;
+}
+
 }  // namespace
