@@ -4,6 +4,7 @@
 //                                   a statement's value as text (nullopt: NULL)
 //   PgResult                        a statement's result: Ok, ErrorMessage, Rows,
 //                                   Text/Int/Bool/Double
+//   PgRow(result, row)              one row of a result, its columns read by number alone
 //   PgDb::Connect(uri, error, problem)
 //                                   connects with a time-out and TCP keepalives unless
 //                                   the URI sets them; problem says whether the server
@@ -65,6 +66,20 @@ class PgResult {
 
  private:
   pg_result* result_ = nullptr;
+};
+
+class PgRow {
+ public:
+  PgRow(const PgResult& result, int row) : result_(result), row_(row) {}
+  std::string Text(int column) const { return result_.Text(row_, column); }
+  int64_t Int(int column) const { return result_.Int(row_, column); }
+  std::optional<int64_t> OptionalInt(int column) const { return result_.OptionalInt(row_, column); }
+  bool Bool(int column) const { return result_.Bool(row_, column); }
+  double Double(int column) const { return result_.Double(row_, column); }
+
+ private:
+  const PgResult& result_;
+  int row_;
 };
 
 class PgDb {

@@ -4,11 +4,6 @@
 
 namespace {
 
-struct Migration {
-  int64_t version;
-  const char* sql;
-};
-
 // Each migration runs once, in order; a released one is never edited, only followed.
 // Texts compare byte by byte (COLLATE "C"), as in SQLite, so both engines sort alike.
 // Times are milliseconds UTC; messages a JSON array of strings; the counter keeps the
@@ -65,19 +60,12 @@ bool MigrateInTransaction(PgDb& db, std::string& error) {
     return false;
   PgResult current = db.Exec("SELECT coalesce(max(version), 0) FROM fwflash_schema", {}, error);
   if (!current.Ok()) return false;
-  const int64_t version = current.Int(0, 0);
-  if (version > kRecordSchemaVersion) {
-    error = NewerSchemaReason(version);
-    return false;
-  }
-  for (const Migration& migration : kMigrations) {
-    if (migration.version <= version) continue;
-    if (!db.Exec(migration.sql, {}, error).Ok() ||
-        !db.Exec("INSERT INTO fwflash_schema (version) VALUES ($1)", {PgInt(migration.version)},
-                 error).Ok())
-      return false;
-  }
-  return true;
+  auto apply = [&](const Migration& migration, std::string& why) {
+    return db.Exec(migration.sql, {}, why).Ok() &&
+           db.Exec("INSERT INTO fwflash_schema (version) VALUES ($1)", {PgInt(migration.version)},
+                   why).Ok();
+  };
+  return ApplyMigrations(current.Int(0, 0), kMigrations, apply, error);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "records/postgres_db.h"
 #include "records/postgres_schema.h"
 #include "records/postgres_uri.h"
+#include "records/record_columns.h"
 #include "records/record_messages.h"
 #include "records/store_engines.h"
 
@@ -14,10 +15,6 @@ namespace {
 
 // Watchers (WaitForChange) listen here; every record and station write notifies it.
 constexpr char kChannel[] = "fwflash_changes";
-
-constexpr char kRecordColumns[] =
-    "id, start_ms, end_ms, pc, port, product, fwflash_version, firmware_size, firmware_crc32, "
-    "image_crc32, serial, ok, step, byte, bytes, seconds, sync_acknowledged, messages";
 
 constexpr char kInsertRecordSql[] = R"sql(
 INSERT INTO fwflash_records (id, start_ms, end_ms, pc, port, product, fwflash_version,
@@ -98,30 +95,6 @@ std::vector<PgParam> RecordParams(const DeviceRecord& record) {
           PgBool(record.syncAcknowledged), PgText(EncodeMessages(record.messages))};
 }
 
-DeviceRecord ReadRecord(const PgResult& rows, int row) {
-  DeviceRecord record;
-  record.id = rows.Text(row, 0);
-  record.startMs = rows.Int(row, 1);
-  record.endMs = rows.OptionalInt(row, 2);
-  record.pc = rows.Text(row, 3);
-  record.port = rows.Text(row, 4);
-  record.product = rows.Text(row, 5);
-  record.fwflashVersion = rows.Text(row, 6);
-  record.firmwareSize = static_cast<uint32_t>(rows.Int(row, 7));
-  record.firmwareCrc32 = static_cast<uint32_t>(rows.Int(row, 8));
-  record.imageCrc32 = static_cast<uint32_t>(rows.Int(row, 9));
-  record.serial = rows.OptionalInt(row, 10);
-  record.ok = rows.Bool(row, 11);
-  record.step = rows.Text(row, 12);
-  record.byte = static_cast<uint32_t>(rows.Int(row, 13));
-  record.bytes = static_cast<uint32_t>(rows.Int(row, 14));
-  record.seconds = rows.Double(row, 15);
-  record.syncAcknowledged = rows.Bool(row, 16);
-  const std::string messages = rows.Text(row, 17);
-  if (!DecodeMessages(messages, record.messages)) record.messages = {messages};
-  return record;
-}
-
 OutcomeCount Counts(const PgResult& rows, int row, int first) {
   return {static_cast<uint64_t>(rows.Int(row, first)), static_cast<uint64_t>(rows.Int(row, first + 1))};
 }
@@ -146,10 +119,7 @@ class PostgresStore final : public RecordStore {
 
   BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
                            std::string& error) override {
-    if (block != nullptr && (block->first < 0 || block->last < 0)) {
-      error = "serial numbers run from 0 to 2^63-1";
-      return BeginResult::Failed;
-    }
+    if (!ValidSerialBlock(block, error)) return BeginResult::Failed;
     bool exhausted = false;
     DeviceRecord begun = record;
     const bool written = db_.Call([&](std::string& why) {
@@ -161,11 +131,11 @@ class PostgresStore final : public RecordStore {
       }, why);
     }, error);
     if (exhausted) {
-      error = "no serial number left for " + block->product + " up to " + std::to_string(block->last);
+      error = ExhaustedReason(*block);
       return BeginResult::BlockExhausted;
     }
     if (!written) {
-      error = WriteReason(error);
+      error = StoreWriteReason(name_, error);
       return BeginResult::Failed;
     }
     record = begun;
@@ -176,14 +146,14 @@ class PostgresStore final : public RecordStore {
     const std::vector<PgParam> params = RecordParams(record);
     if (db_.Call([&](std::string& why) { return db_.Exec(kSaveRecordSql, params, why).Ok(); }, error))
       return true;
-    error = WriteReason(error);
+    error = StoreWriteReason(name_, error);
     return false;
   }
 
   bool Ping(std::string& error) override {
     if (db_.Call([&](std::string& why) { return db_.Exec("SELECT 1", {}, why).Ok(); }, error))
       return true;
-    error = ReadReason(error);
+    error = StoreReadReason(name_, error);
     return false;
   }
 
@@ -214,11 +184,11 @@ class PostgresStore final : public RecordStore {
       PgResult rows;
       if (!db_.Call([&](std::string& why) { return (rows = db_.Exec(sql.c_str(), params, why)).Ok(); },
                     error)) {
-        error = ReadReason(error);
+        error = StoreReadReason(name_, error);
         return false;
       }
       for (int row = 0; row < rows.Rows(); ++row) {
-        last = ReadRecord(rows, row);
+        last = RecordFromColumns(PgRow(rows, row), 0);
         visit(*last);
       }
       if (static_cast<size_t>(rows.Rows()) < page || (left != 0 && (left -= page) == 0)) return true;
@@ -272,7 +242,7 @@ class PostgresStore final : public RecordStore {
       }, outer);
     }, error);
     if (!done) {
-      error = ReadReason(error);
+      error = StoreReadReason(name_, error);
       return false;
     }
     summary = std::move(read);
@@ -287,7 +257,7 @@ class PostgresStore final : public RecordStore {
     if (db_.Call([&](std::string& why) { return db_.Exec(kWriteStationSql, params, why).Ok(); },
                  error))
       return true;
-    error = WriteReason(error);
+    error = StoreWriteReason(name_, error);
     return false;
   }
 
@@ -295,16 +265,12 @@ class PostgresStore final : public RecordStore {
     PgResult rows;
     if (!db_.Call([&](std::string& why) { return (rows = db_.Exec(kReadStationsSql, {}, why)).Ok(); },
                   error)) {
-      error = ReadReason(error);
+      error = StoreReadReason(name_, error);
       return false;
     }
     states.clear();
-    for (int row = 0; row < rows.Rows(); ++row) {
-      states.push_back({rows.Text(row, 0), rows.Text(row, 1), rows.Text(row, 2),
-                        static_cast<unsigned>(rows.Int(row, 3)), rows.OptionalInt(row, 4),
-                        rows.Text(row, 5), rows.Text(row, 6), static_cast<uint32_t>(rows.Int(row, 7)),
-                        rows.Int(row, 8)});
-    }
+    for (int row = 0; row < rows.Rows(); ++row)
+      states.push_back(StationFromColumns(PgRow(rows, row)));
     return true;
   }
 
@@ -321,7 +287,7 @@ class PostgresStore final : public RecordStore {
           return db_.WaitForNotice(timeoutMs, found, why);
         }, error))
       return true;
-    error = ReadReason(error);
+    error = StoreReadReason(name_, error);
     return false;
   }
 
@@ -339,13 +305,6 @@ class PostgresStore final : public RecordStore {
     }
     serial = taken.Int(0, 0);
     return true;
-  }
-
-  std::string WriteReason(const std::string& why) const {
-    return "cannot write to the record store " + name_ + ": " + why;
-  }
-  std::string ReadReason(const std::string& why) const {
-    return "cannot read the record store " + name_ + ": " + why;
   }
 
   PgDb db_;

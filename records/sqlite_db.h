@@ -11,7 +11,8 @@
 //   SqliteDb::Reason(what)             "what: SQLite's message"
 //   SqliteStatement::Bind*(n, value)   binds the n-th value (1-based)
 //   SqliteStatement::Step(error)       Row, Done or Failed
-//   SqliteStatement::Int/Text/IsNull   a column of the current row
+//   SqliteStatement::Int/Text/IsNull   a column of the current row (also OptionalInt, Double,
+//                                      and Bool: an integer other than 0)
 //   SqliteStatement::Run(error)        steps to the end, true when done without failure
 #pragma once
 
@@ -48,6 +49,7 @@ class SqliteStatement {
   std::string Text(int column) const;
   bool IsNull(int column) const;
   std::optional<int64_t> OptionalInt(int column) const;
+  bool Bool(int column) const { return Int(column) != 0; }
 
  private:
   sqlite3* db_ = nullptr;

@@ -2,10 +2,6 @@
 
 #include "records/record_messages.h"
 
-const char kSqliteRecordColumns[] =
-    "id, start_ms, end_ms, pc, port, product, fwflash_version, firmware_size, firmware_crc32, "
-    "image_crc32, serial, ok, step, byte, bytes, seconds, sync_acknowledged, messages";
-
 const char kSqliteRecordUpdates[] =
     "start_ms = excluded.start_ms, end_ms = excluded.end_ms, pc = excluded.pc, "
     "port = excluded.port, product = excluded.product, "
@@ -41,26 +37,4 @@ void BindRecord(SqliteStatement& statement, int first, const DeviceRecord& recor
   statement.BindDouble(first + 15, record.seconds);
   statement.BindInt(first + 16, record.syncAcknowledged ? 1 : 0);
   statement.BindText(first + 17, EncodeMessages(record.messages));
-}
-
-void ReadRecord(const SqliteStatement& statement, int first, DeviceRecord& record) {
-  record.id = statement.Text(first);
-  record.startMs = statement.Int(first + 1);
-  record.endMs = statement.OptionalInt(first + 2);
-  record.pc = statement.Text(first + 3);
-  record.port = statement.Text(first + 4);
-  record.product = statement.Text(first + 5);
-  record.fwflashVersion = statement.Text(first + 6);
-  record.firmwareSize = static_cast<uint32_t>(statement.Int(first + 7));
-  record.firmwareCrc32 = static_cast<uint32_t>(statement.Int(first + 8));
-  record.imageCrc32 = static_cast<uint32_t>(statement.Int(first + 9));
-  record.serial = statement.OptionalInt(first + 10);
-  record.ok = statement.Int(first + 11) != 0;
-  record.step = statement.Text(first + 12);
-  record.byte = static_cast<uint32_t>(statement.Int(first + 13));
-  record.bytes = static_cast<uint32_t>(statement.Int(first + 14));
-  record.seconds = statement.Double(first + 15);
-  record.syncAcknowledged = statement.Int(first + 16) != 0;
-  const std::string messages = statement.Text(first + 17);
-  if (!DecodeMessages(messages, record.messages)) record.messages = {messages};
 }

@@ -4,11 +4,6 @@
 
 namespace {
 
-struct Migration {
-  int64_t version;
-  const char* sql;
-};
-
 // Each migration runs once, in order; a released one is never edited, only followed.
 // Times are milliseconds UTC; messages a JSON array of strings; the counter keeps the
 // last number given (first - 1 while none was), so that 2^63-1 can be given too.
@@ -60,20 +55,14 @@ bool MigrateInTransaction(SqliteDb& db, std::string& error) {
     return false;
   SqliteStatement current = db.Prepare("SELECT coalesce(max(version), 0) FROM fwflash_schema", error);
   if (!current.Valid() || current.Step(error) != SqliteStatement::StepResult::Row) return false;
-  const int64_t version = current.Int(0);
-  if (version > kRecordSchemaVersion) {
-    error = NewerSchemaReason(version);
-    return false;
-  }
-  for (const Migration& migration : kMigrations) {
-    if (migration.version <= version) continue;
-    if (!db.Exec(migration.sql, error)) return false;
-    SqliteStatement done = db.Prepare("INSERT INTO fwflash_schema (version) VALUES (?1)", error);
+  auto apply = [&](const Migration& migration, std::string& why) {
+    if (!db.Exec(migration.sql, why)) return false;
+    SqliteStatement done = db.Prepare("INSERT INTO fwflash_schema (version) VALUES (?1)", why);
     if (!done.Valid()) return false;
     done.BindInt(1, migration.version);
-    if (!done.Run(error)) return false;
-  }
-  return true;
+    return done.Run(why);
+  };
+  return ApplyMigrations(current.Int(0), kMigrations, apply, error);
 }
 
 }  // namespace

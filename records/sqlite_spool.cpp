@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "records/record_columns.h"
 #include "records/record_spool.h"
 #include "records/sqlite_db.h"
 #include "records/sqlite_record_row.h"
@@ -106,7 +107,7 @@ bool RecordSpool::Add(const DeviceRecord& record, std::string& error) {
   // A record waiting already is replaced in its place, but a completed one never by an
   // interrupted copy.
   const std::string sql = std::string("INSERT INTO fwflash_spool (store, revision, ") +
-                          kSqliteRecordColumns + ") VALUES (?1, 1, " + SqliteRecordValues(2) +
+                          kRecordColumns + ") VALUES (?1, 1, " + SqliteRecordValues(2) +
                           ") ON CONFLICT (store, id) DO UPDATE SET revision = revision + 1, " +
                           kSqliteRecordUpdates +
                           " WHERE excluded.end_ms IS NOT NULL OR fwflash_spool.end_ms IS NULL";
@@ -135,7 +136,7 @@ uint64_t RecordSpool::Waiting() {
 bool RecordSpool::Deliver(RecordStore& store, uint64_t& delivered, std::string& error) {
   std::lock_guard<std::mutex> lock(mutex_);
   delivered = 0;
-  const std::string sql = std::string("SELECT seq, revision, ") + kSqliteRecordColumns +
+  const std::string sql = std::string("SELECT seq, revision, ") + kRecordColumns +
                           " FROM fwflash_spool WHERE store = ?1 ORDER BY seq LIMIT 1";
   for (;;) {
     SqliteStatement next = impl_->db.Prepare(sql.c_str(), error);
@@ -151,8 +152,7 @@ bool RecordSpool::Deliver(RecordStore& store, uint64_t& delivered, std::string& 
       return false;
     }
     const int64_t seq = next.Int(0), revision = next.Int(1);
-    DeviceRecord record;
-    ReadRecord(next, 2, record);
+    const DeviceRecord record = RecordFromColumns(next, 2);
     next = SqliteStatement();  // no read open while the store and the spool write
     if (!store.SaveRecord(record, error)) return false;
     // Removed only as the revision delivered: a copy replaced meanwhile waits for the

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include "records/record_columns.h"
 #include "records/sqlite_db.h"
 #include "records/sqlite_record_row.h"
 #include "records/sqlite_schema.h"
@@ -65,10 +66,7 @@ class SqliteStore final : public RecordStore {
 
   BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
                            std::string& error) override {
-    if (block != nullptr && (block->first < 0 || block->last < 0)) {
-      error = "serial numbers run from 0 to 2^63-1";
-      return BeginResult::Failed;
-    }
+    if (!ValidSerialBlock(block, error)) return BeginResult::Failed;
     bool exhausted = false;
     DeviceRecord begun = record;
     const bool written = db_.Transaction(true, [&](std::string& why) {
@@ -76,11 +74,11 @@ class SqliteStore final : public RecordStore {
       return InsertRecord(begun, "", why);
     }, error);
     if (exhausted) {
-      error = "no serial number left for " + block->product + " up to " + std::to_string(block->last);
+      error = ExhaustedReason(*block);
       return BeginResult::BlockExhausted;
     }
     if (!written) {
-      error = WriteReason(error);
+      error = StoreWriteReason(path_, error);
       return BeginResult::Failed;
     }
     record = begun;
@@ -97,31 +95,26 @@ class SqliteStore final : public RecordStore {
                                  " WHERE excluded.end_ms IS NOT NULL OR fwflash_records.end_ms IS NULL";
       return InsertRecord(record, upsert, why);
     }, error);
-    if (!written) {
-      error = WriteReason(error);
-      return false;
-    }
-    ownChange_ = true;
-    return true;
+    return Committed(written, error);
   }
 
   bool Ping(std::string& error) override {
     SqliteStatement ping = db_.Prepare("SELECT count(*) FROM fwflash_schema", error);
     if (ping.Valid() && ping.Step(error) == Row::Row) return true;
-    error = ReadReason(error);
+    error = StoreReadReason(path_, error);
     return false;
   }
 
   bool ReadRecords(const RecordQuery& query, const std::function<void(const DeviceRecord&)>& visit,
                    std::string& error) override {
-    std::string sql = std::string("SELECT ") + kSqliteRecordColumns + kRecordRangeSql;
+    std::string sql = std::string("SELECT ") + kRecordColumns + kRecordRangeSql;
     if (query.failedOnly) sql += " AND NOT ok";
     if (query.serial) sql += " AND serial = ?3";
     sql += query.newestFirst ? " ORDER BY start_ms DESC, id DESC" : " ORDER BY start_ms, id";
     sql += " LIMIT ?4";
     SqliteStatement select = db_.Prepare(sql.c_str(), error);
     if (!select.Valid()) {
-      error = ReadReason(error);
+      error = StoreReadReason(path_, error);
       return false;
     }
     select.BindInt(1, query.sinceMs);
@@ -129,13 +122,9 @@ class SqliteStore final : public RecordStore {
     if (query.serial) select.BindInt(3, *query.serial);
     select.BindInt(4, query.limit == 0 ? -1 : static_cast<int64_t>(query.limit));
     Row step;
-    DeviceRecord record;
-    while ((step = select.Step(error)) == Row::Row) {
-      ReadRecord(select, 0, record);
-      visit(record);
-    }
+    while ((step = select.Step(error)) == Row::Row) visit(RecordFromColumns(select, 0));
     if (step == Row::Done) return true;
-    error = ReadReason(error);
+    error = StoreReadReason(path_, error);
     return false;
   }
 
@@ -174,7 +163,7 @@ class SqliteStore final : public RecordStore {
                      }, why);
     }, error);
     if (!done) {
-      error = ReadReason(error);
+      error = StoreReadReason(path_, error);
       return false;
     }
     summary = std::move(read);
@@ -196,25 +185,17 @@ class SqliteStore final : public RecordStore {
       write.BindInt(9, state.updatedMs);
       return write.Run(why);
     }, error);
-    if (!written) {
-      error = WriteReason(error);
-      return false;
-    }
-    ownChange_ = true;
-    return true;
+    return Committed(written, error);
   }
 
   bool ReadStationStates(std::vector<StationState>& states, std::string& error) override {
     SqliteStatement select = db_.Prepare(kReadStationsSql, error);
     std::vector<StationState> read;
     Row step = select.Valid() ? Row::Row : Row::Failed;
-    while (step == Row::Row && (step = select.Step(error)) == Row::Row) {
-      read.push_back({select.Text(0), select.Text(1), select.Text(2),
-                      static_cast<unsigned>(select.Int(3)), select.OptionalInt(4), select.Text(5),
-                      select.Text(6), static_cast<uint32_t>(select.Int(7)), select.Int(8)});
-    }
+    while (step == Row::Row && (step = select.Step(error)) == Row::Row)
+      read.push_back(StationFromColumns(select));
     if (step != Row::Done) {
-      error = ReadReason(error);
+      error = StoreReadReason(path_, error);
       return false;
     }
     states = std::move(read);
@@ -231,7 +212,7 @@ class SqliteStore final : public RecordStore {
     for (;;) {
       int64_t version = 0;
       if (!ReadDataVersion(version, error)) {
-        error = ReadReason(error);
+        error = StoreReadReason(path_, error);
         return false;
       }
       if (ownChange_ || version != dataVersion_) {
@@ -271,7 +252,7 @@ class SqliteStore final : public RecordStore {
   }
 
   bool InsertRecord(const DeviceRecord& record, const std::string& suffix, std::string& error) {
-    const std::string sql = std::string("INSERT INTO fwflash_records (") + kSqliteRecordColumns +
+    const std::string sql = std::string("INSERT INTO fwflash_records (") + kRecordColumns +
                             ") VALUES (" + SqliteRecordValues(1) + ")" + suffix;
     SqliteStatement statement = db_.Prepare(sql.c_str(), error);
     if (!statement.Valid()) return false;
@@ -297,11 +278,14 @@ class SqliteStore final : public RecordStore {
     return true;
   }
 
-  std::string WriteReason(const std::string& why) const {
-    return "cannot write to the record store " + path_ + ": " + why;
-  }
-  std::string ReadReason(const std::string& why) const {
-    return "cannot read the record store " + path_ + ": " + why;
+  // After a write transaction: its failure's reason, or the change noted for WaitForChange.
+  bool Committed(bool written, std::string& error) {
+    if (!written) {
+      error = StoreWriteReason(path_, error);
+      return false;
+    }
+    ownChange_ = true;
+    return true;
   }
 
   SqliteDb db_;
