@@ -98,10 +98,16 @@ class SqliteStore final : public RecordStore {
     return Committed(written, error);
   }
 
+  // The store answers when it can be written: in WAL mode a read is never blocked, so
+  // a file that another program holds locked would otherwise pass, and the next device
+  // would be synced only to wait out the lock without a number.
   bool Ping(std::string& error) override {
-    SqliteStatement ping = db_.Prepare("SELECT count(*) FROM fwflash_schema", error);
-    if (ping.Valid() && ping.Step(error) == Row::Row) return true;
-    error = StoreReadReason(path_, error);
+    const auto read = [this](std::string& failure) {
+      SqliteStatement ping = db_.Prepare("SELECT count(*) FROM fwflash_schema", failure);
+      return ping.Valid() && ping.Step(failure) == Row::Row;
+    };
+    if (db_.Transaction(true, read, error)) return true;
+    error = StoreWriteReason(path_, error);
     return false;
   }
 

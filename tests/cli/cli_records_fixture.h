@@ -23,7 +23,6 @@
 #pragma once
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -229,14 +228,7 @@ class RecordsTest : public CliTest {
                                         "--link", Link(i), "--quiet", "--timeout", "900"};
     options.insert(options.end(), more.begin(), more.end());
     devices_.push_back(std::make_unique<VdevProcess>());
-    // A real board has a CPU of its own and answers a sync within the program's 100 ms;
-    // on a loaded machine the emulated one gets that by running ahead of the load (when
-    // allowed: root). A late answer would put it out of step with the next sync.
-    const int priority = getpriority(PRIO_PROCESS, 0);
-    setpriority(PRIO_PROCESS, 0, priority - 10);
-    const bool started = devices_.back()->Start(options);
-    setpriority(PRIO_PROCESS, 0, priority);
-    ASSERT_TRUE(started) << devices_.back()->Error();
+    ASSERT_TRUE(devices_.back()->Start(options)) << devices_.back()->Error();
   }
 
   // The options of a run with serial numbers u32le in the placeholder, on the stations

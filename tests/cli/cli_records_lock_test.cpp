@@ -89,11 +89,9 @@ TEST_F(CliRecordsLockTest, AFileLockedTooLongHoldsSerialStationsBackAndSpoolsThe
             (std::vector<std::vector<std::string>>{{"5", "5", "3"}}));
 }
 
-// Disabled until the SQLite store's Ping asks for the write lock: it only reads, which
-// WAL never blocks, so a serial station syncs the next board while another program
-// holds the lock, waits out the busy time-out in BeginAttempt, and fails that board
-// with "no serial number" after its handshake (the board then holds the station).
-TEST_F(CliRecordsLockTest, DISABLED_ALockTakenInARunHoldsSerialStationsBackBeforeTheirNextSync) {
+// WAL never blocks a read, so only asking for the write lock tells that another program
+// holds the file: a serial station must find that out before it syncs the next board.
+TEST_F(CliRecordsLockTest, ALockTakenInARunHoldsSerialStationsBackBeforeTheirNextSync) {
   StartBoard(0);
   BackgroundCli run(SerialRun(0, 1, {"--wait", "--json"}), Out(), Err());
   ASSERT_TRUE(AwaitCondition([&] { return JsonResults(Contents(Out())).size() >= 2; }, kLimitMs)) << Contents(Out());
