@@ -5,17 +5,12 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/output.h"
+#include "records/crc32_text.h"
 #include "toolkit/text_encoding.h"
 
 namespace {
 
 using json = nlohmann::ordered_json;  // "event" first, as written
-
-std::string Hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
 
 // A serial number as a string of decimal digits: a JSON reader's double cannot hold
 // every 64-bit number.
@@ -26,7 +21,7 @@ json Serial(const std::optional<int64_t>& serial) {
 class JsonOutput : public Output {
  public:
   JsonOutput(FILE* out, const FirmwareImage& image)
-      : out_(out), size_(static_cast<uint32_t>(image.bytes.size())), crc_(Hex32(image.crc32)) {}
+      : out_(out), size_(static_cast<uint32_t>(image.bytes.size())), crc_(Crc32Text(image.crc32)) {}
 
   void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override {
     std::lock_guard<std::mutex> lock(mutex_);

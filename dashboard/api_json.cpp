@@ -3,17 +3,12 @@
 #include <cstdio>
 #include <limits>
 
+#include "records/crc32_text.h"
 #include "records/record_time.h"
 
 namespace {
 
 using nlohmann::json;
-
-std::string Crc(uint32_t crc) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08X", crc);
-  return text;
-}
 
 json Serial(const std::optional<int64_t>& serial) {
   return serial ? json(std::to_string(*serial)) : json(nullptr);
@@ -37,7 +32,7 @@ json StationsJson(const std::vector<StationState>& states, int64_t nowMs) {
                         {"serial", Serial(state.serial)},
                         {"step", state.step},
                         {"message", state.message},
-                        {"firmware_crc32", Crc(state.firmwareCrc32)},
+                        {"firmware_crc32", Crc32Text(state.firmwareCrc32)},
                         {"updated", IsoUtcMs(state.updatedMs)},
                         {"updated_ms", state.updatedMs},
                         {"running", state.state != "stopped" && nowMs - state.updatedMs <= kStationSilenceMs}});
@@ -55,8 +50,8 @@ json RecordJson(const DeviceRecord& record) {
           {"product", record.product},
           {"fwflash_version", record.fwflashVersion},
           {"firmware_size", record.firmwareSize},
-          {"firmware_crc32", Crc(record.firmwareCrc32)},
-          {"image_crc32", Crc(record.imageCrc32)},
+          {"firmware_crc32", Crc32Text(record.firmwareCrc32)},
+          {"image_crc32", Crc32Text(record.imageCrc32)},
           {"serial", Serial(record.serial)},
           {"result", record.ok ? "ok" : "failed"},
           {"step", record.ok ? json(nullptr) : json(record.step)},
@@ -76,7 +71,7 @@ json SummaryJson(const RecordSummary& summary, const OutcomeCount& lastHour, int
     json entry = Counts(product.count);
     entry["product"] = product.product;
     entry["firmware_size"] = product.firmwareSize;
-    entry["firmware_crc32"] = Crc(product.firmwareCrc32);
+    entry["firmware_crc32"] = Crc32Text(product.firmwareCrc32);
     products.push_back(entry);
   }
   for (const RecordSummary::Station& station : summary.stations) {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "records/crc32_text.h"
 #include "records/record_time.h"
 
 namespace {
@@ -16,12 +17,6 @@ std::string Field(const std::string& text) {
     quoted += c;
   }
   return quoted + "\"";
-}
-
-std::string Crc(uint32_t crc) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(crc));
-  return text;
 }
 
 // Two decimals, rounded from the double's exact value, whatever the C locale's decimal
@@ -55,8 +50,8 @@ std::string CsvRow(const DeviceRecord& record) {
       Field(record.product),
       Field(record.fwflashVersion),
       std::to_string(record.firmwareSize),
-      Crc(record.firmwareCrc32),
-      Crc(record.imageCrc32),
+      Crc32Text(record.firmwareCrc32),
+      Crc32Text(record.imageCrc32),
       record.serial ? std::to_string(*record.serial) : "",
       record.ok ? "ok" : "failed",
       record.ok ? "" : Field(record.step),

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "records/crc32_text.h"
 #include "records/record_time.h"
 
 namespace {
@@ -25,12 +26,6 @@ std::string Outcome(const OutcomeCount& count) {
   return text + ", yield " + std::to_string(permille / 10) + "." + std::to_string(permille % 10) + " %";
 }
 
-std::string Crc(uint32_t crc) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(crc));
-  return text;
-}
-
 }  // namespace
 
 std::string FormatReport(const RecordSummary& summary, int64_t sinceMs, int64_t untilMs) {
@@ -42,7 +37,7 @@ std::string FormatReport(const RecordSummary& summary, int64_t sinceMs, int64_t 
   report += "\nBy product and base firmware:\n";
   for (const auto& product : summary.products) {
     report += "  " + product.product + ", " + std::to_string(product.firmwareSize) +
-              " bytes, CRC-32 " + Crc(product.firmwareCrc32) + ": " + Outcome(product.count) + "\n";
+              " bytes, CRC-32 " + Crc32Text(product.firmwareCrc32) + ": " + Outcome(product.count) + "\n";
   }
   report += "\nBy PC and station:\n";
   for (const auto& station : summary.stations)
