@@ -59,16 +59,7 @@ class VirtualDeviceTest : public testing::Test {
   int DeviceExit() { return device_.WaitForExit(10000); }
 
   // The device's report of its last conversation, key by key.
-  std::map<std::string, std::string> Report() const {
-    std::map<std::string, std::string> values;
-    std::ifstream file(dir_ + "/report");
-    std::string line;
-    while (std::getline(file, line)) {
-      size_t equals = line.find('=');
-      if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-    return values;
-  }
+  std::map<std::string, std::string> Report() const { return ReadVdevReport(dir_ + "/report"); }
 
   ScratchDir scratch_{"fwflash-vdev-test"};
   std::string dir_;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <cstring>
 #include <thread>
 
@@ -18,6 +19,16 @@ namespace {
 constexpr int kStartLimitMs = 5000;
 
 }  // namespace
+
+std::map<std::string, std::string> ReadVdevReport(const std::string& file) {
+  std::map<std::string, std::string> values;
+  std::ifstream report(file);
+  for (std::string line; std::getline(report, line);) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return values;
+}
 
 std::string VdevProgram() {
   const char* buildDir = std::getenv("FWFLASH_BUILD_DIR");

@@ -1,6 +1,8 @@
 // fwflash-vdev as a child process, for the tests and the benchmark.
 //
 //   VdevProgram()                   $FWFLASH_BUILD_DIR/fwflash-vdev, else ./fwflash-vdev
+//   ReadVdevReport(file)            a --report file, key by key; empty before the first
+//                                   conversation has ended
 //   VdevProcess::Start(args)        runs it and waits (5 s at most) for its terminal's path;
 //                                   false with the reason in Error()
 //   VdevProcess::TerminalPath()     that path
@@ -13,10 +15,12 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 std::string VdevProgram();
+std::map<std::string, std::string> ReadVdevReport(const std::string& file);
 
 class VdevProcess {
  public:

@@ -145,16 +145,7 @@ class VdevModes : public testing::Test {
   }
 
   // The device's report, key by key; empty before its first conversation has ended.
-  std::map<std::string, std::string> Report() const {
-    std::map<std::string, std::string> values;
-    std::ifstream file(dir_ + "/report");
-    std::string line;
-    while (std::getline(file, line)) {
-      size_t equals = line.find('=');
-      if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-    return values;
-  }
+  std::map<std::string, std::string> Report() const { return ReadVdevReport(dir_ + "/report"); }
 
   // Whether the device has ended its side of that conversation: it has reported it.
   std::function<bool()> Ended(int conversation) const {
