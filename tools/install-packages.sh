@@ -11,6 +11,7 @@ fwflash_packages=(
   dpkg-dev lintian zip man-db
   libsqlite3-dev sqlite3 libpq-dev postgresql-15
   libcpp-httplib-dev chromium chromium-driver python3-selenium
+  gcc-avr avr-libc qemu-system-misc
 )
 
 install_missing_packages() {

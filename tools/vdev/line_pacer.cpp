@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr long long kCharacterNs = 10 * 1000000000LL / 9600;  // 1,041,666 ns
 // A sleep on these machines ends some 50 us late even with the least timer slack; the
 // last stretch is waited out on the clock, or the lateness would add up per character.
 constexpr long long kSpinNs = 100000;
@@ -31,16 +30,16 @@ void WaitUntil(long long deadline) {
 
 }  // namespace
 
-LinePacer::LinePacer(bool emulate) : emulate_(emulate) {}
+LinePacer::LinePacer(long long characterNs) : characterNs_(characterNs) {}
 
 void LinePacer::Received() {
-  if (!emulate_) return;
-  receivedComplete_ = std::max(NowNs(), receivedComplete_) + kCharacterNs;
+  if (characterNs_ == 0) return;
+  receivedComplete_ = std::max(NowNs(), receivedComplete_) + characterNs_;
   knownAt_ = receivedComplete_;
 }
 
 void LinePacer::BeforeSend() {
-  if (!emulate_) return;
-  sendComplete_ = std::max(knownAt_, sendComplete_) + kCharacterNs;
+  if (characterNs_ == 0) return;
+  sendComplete_ = std::max(knownAt_, sendComplete_) + characterNs_;
   WaitUntil(sendComplete_);
 }

@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
   Clock::time_point until = options.timeoutSeconds == 0
                                 ? Clock::time_point::max()
                                 : Clock::now() + std::chrono::seconds(options.timeoutSeconds);
-  LinePacer pacer(options.baudEmulation);
+  LinePacer pacer(options.baudEmulation ? kCharacterNs9600 : 0);
   RandomFaults randomFaults(options.randomSeed, options.imageSize);
   int status = options.expecting ? kExitNotExpected : kExitExpected;
   int complete = 0;

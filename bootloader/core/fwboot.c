@@ -1,0 +1,125 @@
+/* The device's side of the download, which the device leads:
+ *
+ *   host 0xA5, device 0x5A
+ *   for the header and then every application byte: device 0x80, host byte, device echo
+ *   twice: device 0x80, host 0xFF, device 0xFF
+ *
+ * The header is checked before anything is erased. The valid record is erased before
+ * the first application page is written, and written again only after the last end
+ * round, once the flash read back gives the CRC-32 of the bytes received: a power cut at
+ * any moment leaves either the old valid application or no valid record. */
+#include "fwboot.h"
+
+#include "fwboot_crc32.h"
+#include "fwboot_image.h"
+#include "fwboot_port.h"
+
+#define READ_CHUNK 16u
+
+static uint32_t record_offset(void) { return fwboot_flash_area_size() - fwboot_flash_page_size(); }
+
+static uint32_t flash_crc32(uint32_t length) {
+  uint8_t chunk[READ_CHUNK];
+  uint32_t crc = FWBOOT_CRC32_START, offset = 0;
+  while (offset < length) {
+    uint16_t n = length - offset < READ_CHUNK ? (uint16_t)(length - offset) : READ_CHUNK;
+    uint16_t i;
+    fwboot_flash_read(offset, chunk, n);
+    for (i = 0; i < n; ++i) crc = fwboot_crc32_update(crc, chunk[i]);
+    offset += n;
+  }
+  return fwboot_crc32_final(crc);
+}
+
+void fwboot_check(fwboot_state *state) {
+  uint8_t record[FWBOOT_RECORD_SIZE];
+  fwboot_flash_read(record_offset(), record, FWBOOT_RECORD_SIZE);
+  state->length = fwboot_get_u32(record);
+  state->crc32 = fwboot_get_u32(record + 4);
+  state->valid = fwboot_get_u32(record + 8) == FWBOOT_RECORD_MAGIC && state->length > 0 &&
+                 state->length <= record_offset() && flash_crc32(state->length) == state->crc32;
+  if (!state->valid) state->length = state->crc32 = 0;
+}
+
+/* Anything but the sync is noise on the line. In the window each wait lasts 1 ms at
+ * most, so noise shortens the window by the time its bytes took. */
+static int sync_within(uint16_t window_ms) {
+  uint8_t byte;
+  uint16_t waited;
+  for (waited = 0; waited < window_ms; ++waited) {
+    if (fwboot_uart_get(&byte, 1) && byte == FWBOOT_SYNC) return 1;
+  }
+  return 0;
+}
+
+static void await_sync(void) {
+  uint8_t byte;
+  while (!fwboot_uart_get(&byte, 60000u) || byte != FWBOOT_SYNC) {
+  }
+}
+
+static int exchange(uint8_t *byte) {
+  fwboot_uart_put(FWBOOT_REQUEST);
+  if (!fwboot_uart_get(byte, FWBOOT_BYTE_TIMEOUT_MS)) return 0;
+  fwboot_uart_put(*byte);
+  return 1;
+}
+
+static int write_record(uint8_t *buffer, uint32_t length, uint32_t crc) {
+  uint16_t i, page = fwboot_flash_page_size();
+  for (i = 0; i < page; ++i) buffer[i] = 0xFF;
+  fwboot_put_u32(buffer, length);
+  fwboot_put_u32(buffer + 4, crc);
+  fwboot_put_u32(buffer + 8, FWBOOT_RECORD_MAGIC);
+  return fwboot_flash_write_page(record_offset(), buffer);
+}
+
+/* The end rounds. The second echo waits for the read-back and the record: a device that
+ * could not make the application valid answers 0x00, and the host reports the failure. */
+static fwboot_outcome finish(uint8_t *buffer, uint32_t length, uint32_t crc) {
+  uint8_t marker;
+  int whole;
+  if (!exchange(&marker) || marker != FWBOOT_END_MARKER) return FWBOOT_FAILED;
+  fwboot_uart_put(FWBOOT_REQUEST);
+  if (!fwboot_uart_get(&marker, FWBOOT_BYTE_TIMEOUT_MS)) return FWBOOT_FAILED;
+  whole = marker == FWBOOT_END_MARKER && flash_crc32(length) == crc && write_record(buffer, length, crc);
+  fwboot_uart_put(whole ? FWBOOT_END_MARKER : 0x00);
+  return whole ? FWBOOT_FLASHED : FWBOOT_FAILED;
+}
+
+static fwboot_outcome converse(uint8_t *buffer) {
+  uint8_t header[FWBOOT_HEADER_SIZE];
+  uint16_t page = fwboot_flash_page_size(), fill = 0;
+  uint32_t length, i, offset = 0, crc = FWBOOT_CRC32_START;
+  fwboot_uart_put(FWBOOT_SYNC_ACK);
+  for (i = 0; i < FWBOOT_HEADER_SIZE; ++i) {
+    if (!exchange(&header[i])) return FWBOOT_FAILED;
+  }
+  length = fwboot_header_app_length(header, record_offset());
+  if (length == 0) {
+    fwboot_uart_put(FWBOOT_REFUSAL);
+    return FWBOOT_REFUSED;
+  }
+  if (!fwboot_flash_erase_page(record_offset())) return FWBOOT_FAILED;
+  for (i = 0; i < length; ++i) {
+    if (!exchange(&buffer[fill])) return FWBOOT_FAILED;
+    crc = fwboot_crc32_update(crc, buffer[fill++]);
+    if (fill < page && i + 1 < length) continue;
+    while (fill < page) buffer[fill++] = 0xFF;
+    if (!fwboot_flash_erase_page(offset) || !fwboot_flash_write_page(offset, buffer)) return FWBOOT_FAILED;
+    offset += page;
+    fill = 0;
+  }
+  return finish(buffer, length, fwboot_crc32_final(crc));
+}
+
+fwboot_outcome fwboot_run(uint8_t *buffer, uint16_t window_ms) {
+  fwboot_state state;
+  fwboot_check(&state);
+  if (state.valid) {
+    if (!sync_within(window_ms)) return FWBOOT_START;
+  } else {
+    await_sync();
+  }
+  return converse(buffer);
+}

@@ -1,0 +1,40 @@
+// The UART seam on a pseudo-terminal. A SIGTERM or SIGINT ends the simulation during a
+// wait: the core knows no end, as a device knows none.
+#include <cstdlib>
+
+#include "bootloader/ports/host/host_port.h"
+#include "tools/vdev/stop_signal.h"
+
+extern "C" {
+#include "bootloader/core/fwboot_port.h"
+}
+
+namespace {
+PseudoTerminal* terminal_ = nullptr;
+LinePacer* pacer_ = nullptr;
+}  // namespace
+
+void AttachUart(PseudoTerminal& terminal, LinePacer& pacer) {
+  terminal_ = &terminal;
+  pacer_ = &pacer;
+}
+
+extern "C" void fwboot_uart_put(uint8_t byte) {
+  pacer_->BeforeSend();
+  terminal_->WriteByte(byte);  // with no program at the other end, the byte is lost on the line
+}
+
+extern "C" int fwboot_uart_get(uint8_t* byte, uint16_t timeout_ms) {
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    switch (terminal_->ReadByte(*byte, until)) {
+      case ReadResult::Byte: pacer_->Received(); return 1;
+      case ReadResult::TimedOut: return 0;
+      case ReadResult::Stopped: std::exit(kExitStopped);
+      case ReadResult::Closed:  // no program holds the line: nothing can come until one does
+        if (terminal_->WaitForProgram(until)) break;
+        if (StopRequested()) std::exit(kExitStopped);
+        return 0;
+    }
+  }
+}

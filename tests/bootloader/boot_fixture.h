@@ -1,0 +1,82 @@
+// The reference bootloader's simulation against fwflash-cli, on a small flash (8 pages of
+// 64 bytes, the last for the valid record) so that every cut point is quick to try.
+#pragma once
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "payload/crc32.h"
+#include "tests/bootloader/boot_sim_process.h"
+#include "tests/support/program_run.h"
+#include "tests/support/scratch_dir.h"
+
+using nlohmann::json;
+
+class BootTest : public testing::Test {
+ protected:
+  static constexpr unsigned kPageSize = 64;
+  static constexpr unsigned kPages = 8;
+  static constexpr unsigned kMaxApp = kPageSize * (kPages - 1);
+
+  std::string Path(const std::string& name) const { return scratch_.Path() + "/" + name; }
+  std::string Link() const { return Path("device"); }
+  std::string FlashFile() const { return Path("flash.bin"); }
+
+  // An application of n bytes, different for every seed.
+  static std::vector<uint8_t> App(size_t n, uint8_t seed) {
+    std::vector<uint8_t> app(n);
+    for (size_t i = 0; i < n; ++i) app[i] = static_cast<uint8_t>(i * 7 + seed * 31 + (i >> 3));
+    return app;
+  }
+
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    std::ofstream(Path(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return Path(name);
+  }
+  static std::vector<uint8_t> Read(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+  }
+
+  // The image fwflash-boot-image makes of the application.
+  std::string Image(const std::string& name, const std::vector<uint8_t>& app) const {
+    const ProgramResult made =
+        RunProgram({BuildPath("fwflash-boot-image"), Write(name + ".app", app), Path(name + ".img")});
+    EXPECT_EQ(made.status, 0) << made.err;
+    return Path(name + ".img");
+  }
+
+  // The simulation on Link() and FlashFile(); its first line, the state found.
+  json StartSim(BootSimProcess& sim, std::vector<std::string> extra = {}) const {
+    std::vector<std::string> args{"--link", Link(), "--flash", FlashFile(),
+                                  "--page-size", std::to_string(kPageSize), "--pages", std::to_string(kPages),
+                                  "--window-ms", "60000", "--reset"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    EXPECT_TRUE(sim.Start(args));
+    return Json(sim.NextLine());
+  }
+
+  ProgramResult Flash(const std::string& image, std::vector<std::string> extra = {}) const {
+    std::vector<std::string> args{BuildPath("fwflash-cli"), "--port", Link(), "--firmware", image};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunProgram(args);
+  }
+
+  static json Json(const std::string& line) { return json::parse(line, nullptr, false); }
+
+  static json Valid(const std::vector<uint8_t>& app) {
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "0x%08X", Crc32(app.data(), app.size()));
+    return json{{"valid", true}, {"length", app.size()}, {"crc32", crc}};
+  }
+  static json Invalid() { return json{{"valid", false}}; }
+
+  ScratchDir scratch_{"fwflash-boot-test"};
+};
