@@ -1,6 +1,8 @@
 // The flash seam on a file mapped into memory, so that a kill -9 leaves it as far as the
-// program got, as a power cut leaves a flash. --cut-after ends the process in the middle
-// of an operation: the first half of the page erased or written, the rest as it was.
+// program got, as a power cut leaves a flash. As on a flash, a write only clears bits
+// (an erase sets them all); --worn-page names a page that no longer erases.
+// --cut-after ends the process in the middle of an operation: the first half of the
+// page erased or written, the rest as it was.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -28,7 +30,10 @@ uint32_t AreaSize() { return settings_.pageSize * settings_.pages; }
 void Program(uint32_t offset, const uint8_t* data) {
   const bool cut = operations_ == settings_.cutAfter;
   const uint32_t length = cut ? settings_.pageSize / 2 : settings_.pageSize;
-  for (uint32_t i = 0; i < length; ++i) flash_[offset + i] = data != nullptr ? data[i] : 0xFF;
+  const bool worn = data == nullptr && offset / settings_.pageSize == settings_.wornPage;
+  for (uint32_t i = 0; i < length && !worn; ++i) {
+    flash_[offset + i] = data != nullptr ? flash_[offset + i] & data[i] : 0xFF;
+  }
   if (cut) {
     std::printf("{\"power\":\"cut\",\"operations\":%lld}\n", operations_);
     std::fflush(stdout);

@@ -21,6 +21,7 @@ struct FlashSettings {
   uint16_t pageSize = 256;
   uint32_t pages = 64;
   long long cutAfter = -1;  // the power goes in the middle of the operation after this many
+  long long wornPage = -1;  // a page whose erase leaves it as it was
 };
 
 void AttachUart(PseudoTerminal& terminal, LinePacer& pacer);

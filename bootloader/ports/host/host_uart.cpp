@@ -19,9 +19,11 @@ void AttachUart(PseudoTerminal& terminal, LinePacer& pacer) {
   pacer_ = &pacer;
 }
 
+// With no program at the other end the byte is lost on the line, as on a real one: a
+// terminal would keep it for the next program to open it.
 extern "C" void fwboot_uart_put(uint8_t byte) {
   pacer_->BeforeSend();
-  terminal_->WriteByte(byte);  // with no program at the other end, the byte is lost on the line
+  if (terminal_->WaitForProgram(Clock::now())) terminal_->WriteByte(byte);
 }
 
 extern "C" int fwboot_uart_get(uint8_t* byte, uint16_t timeout_ms) {

@@ -41,6 +41,9 @@ bool Parse(int argc, char** argv, SimOptions& options, int& exitCode) {
                  "the power goes after N flash operations (erases and writes), in the middle "
                  "of the next one; exit status 3")
       ->type_name("N")->check(CLI::NonNegativeNumber);
+  app.add_option("--worn-page", options.flash.wornPage,
+                 "page N of the area no longer erases (a flash worn out): the read-back fails")
+      ->type_name("N")->check(CLI::NonNegativeNumber);
   app.add_option("--char-us", options.charUs,
                  "line time of each character sent and received, in microseconds (1042: 9600 baud)");
   app.add_flag("--reset", options.reset,

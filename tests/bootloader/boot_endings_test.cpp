@@ -1,0 +1,100 @@
+// Conversations that do not end well leave no valid record: the host's side played by
+// the test (a transfer that stops early, a wrong end marker in either round), and a flash
+// page that no longer erases, which the read-back finds.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+
+#include "tests/bootloader/boot_fixture.h"
+
+namespace {
+
+// The host's side of the conversation on the device's terminal, byte by byte.
+class HostSide {
+ public:
+  explicit HostSide(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY)) {
+    termios raw{};
+    tcgetattr(fd_, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(fd_, TCSANOW, &raw);
+  }
+  ~HostSide() { close(fd_); }
+
+  // -1 when nothing came within 5 s.
+  int Read() {
+    pollfd in{fd_, POLLIN, 0};
+    uint8_t byte;
+    return poll(&in, 1, 5000) == 1 && read(fd_, &byte, 1) == 1 ? byte : -1;
+  }
+  void Write(uint8_t byte) { ASSERT_EQ(write(fd_, &byte, 1), 1); }
+
+  // The sync and the first n bytes, each on request and echoed.
+  void Send(const std::vector<uint8_t>& image, size_t n) {
+    Write(0xA5);
+    ASSERT_EQ(Read(), 0x5A);
+    for (size_t i = 0; i < n; ++i) ASSERT_EQ(Exchange(image[i]), image[i]) << "byte " << i;
+  }
+  // The device's echo of a byte sent on its request.
+  int Exchange(uint8_t byte) {
+    if (Read() != 0x80) return -1;
+    Write(byte);
+    return Read();
+  }
+
+ private:
+  int fd_;
+};
+
+class BootEndingTest : public BootTest {};
+
+TEST_F(BootEndingTest, AWrongEndMarkerOrAnEarlyEndLeavesNoValidRecord) {
+  const std::vector<uint8_t> app = App(130, 13);
+  const std::vector<uint8_t> image = Read(Image("app", app));
+  BootSimProcess sim;
+  StartSim(sim);
+  struct Ending {
+    const char* name;
+    std::vector<uint8_t> markers;  // the end rounds the host plays
+    std::vector<int> echoes;       // what the device answers
+  };
+  for (const Ending& ending : {Ending{"first round", {0xFE}, {0xFE}},
+                               Ending{"second round", {0xFF, 0x7F}, {0xFF, 0x00}},
+                               Ending{"both right", {0xFF, 0xFF}, {0xFF, 0xFF}}}) {
+    SCOPED_TRACE(ending.name);
+    HostSide host(Link());
+    host.Send(image, image.size());
+    for (size_t round = 0; round < ending.markers.size(); ++round)
+      EXPECT_EQ(host.Exchange(ending.markers[round]), ending.echoes[round]);
+    EXPECT_EQ(Json(sim.NextLine()), ending.echoes.back() == 0xFF && ending.markers.size() == 2 ? Valid(app)
+                                                                                               : Invalid());
+  }
+  // The host goes silent at the request for byte 101: the device gives up after its
+  // time-out. (The request is read: a terminal keeps an unread byte for the next program.)
+  {
+    HostSide host(Link());
+    host.Send(image, 100);
+    EXPECT_EQ(host.Read(), 0x80);
+  }
+  EXPECT_EQ(Json(sim.NextLine()), Invalid());
+  const ProgramResult again = Flash(Image("again", app));
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+}
+
+TEST_F(BootEndingTest, APageThatNoLongerErasesFailsTheReadBackAndTheHostReportsIt) {
+  const std::vector<uint8_t> old = App(200, 14), fresh = App(200, 15);
+  BootSimProcess sim;
+  StartSim(sim);
+  ASSERT_EQ(Flash(Image("old", old)).status, 0);
+  EXPECT_EQ(Json(sim.NextLine()), Valid(old));
+  sim.WaitForExit(0);
+
+  BootSimProcess worn;
+  EXPECT_EQ(StartSim(worn, {"--worn-page", "1"}), Valid(old));
+  const ProgramResult run = Flash(Image("fresh", fresh));
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("failed at byte 208 of 208"), std::string::npos) << run.out;
+  EXPECT_EQ(Json(worn.NextLine()), Invalid());
+}
+
+}  // namespace
