@@ -3,7 +3,8 @@
 #   fwflash-boot-qemu.elf  for qemu-system-avr -machine mega2560: flash seam on a RAM area,
 #                          9600-baud pacing on Timer1, state report on USART1
 #   fwflash-boot.elf       the real one: SPM page writes, linked at the boot section
-# and the core's objects alone (core-*.o), whose sizes bench/bootloader_size.sh reports.
+# and the core's objects alone (core-*.o, with their stack frames in core-*.su), whose sizes
+# bench/bootloader_size.sh reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-build-avr}
@@ -16,7 +17,7 @@ port=(bootloader/ports/avr/avr_main.c bootloader/ports/avr/avr_clock.c bootloade
       bootloader/ports/avr/avr_report.c bootloader/ports/avr/avr_start.c)
 
 for source in "${core[@]}"; do
-  avr-gcc "${cflags[@]}" -c "$source" -o "$out/core-$(basename "${source%.c}").o"
+  avr-gcc "${cflags[@]}" -fstack-usage -c "$source" -o "$out/core-$(basename "${source%.c}").o"
 done
 
 # Under QEMU a long window: the test's second flash comes after it has read the report,
@@ -25,5 +26,12 @@ avr-gcc "${cflags[@]}" -DFWBOOT_AVR_QEMU -DFWBOOT_WINDOW_MS=60000 -Wl,--gc-secti
   "${core[@]}" bootloader/core/fwboot_state_text.c "${port[@]}" bootloader/ports/avr/avr_flash_ram.c \
   -o "$out/fwflash-boot-qemu.elf"
 
-avr-gcc "${cflags[@]}" -Wl,--gc-sections -Wl,--section-start=.text=0x3E000 \
+avr-gcc "${cflags[@]}" -Wl,--gc-sections -Wl,--section-start=.text=0x3F000 \
   "${core[@]}" "${port[@]}" bootloader/ports/avr/avr_flash_spm.c -o "$out/fwflash-boot.elf"
+
+# The real one must fit its 4 KiB boot section (text and the initial values of data).
+size=$(avr-size -A "$out/fwflash-boot.elf" | awk '/^\.(text|data) / { sum += $2 } END { print sum }')
+if [ "$size" -gt 4096 ]; then
+  echo "build-bootloader-avr.sh: fwflash-boot.elf takes $size bytes, more than its 4096-byte boot section" >&2
+  exit 1
+fi

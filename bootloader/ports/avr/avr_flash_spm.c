@@ -1,5 +1,5 @@
 /* The flash seam on the ATmega2560's own flash: the application area is everything
- * below the 8 KiB boot section where the bootloader sits (BOOTSZ = 4096 words, BOOTRST
+ * below the 4 KiB boot section where the bootloader sits (BOOTSZ = 2048 words, BOOTRST
  * set). Page erase and write by SPM from the boot section (boot.h), which halts the CPU
  * while the application section is programmed. */
 #include <avr/boot.h>
@@ -8,7 +8,7 @@
 #include "avr_port.h"
 #include "bootloader/core/fwboot_port.h"
 
-#define BOOT_SECTION_START 0x3E000ul
+#define BOOT_SECTION_START 0x3F000ul
 
 void avr_flash_start(void) {}
 
