@@ -1,49 +1,10 @@
 // Conversations that do not end well leave no valid record: the host's side played by
 // the test (a transfer that stops early, a wrong end marker in either round), and a flash
 // page that no longer erases, which the read-back finds.
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-
 #include "tests/bootloader/boot_fixture.h"
+#include "tests/bootloader/host_side.h"
 
 namespace {
-
-// The host's side of the conversation on the device's terminal, byte by byte.
-class HostSide {
- public:
-  explicit HostSide(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY)) {
-    termios raw{};
-    tcgetattr(fd_, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(fd_, TCSANOW, &raw);
-  }
-  ~HostSide() { close(fd_); }
-
-  // -1 when nothing came within 5 s.
-  int Read() {
-    pollfd in{fd_, POLLIN, 0};
-    uint8_t byte;
-    return poll(&in, 1, 5000) == 1 && read(fd_, &byte, 1) == 1 ? byte : -1;
-  }
-  void Write(uint8_t byte) { ASSERT_EQ(write(fd_, &byte, 1), 1); }
-
-  // The sync and the first n bytes, each on request and echoed.
-  void Send(const std::vector<uint8_t>& image, size_t n) {
-    Write(0xA5);
-    ASSERT_EQ(Read(), 0x5A);
-    for (size_t i = 0; i < n; ++i) ASSERT_EQ(Exchange(image[i]), image[i]) << "byte " << i;
-  }
-  // The device's echo of a byte sent on its request.
-  int Exchange(uint8_t byte) {
-    if (Read() != 0x80) return -1;
-    Write(byte);
-    return Read();
-  }
-
- private:
-  int fd_;
-};
 
 class BootEndingTest : public BootTest {};
 

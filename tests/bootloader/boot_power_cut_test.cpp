@@ -9,6 +9,7 @@
 #include <random>
 
 #include "tests/bootloader/boot_fixture.h"
+#include "tests/bootloader/host_side.h"
 
 namespace {
 
@@ -78,6 +79,23 @@ TEST_F(BootPowerCutTest, AtEveryFlashOperationTheRecordIsGoneUntilTheNewOneIsWho
     // Only the record's own write, cut after its first half, leaves a record: the magic
     // written last is in that half, and the application it describes is whole.
     EXPECT_EQ(Restart(), n + 1 < kOperations ? Invalid() : Valid(new_));
+  }
+}
+
+TEST_F(BootPowerCutTest, AKillBeforeTheHeaderIsWholeKeepsTheOldApplication) {
+  const std::vector<uint8_t> image = Read(newImage_);
+  for (size_t headerBytes : {0, 4, 7}) {
+    SCOPED_TRACE(std::to_string(headerBytes) + " header bytes sent");
+    {
+      BootSimProcess sim;
+      StartSim(sim);
+      HostSide host(Link());
+      host.Send(image, headerBytes);
+      sim.Kill();  // the device waits for the next header byte: nothing is erased yet
+      EXPECT_EQ(sim.WaitForExit(5000), -1);
+    }
+    EXPECT_EQ(Restart(), Valid(old_));
+    Write("flash.bin", oldFlash_);
   }
 }
 
