@@ -37,19 +37,12 @@ TEST_F(BootEndingTest, AWrongEndMarkerOrAnEarlyEndLeavesNoValidRecord) {
     EXPECT_EQ(host.Read(), 0x80);
   }
   EXPECT_EQ(Json(sim.NextLine()), Invalid());
-  const ProgramResult again = Flash(Image("again", app));
-  EXPECT_EQ(again.status, 0) << again.out;
-  EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+  FlashValid(sim, "again", app);
 }
 
 TEST_F(BootEndingTest, APageThatNoLongerErasesFailsTheReadBackAndTheHostReportsIt) {
   const std::vector<uint8_t> old = App(200, 14), fresh = App(200, 15);
-  BootSimProcess sim;
-  StartSim(sim);
-  ASSERT_EQ(Flash(Image("old", old)).status, 0);
-  EXPECT_EQ(Json(sim.NextLine()), Valid(old));
-  sim.WaitForExit(0);
-
+  Install(old);
   BootSimProcess worn;
   EXPECT_EQ(StartSim(worn, {"--worn-page", "1"}), Valid(old));
   const ProgramResult run = Flash(Image("fresh", fresh));

@@ -53,14 +53,33 @@ class BootTest : public testing::Test {
     return Path(name + ".img");
   }
 
-  // The simulation on Link() and FlashFile(); its first line, the state found.
-  json StartSim(BootSimProcess& sim, std::vector<std::string> extra = {}) const {
-    std::vector<std::string> args{"--link", Link(), "--flash", FlashFile(),
-                                  "--page-size", std::to_string(kPageSize), "--pages", std::to_string(kPages),
-                                  "--window-ms", "60000", "--reset"};
+  // The simulation's options for Link() and FlashFile(), then extra.
+  std::vector<std::string> SimArgs(const std::vector<std::string>& extra) const {
+    std::vector<std::string> args{"--link", Link(), "--flash", FlashFile(), "--page-size",
+                                  std::to_string(kPageSize), "--pages", std::to_string(kPages)};
     args.insert(args.end(), extra.begin(), extra.end());
-    EXPECT_TRUE(sim.Start(args));
+    return args;
+  }
+
+  // The simulation, resetting after the application starts and waiting long for a sync;
+  // its first line, the state found.
+  json StartSim(BootSimProcess& sim, std::vector<std::string> extra = {}) const {
+    extra.insert(extra.begin(), {"--window-ms", "60000", "--reset"});
+    EXPECT_TRUE(sim.Start(SimArgs(extra)));
     return Json(sim.NextLine());
+  }
+
+  // The application flashed into the running simulation, which then finds it valid.
+  void FlashValid(BootSimProcess& sim, const std::string& name, const std::vector<uint8_t>& app) const {
+    const ProgramResult run = Flash(Image(name, app));
+    ASSERT_EQ(run.status, 0) << run.out;
+    ASSERT_EQ(Json(sim.NextLine()), Valid(app));
+  }
+  // A flash file that holds the application, valid.
+  void Install(const std::vector<uint8_t>& app) const {
+    BootSimProcess sim;
+    StartSim(sim);
+    FlashValid(sim, "installed", app);
   }
 
   ProgramResult Flash(const std::string& image, std::vector<std::string> extra = {}) const {

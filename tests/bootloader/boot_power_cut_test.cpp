@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <random>
+#include <thread>
 
 #include "tests/bootloader/boot_fixture.h"
 #include "tests/bootloader/host_side.h"
@@ -37,10 +38,7 @@ class BootPowerCutTest : public BootTest {
 
   void SetUp() override {
     newImage_ = Image("new", new_);
-    BootSimProcess sim;
-    StartSim(sim);
-    ASSERT_EQ(Flash(Image("old", old_)).status, 0);
-    ASSERT_EQ(Json(sim.NextLine()), Valid(old_));
+    Install(old_);
     oldFlash_ = Read(FlashFile());
   }
 
@@ -48,9 +46,7 @@ class BootPowerCutTest : public BootTest {
   json Restart() {
     BootSimProcess sim;
     const json state = StartSim(sim);
-    const ProgramResult run = Flash(newImage_);
-    EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_EQ(Json(sim.NextLine()), Valid(new_));
+    FlashValid(sim, "new", new_);
     return state;
   }
 

@@ -33,22 +33,14 @@ TEST_F(BootTest, FlashesByteForByteAndWritesTheValidRecordLast) {
 
   // A working device still takes a new application through the window after its reset,
   // up to the whole area.
-  EXPECT_EQ(Flash(Image("second", second)).status, 0);
-  EXPECT_EQ(Json(sim.NextLine()), Valid(second));
+  FlashValid(sim, "second", second);
 }
 
 TEST_F(BootTest, AValidApplicationStartsAfterTheWindowAndThenAnswersNoSync) {
   const std::vector<uint8_t> app = App(100, 3);
-  {
-    BootSimProcess sim;
-    StartSim(sim);
-    ASSERT_EQ(Flash(Image("app", app)).status, 0);
-    EXPECT_EQ(Json(sim.NextLine()), Valid(app));
-  }
+  Install(app);
   BootSimProcess sim;
-  std::vector<std::string> args{"--link", Link(), "--flash", FlashFile(), "--page-size", "64", "--pages", "8",
-                                "--window-ms", "20"};
-  ASSERT_TRUE(sim.Start(args));
+  ASSERT_TRUE(sim.Start(SimArgs({"--window-ms", "20"})));
   EXPECT_EQ(Json(sim.NextLine()), Valid(app));
   EXPECT_EQ(Json(sim.NextLine()), json({{"started", true}}));
   const ProgramResult run = Flash(Image("other", App(100, 4)));
@@ -61,8 +53,7 @@ TEST_F(BootTest, RefusesAnImageWithoutHeaderOrTooLongBeforeErasingAnything) {
   const std::vector<uint8_t> app = App(150, 5);
   BootSimProcess sim;
   StartSim(sim);
-  ASSERT_EQ(Flash(Image("app", app)).status, 0);
-  EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+  FlashValid(sim, "app", app);
   const std::vector<uint8_t> before = Read(FlashFile());
 
   std::vector<uint8_t> tooLong = Read(Image("long", App(kMaxApp + 1, 6)));
@@ -79,8 +70,7 @@ TEST_F(BootTest, RefusesAnImageWithoutHeaderOrTooLongBeforeErasingAnything) {
     EXPECT_EQ(Json(sim.NextLine()), Valid(app));
     EXPECT_EQ(Read(FlashFile()), before);
   }
-  EXPECT_EQ(Flash(Image("again", App(90, 8))).status, 0) << "the refusals left the device answering";
-  EXPECT_EQ(Json(sim.NextLine()), Valid(App(90, 8)));
+  FlashValid(sim, "again", App(90, 8));  // the refusals left the device answering
 }
 
 TEST_F(BootTest, EachDeviceGetsItsOwnSerialNumberAndItsOwnCrc) {

@@ -84,24 +84,26 @@ bool VdevProcess::AwaitTerminal() {
   return false;
 }
 
-int VdevProcess::WaitForExit(int limitMs) {
+int AwaitChildExit(pid_t pid, int limitMs) {
   int status = 0;
   bool exited = false;
-  if (pid_ > 0) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!(exited = waitpid(pid_, &status, WNOHANG) == pid_) &&
-           std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!exited) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-    }
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  while (!(exited = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  if (!exited) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int VdevProcess::WaitForExit(int limitMs) {
+  const int status = pid_ > 0 ? AwaitChildExit(pid_, limitMs) : -1;
   pid_ = -1;
   if (output_ >= 0) close(output_);
   output_ = -1;
-  return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return status;
 }
 
 int VdevProcess::Stop() {
