@@ -4,6 +4,7 @@
 //   Start(args)          runs it; false when it could not be started
 //   NextLine(limitMs)    its next line of output; empty when none came in time
 //   Kill()               SIGKILL: the power goes wherever it was
+//   Stop()               SIGTERM, then WaitForExit
 //   WaitForExit(ms)      its exit status; -1 when killed, or killed after ms
 #pragma once
 
@@ -23,10 +24,7 @@
 class BootSimProcess {
  public:
   BootSimProcess() = default;
-  ~BootSimProcess() {
-    if (pid_ > 0) kill(pid_, SIGTERM);
-    WaitForExit(5000);
-  }
+  ~BootSimProcess() { Stop(); }
   BootSimProcess(const BootSimProcess&) = delete;
   BootSimProcess& operator=(const BootSimProcess&) = delete;
 
@@ -69,6 +67,11 @@ class BootSimProcess {
       if (left <= 0 || poll(&output, 1, left) <= 0 || (n = read(output_, chunk, sizeof chunk)) <= 0) return "";
       buffered_.append(chunk, static_cast<size_t>(n));
     }
+  }
+
+  int Stop() {
+    if (pid_ > 0) kill(pid_, SIGTERM);
+    return WaitForExit(5000);
   }
 
   void Kill() {

@@ -1,5 +1,7 @@
 // fwflash-cli and the reference bootloader's simulation: the whole conversation, the sync
 // window, the refusals that erase nothing, and per-device serial numbers.
+#include <filesystem>
+
 #include "tests/bootloader/boot_fixture.h"
 
 namespace {
@@ -47,6 +49,8 @@ TEST_F(BootTest, AValidApplicationStartsAfterTheWindowAndThenAnswersNoSync) {
   EXPECT_EQ(run.status, 1) << run.out;
   EXPECT_EQ(Read(FlashFile()).size(), kPageSize * kPages);
   EXPECT_EQ(Slice(Read(FlashFile()), 0, 100), app);
+  EXPECT_EQ(sim.Stop(), 0);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Link()))) << "the link stays behind";
 }
 
 TEST_F(BootTest, RefusesAnImageWithoutHeaderOrTooLongBeforeErasingAnything) {

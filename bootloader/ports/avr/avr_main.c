@@ -1,4 +1,7 @@
 /* The bootloader on the ATmega2560: every pass of the loop is a reset. */
+#include <avr/io.h>
+#include <avr/wdt.h>
+
 #include "avr_port.h"
 #include "bootloader/core/fwboot.h"
 #include "bootloader/core/fwboot_port.h"
@@ -8,9 +11,13 @@
 #define FWBOOT_WINDOW_MS 500
 #endif
 
-static uint8_t page_buffer[256];
+static uint8_t page_buffer[256]; /* SPM_PAGESIZE, and the RAM flash's page */
 
 int main(void) {
+  /* An application that used the watchdog leaves it running through the reset: it would
+   * reset the bootloader while it waits for the sync. */
+  MCUSR = 0;
+  wdt_disable();
   avr_clock_start();
   avr_uart_start();
   avr_report_start();

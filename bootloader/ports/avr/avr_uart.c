@@ -34,7 +34,7 @@ int fwboot_uart_get(uint8_t *byte, uint16_t timeout_ms) {
       return 1;
     }
     if ((uint16_t)(avr_clock_now() - start) >= AVR_TICKS_PER_MS) {
-      if (timeout_ms == 0) return 0;
+      if (timeout_ms <= 1) return 0;
       --timeout_ms;
       start += AVR_TICKS_PER_MS;
     }

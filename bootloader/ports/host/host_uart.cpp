@@ -12,6 +12,11 @@ extern "C" {
 namespace {
 PseudoTerminal* terminal_ = nullptr;
 LinePacer* pacer_ = nullptr;
+
+[[noreturn]] void Stop() {
+  terminal_->Close();  // removes the link
+  std::exit(kExitStopped);
+}
 }  // namespace
 
 void AttachUart(PseudoTerminal& terminal, LinePacer& pacer) {
@@ -32,10 +37,10 @@ extern "C" int fwboot_uart_get(uint8_t* byte, uint16_t timeout_ms) {
     switch (terminal_->ReadByte(*byte, until)) {
       case ReadResult::Byte: pacer_->Received(); return 1;
       case ReadResult::TimedOut: return 0;
-      case ReadResult::Stopped: std::exit(kExitStopped);
+      case ReadResult::Stopped: Stop();
       case ReadResult::Closed:  // no program holds the line: nothing can come until one does
         if (terminal_->WaitForProgram(until)) break;
-        if (StopRequested()) std::exit(kExitStopped);
+        if (StopRequested()) Stop();
         return 0;
     }
   }
