@@ -6,7 +6,7 @@
  *
  * The header is checked before anything is erased. The valid record is erased before
  * the first application page is written, and written again only after the last end
- * round, once the flash read back gives the CRC-32 of the bytes received: a power cut at
+ * round, once the pages read back give the CRC-32 of the bytes received: a power cut at
  * any moment leaves either the old valid application or no valid record. */
 #include "fwboot.h"
 
@@ -18,17 +18,18 @@
 
 static uint32_t record_offset(void) { return fwboot_flash_area_size() - fwboot_flash_page_size(); }
 
-static uint32_t flash_crc32(uint32_t length) {
+/* The running CRC-32 crc continued over the flash's bytes [offset, offset + length). */
+static uint32_t flash_crc32(uint32_t crc, uint32_t offset, uint32_t length) {
   uint8_t chunk[READ_CHUNK];
-  uint32_t crc = FWBOOT_CRC32_START, offset = 0;
-  while (offset < length) {
-    uint16_t n = length - offset < READ_CHUNK ? (uint16_t)(length - offset) : READ_CHUNK;
+  uint32_t end = offset + length;
+  while (offset < end) {
+    uint16_t n = end - offset < READ_CHUNK ? (uint16_t)(end - offset) : READ_CHUNK;
     uint16_t i;
     fwboot_flash_read(offset, chunk, n);
     for (i = 0; i < n; ++i) crc = fwboot_crc32_update(crc, chunk[i]);
     offset += n;
   }
-  return fwboot_crc32_final(crc);
+  return crc;
 }
 
 void fwboot_check(fwboot_state *state) {
@@ -37,7 +38,8 @@ void fwboot_check(fwboot_state *state) {
   state->length = fwboot_get_u32(record);
   state->crc32 = fwboot_get_u32(record + 4);
   state->valid = fwboot_get_u32(record + 8) == FWBOOT_RECORD_MAGIC && state->length > 0 &&
-                 state->length <= record_offset() && flash_crc32(state->length) == state->crc32;
+                 state->length <= record_offset() &&
+                 fwboot_crc32_final(flash_crc32(FWBOOT_CRC32_START, 0, state->length)) == state->crc32;
   if (!state->valid) state->length = state->crc32 = 0;
 }
 
@@ -74,23 +76,23 @@ static int write_record(uint8_t *buffer, uint32_t length, uint32_t crc) {
   return fwboot_flash_write_page(record_offset(), buffer);
 }
 
-/* The end rounds. The second echo waits for the read-back and the record: a device that
- * could not make the application valid answers 0x00, and the host reports the failure. */
-static fwboot_outcome finish(uint8_t *buffer, uint32_t length, uint32_t crc) {
+/* The end rounds. The second echo waits for the record: a device whose read-back differs
+ * from what it received answers 0x00, and the host reports the failure. */
+static fwboot_outcome finish(uint8_t *buffer, uint32_t length, uint32_t crc, uint32_t read_back) {
   uint8_t marker;
   int whole;
   if (!exchange(&marker) || marker != FWBOOT_END_MARKER) return FWBOOT_FAILED;
   fwboot_uart_put(FWBOOT_REQUEST);
   if (!fwboot_uart_get(&marker, FWBOOT_BYTE_TIMEOUT_MS)) return FWBOOT_FAILED;
-  whole = marker == FWBOOT_END_MARKER && flash_crc32(length) == crc && write_record(buffer, length, crc);
+  whole = marker == FWBOOT_END_MARKER && read_back == crc && write_record(buffer, length, crc);
   fwboot_uart_put(whole ? FWBOOT_END_MARKER : 0x00);
   return whole ? FWBOOT_FLASHED : FWBOOT_FAILED;
 }
 
 static fwboot_outcome converse(uint8_t *buffer) {
   uint8_t header[FWBOOT_HEADER_SIZE];
-  uint16_t page = fwboot_flash_page_size(), fill = 0;
-  uint32_t length, i, offset = 0, crc = FWBOOT_CRC32_START;
+  uint16_t page = fwboot_flash_page_size(), fill = 0, received;
+  uint32_t length, i, offset = 0, crc = FWBOOT_CRC32_START, read_back = FWBOOT_CRC32_START;
   fwboot_uart_put(FWBOOT_SYNC_ACK);
   for (i = 0; i < FWBOOT_HEADER_SIZE; ++i) {
     if (!exchange(&header[i])) return FWBOOT_FAILED;
@@ -105,12 +107,16 @@ static fwboot_outcome converse(uint8_t *buffer) {
     if (!exchange(&buffer[fill])) return FWBOOT_FAILED;
     crc = fwboot_crc32_update(crc, buffer[fill++]);
     if (fill < page && i + 1 < length) continue;
+    received = fill;
     while (fill < page) buffer[fill++] = 0xFF;
     if (!fwboot_flash_erase_page(offset) || !fwboot_flash_write_page(offset, buffer)) return FWBOOT_FAILED;
+    /* Each page is read back as soon as it is written: the time goes where the host waits
+     * for a request anyway, not into the last echo, which it awaits for 2 s at most. */
+    read_back = flash_crc32(read_back, offset, received);
     offset += page;
     fill = 0;
   }
-  return finish(buffer, length, fwboot_crc32_final(crc));
+  return finish(buffer, length, fwboot_crc32_final(crc), fwboot_crc32_final(read_back));
 }
 
 fwboot_outcome fwboot_run(uint8_t *buffer, uint16_t window_ms) {
