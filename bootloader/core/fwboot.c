@@ -43,8 +43,8 @@ void fwboot_check(fwboot_state *state) {
   if (!state->valid) state->length = state->crc32 = 0;
 }
 
-/* Anything but the sync is noise on the line. In the window each wait lasts 1 ms at
- * most, so noise shortens the window by the time its bytes took. */
+/* Anything but the sync is noise on the line. The window counts waits of 1 ms at most,
+ * so each byte of noise counts as a whole millisecond and shortens the window. */
 static int sync_within(uint16_t window_ms) {
   uint8_t byte;
   uint16_t waited;
