@@ -170,7 +170,7 @@ class Api(unittest.TestCase):
                 get_json(url + 'api/stations')['stations']), 'the station to be not running', timeout=40)
             self.assertEqual(row['state'], 'passed')  # its last word, kept
             # A stream opened now gets the clock of now, by which a page tells the silence,
-            # and the station's end of running.
+            # and the station's end of running (in the whole list, or as a change after it).
             host, number = url.split('/')[2].split(':')
             with socket.create_connection((host, int(number)), timeout=10) as stream:
                 stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
@@ -179,7 +179,7 @@ class Api(unittest.TestCase):
                 def stations_events():
                     nonlocal received
                     received += stream.recv(65536)
-                    events[:] = [json.loads(data) for data in re.findall(rb'event: stations\ndata: (.*)\n', received)]
+                    events[:] = [json.loads(data) for data in re.findall(rb'event: (?:stations|changes)\ndata: (.*)\n', received)]
                     return events and not events[-1]['stations'][0]['running']
                 wait_for(stations_events, 'the stream to tell the station is not running')
             self.assertGreater(events[0]['now_ms'] - events[0]['stations'][0]['updated_ms'], 15000)
