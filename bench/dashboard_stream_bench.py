@@ -4,7 +4,8 @@ for a whole line"): 10 PCs x 24 stations as rows of a SQLite store, each flashin
 device in 15 s (a row change every 10 %, 1.5 s), passing, waiting 1 s, and again, every
 station heartbeating every 2 s; one fwflash-cli --serve; 100 Server-Sent Events streams.
 Measures the bytes per second sent to the 100 streams, the events and rows per event,
-and the time from a change's write to each stream (median, 99th percentile). Prints
+the time from a change's write to each stream (median, 99th percentile) and the serving
+process's CPU. Prints
 also what the whole list of stations weighs, which is what every event carried before.
 
   /usr/bin/python3 bench/dashboard_stream_bench.py [BUILD_DIR] [SECONDS]
@@ -88,9 +89,16 @@ class Stations:
                     db.commit()
 
 
+def cpu_seconds(pid):
+    with open('/proc/%d/stat' % pid) as stat:
+        fields = stat.read().rsplit(')', 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf('SC_CLK_TCK')
+
+
 def main():
     with Line() as line:
-        _, url = line.cli()
+        server, url = line.cli()
+        cpu_start = None
         stations = Stations(line.store)
         host, port = url.split('/')[2].split(':')
         selector = selectors.DefaultSelector()
@@ -110,6 +118,8 @@ def main():
                 arrived = now_ms()
                 if time.monotonic() < warm_until:
                     continue
+                if cpu_start is None:
+                    cpu_start = cpu_seconds(server.process.pid)
                 received += len(data)
                 buffer = key.data['buffer'] + data
                 *complete, key.data['buffer'] = buffer.split(b'\n\n')
@@ -123,6 +133,7 @@ def main():
                     if found.group(1) == b'changes':
                         delays += [arrived - s['progress_ms'] for s in payload['stations']
                                    if arrived - s['progress_ms'] < 10000]
+        cpu = (cpu_seconds(server.process.pid) - cpu_start) / SECONDS
         stations.stop.set()
         stations.thread.join()
         with urllib.request.urlopen(url + 'api/stations') as response:
@@ -131,6 +142,7 @@ def main():
             stream.close()
         per_stream = received / SECONDS / CLIENTS
         print('stations %d, streams %d, %.0f s' % (PCS * PER_PC, CLIENTS, SECONDS))
+        print('serving process: %.1f %% of a core' % (100 * cpu))
         print('bytes/s to all streams: %.0f (%.0f per stream)' % (received / SECONDS, per_stream))
         print('events/s per stream: %.2f, stations per event: %.1f' % (events / SECONDS / CLIENTS, rows / max(events, 1)))
         print('change to stream: median %d ms, p99 %d ms (%d samples)' % (
