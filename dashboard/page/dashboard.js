@@ -125,8 +125,10 @@
   }
 
   function sortedStations() {
+    // Within a PC the stations someone named come first.
     return Array.from(stations.values()).sort((a, b) =>
-      collator.compare(a.pc, b.pc) || collator.compare(sortName(a), sortName(b)) || collator.compare(a.port, b.port));
+      collator.compare(a.pc, b.pc) || Number(!a.label) - Number(!b.label) ||
+      collator.compare(sortName(a), sortName(b)) || collator.compare(a.port, b.port));
   }
 
   function tileId(k) {

@@ -196,9 +196,10 @@ class Dashboard(unittest.TestCase):
             drivers = [line.browser(width, height) for width, height in ((1280, 800), (1920, 1080), (390, 844))]
             for driver in drivers:
                 driver.get(url)
-            cli, _ = line.cli('--port', links[0], '--port', links[1], '--port', links[2], '--port', links[3],
-                              '--wait', '--pc', 'assembly-pc-1', serve=False)
-            for wanted in (links[0] + ': ok', links[1] + ': failed'):
+            # Two stations with labels, two without.
+            cli, _ = line.cli('--port', 'A1=' + links[0], '--port', 'A2=' + links[1], '--port', links[2],
+                              '--port', links[3], '--wait', '--pc', 'assembly-pc-1', serve=False)
+            for wanted in ('A1 ' + links[0] + ': ok', 'A2 ' + links[1] + ': failed'):
                 cli.await_line('out', lambda text: text.startswith(wanted), wanted)
             # The third station's device comes now, so that its bar is seen moving.
             line.device(links[2], '--baud-emulation')
