@@ -59,12 +59,16 @@ bool LiveChanges::Next(StreamCursor& cursor, std::string& chunk, unsigned timeou
   });
   if (stopping_) return false;
   chunk.clear();
-  // The clock of sending, so that the page ages the rows by the server's time.
+  // The clock of sending and of the last reading of the store, so that the page ages
+  // the rows by the server's time and tells a store that cannot be read.
+  const std::string clocks = "{\"now_ms\":" + std::to_string(NowUtcMs()) + ",\"read_ms\":" +
+                             std::to_string(readMs_);
   if (cursor.stations != stationsVersion_) {
     const bool whole = cursor.stations < listVersion_;
-    chunk += std::string("event: ") + (whole ? "stations" : "changes") + "\ndata: {\"now_ms\":" +
-             std::to_string(NowUtcMs()) + ",\"stations\":" + RowsSince(whole ? 0 : cursor.stations) +
-             "}\n\n";
+    chunk += std::string("event: ") + (whole ? "stations" : "changes") + "\ndata: " + clocks +
+             ",\"stations\":" + RowsSince(whole ? 0 : cursor.stations) + "}\n\n";
+  } else if (cursor.records == recordsVersion_ && readMs_ != 0) {
+    chunk += "event: clock\ndata: " + clocks + "}\n\n";  // nothing new
   }
   if (cursor.records != recordsVersion_) chunk += "event: records\ndata: {}\n\n";
   cursor = {stationsVersion_, recordsVersion_};
@@ -102,6 +106,7 @@ void LiveChanges::Publish(const std::vector<StationState>& states, const std::st
     made.push_back({0, DumpJson(row), std::move(json)});
   }
   std::lock_guard<std::mutex> lock(mutex_);
+  readMs_ = NowUtcMs();
   const uint64_t version = stationsVersion_ + 1;
   bool listChanged = stationsVersion_ == 0 || states.size() != rows_.size(), changed = false;
   std::map<Key, Row> rows;

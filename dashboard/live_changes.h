@@ -12,8 +12,10 @@
 //                                          stations came or went; else "changes" with
 //                                          only the rows that changed since the
 //                                          stream's last news; "records" when records
-//                                          may have changed. An empty chunk after ms;
-//                                          false once stopping
+//                                          may have changed; "clock" after ms without
+//                                          news. Each with "now_ms" and "read_ms", the
+//                                          last time the store's rows were read. False
+//                                          once stopping
 //   StreamCursor                           what one stream has sent so far
 // A station's row has changed when anything but its time of writing has: a heartbeat
 // alone sends nothing, while its falling silent (no longer "running", looked at every
@@ -68,6 +70,7 @@ class LiveChanges {
   bool stopping_ = false;
   uint64_t stationsVersion_ = 0, recordsVersion_ = 0;
   uint64_t listVersion_ = 0;                 // when stations last came or went
+  int64_t readMs_ = 0;                       // UTC: the stations' rows last read
   std::map<Key, Row> rows_;
   std::vector<StationState> lastStates_;     // what rows_ was made from
   std::string lastNewestRecord_;             // the newest record's id and end

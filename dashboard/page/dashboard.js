@@ -8,7 +8,7 @@
   const REFRESH_GAP_MS = 1000;   // records and counts reloaded at most once a second
   const HOUR_MS = 3600 * 1000;
 
-  let stationsData = { now_ms: 0 };
+  let stationsData = { now_ms: 0, read_ms: 0 };
   let stationsReceivedAt = 0;
   let todayByStation = new Map();
   let todaySummary = null;
@@ -69,8 +69,11 @@
 
   function serverNow() { return stationsData.now_ms + (Date.now() - stationsReceivedAt); }
 
-  // The server tells when a station falls silent; the page ages progress itself.
-  function isRunning(station) { return station.running; }
+  // The server tells when a station falls silent; the page ages progress itself, and
+  // the server's last reading of the store: a store it cannot read tells nothing more.
+  function isRunning(station) {
+    return station.running && serverNow() - stationsData.read_ms <= SILENCE_MS;
+  }
   function isStuck(station) {
     return isRunning(station) && station.state === 'flashing' && serverNow() - station.progress_ms > STUCK_MS;
   }
@@ -461,10 +464,14 @@
     }
   }
 
+  function applyClock(data) {
+    stationsData = { now_ms: data.now_ms, read_ms: data.read_ms };
+    stationsReceivedAt = Date.now();
+  }
+
   // Every station, for a new stream or when stations came or went.
   function applyStations(data) {
-    stationsData = data;
-    stationsReceivedAt = Date.now();
+    applyClock(data);
     stations.clear();
     for (const s of data.stations) stations.set(key(s.pc, s.port), s);
     drawStations();
@@ -472,8 +479,7 @@
 
   // Only the stations that changed.
   function applyChanges(data) {
-    stationsData.now_ms = data.now_ms;
-    stationsReceivedAt = Date.now();
+    applyClock(data);
     for (const s of data.stations) stations.set(key(s.pc, s.port), s);
     drawStations();
   }
@@ -672,6 +678,7 @@
     source.addEventListener('open', () => { setLive('connected', 'live'); scheduleRefresh(); });
     source.addEventListener('stations', (event) => applyStations(JSON.parse(event.data)));
     source.addEventListener('changes', (event) => applyChanges(JSON.parse(event.data)));
+    source.addEventListener('clock', (event) => applyClock(JSON.parse(event.data)));
     source.addEventListener('records', scheduleRefresh);
     source.addEventListener('error', () => {
       setLive('reconnecting', 'reconnecting…');

@@ -13,7 +13,7 @@ import urllib.error
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from line_processes import BUILD, Line, now_ms, station_row, wait_for, write_stations  # noqa: E402
+from line_processes import BUILD, SOURCE, Line, now_ms, station_row, wait_for, write_stations  # noqa: E402
 
 
 def request(url, method='GET', body=None):
@@ -213,6 +213,30 @@ class Api(unittest.TestCase):
                 sent = wait_for(lambda: events()[before:], 'the change')
                 self.assertEqual([kind for kind, _ in sent], ['changes'])
                 self.assertEqual([(s['label'], s['percent']) for s in sent[0][1]['stations']], [('A1', 50)])
+
+    def test_a_store_that_cannot_be_read_stops_the_streams_clock_of_reading(self):
+        with Line() as line:
+            _, url = line.cli(store=line.postgresql())
+            host, number = url.split('/')[2].split(':')
+            with socket.create_connection((host, int(number)), timeout=10) as stream:
+                stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
+                stream.settimeout(0.1)
+                received = b''
+
+                def clocks():
+                    nonlocal received
+                    try:
+                        received += stream.recv(65536)
+                    except socket.timeout:
+                        pass
+                    return [json.loads(data) for data in re.findall(rb'event: clock\ndata: (.*)\n', received)]
+                # Without news the stream still tells the time, and that of the store's last reading.
+                first = wait_for(lambda: clocks()[-1:], 'a clock without news')[0]
+                self.assertLessEqual(first['now_ms'] - first['read_ms'], 3000)
+                subprocess.run([os.path.join(SOURCE, 'tests/support/postgres-server.sh'), 'stop', line.postgres[-1]],
+                               check=True, capture_output=True)
+                # By which the page tells that it hears nothing of the stations any more.
+                wait_for(lambda: any(c['now_ms'] - c['read_ms'] > 5000 for c in clocks()), 'the reading to stop')
 
     def test_event_streams_beyond_the_limit_get_503(self):
         with Line() as line:
