@@ -35,6 +35,15 @@ bool AutoAlone(const CliOptions& options, int& exitCode) {
   return false;
 }
 
+// Labels name stations for a person: two alike would tell of one station what the other did.
+bool LabelsDistinct(CliOptions& options, int& exitCode) {
+  std::string error;
+  if (TakePortLabels(options.ports, options.labels, error)) return true;
+  std::fprintf(stderr, "fwflash-cli: %s\n", error.c_str());
+  exitCode = kExitBadInput;
+  return false;
+}
+
 #ifdef _WIN32
 const char kRecordHelp[] =
     "keep a record of every device in this store: a SQLite file (PATH or sqlite:PATH); "
@@ -96,9 +105,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
   app.footer(kExitCodes);
   app.add_option("--port", options.ports,
                  "a station's serial port, repeatable (COM5, COM10, /dev/ttyUSB0, "
-                 "/dev/serial/by-path/...); default: COM1 as fwflash finds it; auto: "
-                 "every USB serial port whose device answers the sync")
-      ->type_name("PATH")
+                 "/dev/serial/by-path/...), with a short label before it if wanted "
+                 "(A1=/dev/ttyUSB0: up to 16 of A-Z a-z 0-9 _ . -); default: COM1 as "
+                 "fwflash finds it; auto: every USB serial port whose device answers the sync")
+      ->type_name("[LABEL=]PATH")
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--exclude", options.excludes,
@@ -141,5 +151,5 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
     return false;
   }
   if (options.ports.empty() && options.serve.empty()) options.ports.push_back(Com1Path());
-  return AutoAlone(options, exitCode);
+  return AutoAlone(options, exitCode) && LabelsDistinct(options, exitCode);
 }

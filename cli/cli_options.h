@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/port_labels.h"
+
 constexpr int kExitAllFlashed = 0;
 constexpr int kExitDeviceFailed = 1;
 constexpr int kExitBadInput = 2;
@@ -18,6 +20,7 @@ constexpr int kExitPortUnusable = 3;
 
 struct CliOptions {
   std::vector<std::string> ports;  // --port, repeatable; COM1's path when none is given
+  PortLabels labels;               // --port LABEL=PATH: the stations' labels by path
   std::vector<std::string> excludes;  // --exclude, repeatable: ports that --port auto leaves
   std::string firmwareFile;        // --firmware FILE
   std::string fromProgram;         // --from PROGRAM

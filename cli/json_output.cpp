@@ -20,13 +20,14 @@ json Serial(const std::optional<int64_t>& serial) {
 
 class JsonOutput : public Output {
  public:
-  JsonOutput(FILE* out, const FirmwareImage& image)
-      : out_(out), size_(static_cast<uint32_t>(image.bytes.size())), crc_(Crc32Text(image.crc32)) {}
+  JsonOutput(FILE* out, const FirmwareImage& image, const PortLabels& labels)
+      : out_(out), size_(static_cast<uint32_t>(image.bytes.size())), crc_(Crc32Text(image.crc32)),
+        labels_(labels) {}
 
   void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override {
     std::lock_guard<std::mutex> lock(mutex_);
     tenths_[port] = 0;
-    Write({{"event", "start"}, {"port", DisplayText(port)}, {"size", size_}, {"crc32", crc_},
+    Write({{"event", "start"}, {"port", DisplayText(port)}, {"label", Label(port)}, {"size", size_}, {"crc32", crc_},
            {"serial", Serial(serial)}});
   }
 
@@ -35,7 +36,7 @@ class JsonOutput : public Output {
     const unsigned tenths = Tenths(accepted, size);
     if (tenths <= tenths_[port]) return;
     tenths_[port] = tenths;
-    Write({{"event", "progress"}, {"port", DisplayText(port)}, {"bytes", accepted}, {"size", size},
+    Write({{"event", "progress"}, {"port", DisplayText(port)}, {"label", Label(port)}, {"bytes", accepted}, {"size", size},
            {"percent", tenths * 10}});
   }
 
@@ -45,7 +46,7 @@ class JsonOutput : public Output {
     if (!result.ok) stopped = result.step, at = StoppedAtByte(result), reason = result.reason;
     if (!result.cause.empty()) cause = result.cause;
     if (!result.hint.empty()) hint = result.hint;
-    Write({{"event", "result"}, {"port", DisplayText(result.port)}, {"ok", result.ok},
+    Write({{"event", "result"}, {"port", DisplayText(result.port)}, {"label", Label(result.port)}, {"ok", result.ok},
            {"bytes", result.accepted}, {"size", result.size}, {"step", stopped}, {"byte", at},
            {"seconds", result.seconds}, {"sync_acknowledged", result.syncAcknowledged},
            {"messages", result.messages}, {"reason", reason}, {"cause", cause}, {"hint", hint},
@@ -54,7 +55,7 @@ class JsonOutput : public Output {
 
   void PortProblem(const std::string& port, const std::string& message) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    Write({{"event", "port"}, {"port", DisplayText(port)}, {"message", message}, {"retrying", true}});
+    Write({{"event", "port"}, {"port", DisplayText(port)}, {"label", Label(port)}, {"message", message}, {"retrying", true}});
   }
 
   void StoreDown(const std::string& message) override {
@@ -80,7 +81,7 @@ class JsonOutput : public Output {
     for (const StationTally& station : stations) {
       passed += station.passed;
       failed += station.failed;
-      each.push_back({{"port", DisplayText(station.port)}, {"passed", station.passed},
+      each.push_back({{"port", DisplayText(station.port)}, {"label", Label(station.port)}, {"passed", station.passed},
                       {"failed", station.failed}});
     }
     json summary = {{"event", "summary"}, {"passed", passed}, {"failed", failed}, {"stations", each}};
@@ -97,15 +98,22 @@ class JsonOutput : public Output {
     std::fflush(out_);
   }
 
+  // A station's label, null without one.
+  json Label(const std::string& port) const {
+    const std::string label = LabelOf(labels_, port);
+    return label.empty() ? json(nullptr) : json(label);
+  }
+
   FILE* out_;
   uint32_t size_;
   std::string crc_;
+  const PortLabels labels_;
   std::mutex mutex_;
   std::map<std::string, unsigned> tenths_;
 };
 
 }  // namespace
 
-std::unique_ptr<Output> MakeJsonOutput(FILE* out, const FirmwareImage& image) {
-  return std::make_unique<JsonOutput>(out, image);
+std::unique_ptr<Output> MakeJsonOutput(FILE* out, const FirmwareImage& image, const PortLabels& labels) {
+  return std::make_unique<JsonOutput>(out, image, labels);
 }

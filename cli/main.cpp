@@ -93,8 +93,8 @@ int ListPorts() {
 // The output, and the log beside it.
 class Events : public StationEvents {
  public:
-  Events(Output& output, ResultLog& log, const FirmwareImage& image)
-      : output_(output), log_(log), image_(image) {}
+  Events(Output& output, ResultLog& log, const FirmwareImage& image, const PortLabels& labels)
+      : output_(output), log_(log), image_(image), labels_(labels) {}
   void StationWaiting(const std::string& port) override { output_.StationWaiting(port); }
   void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override {
     output_.DeviceStarted(port, serial);
@@ -103,7 +103,7 @@ class Events : public StationEvents {
     output_.DeviceProgress(port, accepted, size);
   }
   void DeviceFinished(const StationResult& result) override {
-    log_.Append(result, image_);
+    log_.Append(result, image_, LabelOf(labels_, result.port));
     output_.DeviceFinished(result);
   }
   void PortProblem(const std::string& port, const std::string& message) override {
@@ -115,6 +115,7 @@ class Events : public StationEvents {
   Output& output_;
   ResultLog& log_;
   const FirmwareImage& image_;
+  const PortLabels& labels_;
 };
 
 // The records' side of the run: the keeper, and each station's part of it. Refused with
@@ -149,14 +150,14 @@ int Flash(const CliOptions& options, const std::string& programFile) {
   ResultLog log;
   if (!options.logFile.empty() && !log.Open(options.logFile, error)) return Refuse(error);
 
-  std::unique_ptr<Output> output = options.json ? MakeJsonOutput(stdout, image)
-                                                 : MakeTextOutput(stdout, OutputIsTerminal(), image);
+  std::unique_ptr<Output> output = options.json ? MakeJsonOutput(stdout, image, options.labels)
+                                                 : MakeTextOutput(stdout, OutputIsTerminal(), image, options.labels);
   std::unique_ptr<RecordKeeper> keeper;
   StationRecords records;
   if (!SetUpRecords(options, image, programFile, *output, keeper, records, error)) return Refuse(error);
-  Events events(*output, log, image);
+  Events events(*output, log, image, options.labels);
   std::optional<StationStateEvents> stateEvents;  // what each station does, for the dashboard
-  if (keeper != nullptr) stateEvents.emplace(events, options.record, records.pc, image.crc32);
+  if (keeper != nullptr) stateEvents.emplace(events, options.record, records.pc, image.crc32, options.labels);
   StationEvents& told = stateEvents ? static_cast<StationEvents&>(*stateEvents) : events;
   StopRequest stop;
   StopOnSignals(stop);

@@ -2,14 +2,17 @@
 // is written whole, under one lock, so lines of several stations never interleave; the
 // texts are UTF-8 whatever bytes a message or a port's name holds.
 //
-//   MakeTextOutput(out, terminal, image)   result lines "PORT: ok, N bytes in S s" and
-//                                          "PORT: failed at byte K of N: REASON (HINT)"
+//   MakeTextOutput(out, terminal, image, labels)
+//                                          result lines "PORT: ok, N bytes in S s" and
+//                                          "PORT: failed at byte K of N: REASON (HINT)",
+//                                          "A1 PORT: ..." for a station with a label
 //                                          (cli/failure_reason.h); on a
 //                                          terminal a live progress line, else plain
 //                                          lines at most once per station per 10 %
-//   MakeJsonOutput(out, image)             one JSON object per line and event: start,
+//   MakeJsonOutput(out, image, labels)     one JSON object per line and event: start,
 //                                          progress (per 10 %), result, port, store,
-//                                          serials, summary
+//                                          serials, summary; a station's "label" beside
+//                                          its "port" (null without one)
 //   Output::StoreDown / StoreBack          the record store's problem, once while it
 //                                          lasts, and its return with the records
 //                                          delivered from the spool
@@ -25,6 +28,7 @@
 #include <vector>
 
 #include "cli/firmware_source.h"
+#include "cli/port_labels.h"
 #include "cli/station.h"
 #include "cli/station_result.h"
 #include "records/record_keeper.h"
@@ -39,8 +43,9 @@ class Output : public StationEvents, public StoreEvents {
                        std::optional<uint64_t> spooled) = 0;
 };
 
-std::unique_ptr<Output> MakeTextOutput(FILE* out, bool terminal, const FirmwareImage& image);
-std::unique_ptr<Output> MakeJsonOutput(FILE* out, const FirmwareImage& image);
+std::unique_ptr<Output> MakeTextOutput(FILE* out, bool terminal, const FirmwareImage& image,
+                                       const PortLabels& labels);
+std::unique_ptr<Output> MakeJsonOutput(FILE* out, const FirmwareImage& image, const PortLabels& labels);
 
 // "1 record", "2 records": a count and its noun.
 std::string Counted(uint64_t count, const std::string& noun);

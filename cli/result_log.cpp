@@ -34,13 +34,14 @@ bool ResultLog::Open(const std::string& path, std::string& error) {
   return file_ != nullptr;
 }
 
-void ResultLog::Append(const StationResult& result, const FirmwareImage& image) {
+void ResultLog::Append(const StationResult& result, const FirmwareImage& image, const std::string& label) {
   if (file_ == nullptr) return;
   char figures[160];
   std::snprintf(figures, sizeof figures, " bytes=%u/%u seconds=%.2f firmware_size=%zu crc32=0x%08X",
                 result.accepted, result.size, result.seconds, image.bytes.size(), image.crc32);
   std::lock_guard<std::mutex> lock(mutex_);  // std::gmtime's buffer too
-  std::string line = UtcNow() + " port=" + Quoted(DisplayText(result.port)) +
+  std::string line = UtcNow() + (label.empty() ? "" : " label=" + label) +
+                     " port=" + Quoted(DisplayText(result.port)) +
                      " result=" + (result.ok ? "ok" : "failed") + figures;
   if (result.serial) line += " serial=" + std::to_string(*result.serial);
   if (!result.ok) {

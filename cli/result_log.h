@@ -1,5 +1,5 @@
 // --log FILE: one line per device result, appended, for the production record:
-//   2026-12-07T23:59:01Z port=/dev/ttyUSB0 result=ok bytes=3612/3612 seconds=3.81
+//   2026-12-07T23:59:01Z [label=A1] port=/dev/ttyUSB0 result=ok bytes=3612/3612 seconds=3.81
 //   firmware_size=3612 crc32=0x1C291CA3 [step=echo byte=3 messages="..." reason="..."
 //   hint="..."]
 // (on one line). Each line is one write to a file opened for appending, under a lock,
@@ -22,7 +22,8 @@ class ResultLog {
 
   // False with a one-line reason when the file cannot be opened for appending.
   bool Open(const std::string& path, std::string& error);
-  void Append(const StationResult& result, const FirmwareImage& image);
+  // label: the station's, none when empty (its characters need no quotes).
+  void Append(const StationResult& result, const FirmwareImage& image, const std::string& label);
 
  private:
   FILE* file_ = nullptr;

@@ -1,6 +1,7 @@
 #include "cli/station_state_events.h"
 
 #include "cli/output.h"
+#include "records/record_time.h"
 
 template <typename Change>
 void StationStateEvents::Update(const std::string& port, Change change) {
@@ -13,14 +14,17 @@ void StationStateEvents::Update(const std::string& port, Change change) {
     fresh.firmwareCrc32 = firmwareCrc32_;
     found = states_.emplace(port, fresh).first;
   }
-  if (change(found->second)) writer_.Post(found->second);
+  if (!change(found->second)) return;
+  found->second.label = LabelOf(labels_, port);
+  found->second.progressMs = NowUtcMs();
+  writer_.Post(found->second);
 }
 
 void StationStateEvents::StationWaiting(const std::string& port) {
   inner_.StationWaiting(port);
   Update(port, [](StationState& state) {
     if (state.state == "passed" || state.state == "failed") return false;  // shown until the next device
-    state = {state.pc, state.port, "waiting", 0, std::nullopt, "", "", state.firmwareCrc32, 0};
+    state = {state.pc, state.port, "waiting", 0, std::nullopt, "", "", state.firmwareCrc32, 0, "", 0};
     return true;
   });
 }
@@ -28,7 +32,7 @@ void StationStateEvents::StationWaiting(const std::string& port) {
 void StationStateEvents::DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) {
   inner_.DeviceStarted(port, serial);
   Update(port, [&](StationState& state) {
-    state = {state.pc, state.port, "flashing", 0, serial, "", "", state.firmwareCrc32, 0};
+    state = {state.pc, state.port, "flashing", 0, serial, "", "", state.firmwareCrc32, 0, "", 0};
     return true;
   });
 }
@@ -57,7 +61,7 @@ void StationStateEvents::DeviceFinished(const StationResult& result) {
 void StationStateEvents::PortProblem(const std::string& port, const std::string& message) {
   inner_.PortProblem(port, message);
   Update(port, [&](StationState& state) {
-    state = {state.pc, state.port, "port", 0, std::nullopt, "", message, state.firmwareCrc32, 0};
+    state = {state.pc, state.port, "port", 0, std::nullopt, "", message, state.firmwareCrc32, 0, "", 0};
     return true;
   });
 }

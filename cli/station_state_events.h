@@ -14,14 +14,16 @@
 #include <mutex>
 #include <string>
 
+#include "cli/port_labels.h"
 #include "cli/station_result.h"
 #include "records/station_state_writer.h"
 
 class StationStateEvents : public StationEvents {
  public:
   StationStateEvents(StationEvents& inner, const std::string& target, std::string pc,
-                     uint32_t firmwareCrc32)
-      : inner_(inner), writer_(target), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32) {}
+                     uint32_t firmwareCrc32, PortLabels labels)
+      : inner_(inner), writer_(target), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32),
+        labels_(std::move(labels)) {}
 
   void StationWaiting(const std::string& port) override;
   void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override;
@@ -31,7 +33,8 @@ class StationStateEvents : public StationEvents {
   void StationEnded(const std::string& port) override;
 
  private:
-  // The station's state as last posted, changed by change; posted when change says so.
+  // The station's state as last posted, changed by change; posted, with the station's
+  // label and the time as its progress, when change says so.
   template <typename Change>
   void Update(const std::string& port, Change change);
 
@@ -39,6 +42,7 @@ class StationStateEvents : public StationEvents {
   StationStateWriter writer_;
   const std::string pc_;
   const uint32_t firmwareCrc32_;
+  const PortLabels labels_;
   std::mutex mutex_;  // stations tell from threads of their own
   std::map<std::string, StationState> states_;
 };

@@ -24,8 +24,8 @@ std::string Counted(uint64_t count, const std::string& noun) {
 
 namespace {
 
-std::string ResultLine(const StationResult& result) {
-  const std::string port = DisplayText(result.port);
+std::string ResultLine(const StationResult& result, const std::string& station) {
+  const std::string port = DisplayText(station);
   const std::string size = std::to_string(result.size);
   const std::string serial = result.serial ? ", serial " + std::to_string(*result.serial) : "";
   if (!result.ok) {
@@ -39,7 +39,8 @@ std::string ResultLine(const StationResult& result) {
 
 class TextOutput : public Output {
  public:
-  TextOutput(FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
+  TextOutput(FILE* out, bool terminal, const PortLabels& labels)
+      : out_(out), terminal_(terminal), labels_(labels) {}
 
   void DeviceStarted(const std::string& port, const std::optional<int64_t>&) override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -55,7 +56,7 @@ class TextOutput : public Output {
       Write("");
     } else if (Tenths(accepted, size) > shown_[port] / 10 && percent < 100) {
       shown_[port] = Tenths(accepted, size) * 10;
-      Write(DisplayText(port) + ": " + std::to_string(shown_[port]) + " % (" +
+      Write(Name(port) + ": " + std::to_string(shown_[port]) + " % (" +
             std::to_string(accepted) + " of " + std::to_string(size) + " bytes)");
     }
   }
@@ -63,12 +64,12 @@ class TextOutput : public Output {
   void DeviceFinished(const StationResult& result) override {
     std::lock_guard<std::mutex> lock(mutex_);
     shown_.erase(result.port);
-    Write(ResultLine(result));
+    Write(ResultLine(result, StationName(labels_, result.port)));
   }
 
   void PortProblem(const std::string& port, const std::string& message) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    Write(DisplayText(port) + ": cannot use the port: " + message + "; trying again");
+    Write(Name(port) + ": cannot use the port: " + message + "; trying again");
   }
 
   void StoreDown(const std::string& message) override {
@@ -94,7 +95,7 @@ class TextOutput : public Output {
     for (const StationTally& station : stations) {
       passed += station.passed;
       failed += station.failed;
-      each += (each.empty() ? "" : "; ") + DisplayText(station.port) + ": " +
+      each += (each.empty() ? "" : "; ") + Name(station.port) + ": " +
               std::to_string(station.passed) + " passed, " + std::to_string(station.failed) + " failed";
     }
     std::string line = "summary: " + std::to_string(passed) + " passed, " + std::to_string(failed) + " failed";
@@ -116,15 +117,18 @@ class TextOutput : public Output {
     if (!line.empty()) text += line + "\n";
     if (terminal_) {
       for (const auto& [port, percent] : shown_)
-        text += DisplayText(port) + ": " + std::to_string(percent) + " %\n";
+        text += Name(port) + ": " + std::to_string(percent) + " %\n";
       drawn_ = shown_.size();
     }
     std::fwrite(text.data(), 1, text.size(), out_);
     std::fflush(out_);
   }
 
+  std::string Name(const std::string& port) const { return DisplayText(StationName(labels_, port)); }
+
   FILE* out_;
   bool terminal_;
+  const PortLabels labels_;
   std::mutex mutex_;
   std::map<std::string, unsigned> shown_;  // running stations: percent shown
   size_t drawn_ = 0;                        // live lines on the terminal now
@@ -136,6 +140,7 @@ unsigned Tenths(uint32_t accepted, uint32_t size) {
   return static_cast<unsigned>(uint64_t{accepted} * 10 / size);
 }
 
-std::unique_ptr<Output> MakeTextOutput(FILE* out, bool terminal, const FirmwareImage&) {
-  return std::make_unique<TextOutput>(out, terminal);
+std::unique_ptr<Output> MakeTextOutput(FILE* out, bool terminal, const FirmwareImage&,
+                                       const PortLabels& labels) {
+  return std::make_unique<TextOutput>(out, terminal, labels);
 }

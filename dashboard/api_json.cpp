@@ -27,6 +27,7 @@ json StationsJson(const std::vector<StationState>& states, int64_t nowMs) {
   for (const StationState& state : states) {
     stations.push_back({{"pc", state.pc},
                         {"port", state.port},
+                        {"label", state.label.empty() ? json(nullptr) : json(state.label)},
                         {"state", state.state},
                         {"percent", state.percent},
                         {"serial", Serial(state.serial)},
@@ -35,6 +36,7 @@ json StationsJson(const std::vector<StationState>& states, int64_t nowMs) {
                         {"firmware_crc32", Crc32Text(state.firmwareCrc32)},
                         {"updated", IsoUtcMs(state.updatedMs)},
                         {"updated_ms", state.updatedMs},
+                        {"progress_ms", state.progressMs},
                         {"running", state.state != "stopped" && nowMs - state.updatedMs <= kStationSilenceMs}});
   }
   return {{"now_ms", nowMs}, {"stations", stations}};

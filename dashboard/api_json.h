@@ -4,7 +4,10 @@
 // with milliseconds, and also milliseconds since 1970 where the page computes with them.
 //
 //   StationsJson(states, nowMs)             {"now_ms", "stations": [...]}, each station
-//                                           with "running" (heard from within 15 s)
+//                                           with "running" (heard from within 15 s),
+//                                           its "label" (null without one) and
+//                                           "progress_ms", its last change of state or
+//                                           percent
 //   RecordJson(record)                      one record, its fields named as the CSV's
 //   SummaryJson(summary, lastHour, since, until, nowMs)
 //                                           the counts of a range and of the last hour

@@ -59,11 +59,17 @@ bool LiveChanges::Next(StreamCursor& cursor, std::string& chunk, unsigned timeou
   });
   if (stopping_) return false;
   chunk.clear();
-  // The clock of sending, so that a page opened long after the last change still tells
-  // a silent station.
-  if (cursor.stations != stationsVersion_)
-    chunk += "event: stations\ndata: {\"now_ms\":" + std::to_string(NowUtcMs()) + ",\"stations\":" +
-             stationsJson_ + "}\n\n";
+  // The clock of sending and of the last reading of the store, so that the page ages
+  // the rows by the server's time and tells a store that cannot be read.
+  const std::string clocks = "{\"now_ms\":" + std::to_string(NowUtcMs()) + ",\"read_ms\":" +
+                             std::to_string(readMs_);
+  if (cursor.stations != stationsVersion_) {
+    const bool whole = cursor.stations < listVersion_;
+    chunk += std::string("event: ") + (whole ? "stations" : "changes") + "\ndata: " + clocks +
+             ",\"stations\":" + RowsSince(whole ? 0 : cursor.stations) + "}\n\n";
+  } else if (cursor.records == recordsVersion_ && readMs_ != 0) {
+    chunk += "event: clock\ndata: " + clocks + "}\n\n";  // nothing new
+  }
   if (cursor.records != recordsVersion_) chunk += "event: records\ndata: {}\n\n";
   cursor = {stationsVersion_, recordsVersion_};
   return true;
@@ -91,21 +97,51 @@ void LiveChanges::Watch(std::string target) {
 }
 
 void LiveChanges::Publish(const std::vector<StationState>& states, const std::string& newestRecord) {
-  const nlohmann::json stations = StationsJson(states, NowUtcMs())["stations"];
-  std::string json = DumpJson(stations);  // every field, "running" too, which the clock alone changes
+  nlohmann::json stations = StationsJson(states, NowUtcMs())["stations"];
+  std::vector<Row> made;  // outside the lock: the streams wait for it
+  for (nlohmann::json& row : stations) {
+    std::string json = DumpJson(row);
+    row.erase("updated");
+    row.erase("updated_ms");
+    made.push_back({0, DumpJson(row), std::move(json)});
+  }
   std::lock_guard<std::mutex> lock(mutex_);
-  const bool same = stationsVersion_ != 0 && json == stationsJson_;
+  readMs_ = NowUtcMs();
+  const uint64_t version = stationsVersion_ + 1;
+  bool listChanged = stationsVersion_ == 0 || states.size() != rows_.size(), changed = false;
+  std::map<Key, Row> rows;
+  for (size_t i = 0; i < states.size(); ++i) {
+    Row next = std::move(made[i]);
+    next.version = version;
+    const auto before = rows_.find({states[i].pc, states[i].port});
+    if (before == rows_.end()) listChanged = true;
+    else if (before->second.content == next.content) next = before->second;  // as sent
+    else changed = true;
+    rows.emplace(Key{states[i].pc, states[i].port}, std::move(next));
+  }
   const bool records = recordsVersion_ == 0 || newestRecord != lastNewestRecord_ ||
                        DeviceChanged(lastStates_, states);
-  if (same && !records) return;
-  if (!same) {
-    stationsJson_ = std::move(json);
-    ++stationsVersion_;
+  changed = changed || listChanged;
+  if (!changed && !records) return;
+  if (changed) {
+    rows_ = std::move(rows);
+    stationsVersion_ = version;
+    if (listChanged) listVersion_ = version;
   }
   if (records) ++recordsVersion_;
   lastStates_ = states;
   lastNewestRecord_ = newestRecord;
   changed_.notify_all();
+}
+
+std::string LiveChanges::RowsSince(uint64_t version) const {
+  std::string list = "[";
+  for (const auto& entry : rows_) {
+    if (entry.second.version <= version) continue;
+    if (list.size() > 1) list += ",";
+    list += entry.second.json;
+  }
+  return list + "]";
 }
 
 void LiveChanges::PauseAfterFailure() { Pause(std::chrono::steady_clock::now() + kRetryAfterFailure); }

@@ -8,7 +8,8 @@
 //   OpenPort(path, reporter, stop)  opens the port for exclusive use and sets 9600 8-N-1;
 //                                   nullptr on failure, after its report; a port that
 //                                   another program locked (flock, or its exclusive mode
-//                                   on Linux) is left untouched. With a stop
+//                                   on Linux) is left untouched. What waited in its
+//                                   input from before is thrown away. With a stop
 //                                   request, every read can be stopped within 100 ms
 //   ClosePort(port)                 puts back the settings found at open and closes;
 //                                   nullptr does nothing, a vanished device is harmless

@@ -153,6 +153,9 @@ SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const S
   if (tcsetattr(fd, TCSANOW, &settings) != 0) {
     return failExclusive(DeviceStep::SetSettings);
   }
+  // Bytes from before this open (a board cut off in mid-conversation) would be taken for
+  // the answer to the first sync; nothing valid comes before that answer.
+  tcflush(fd, TCIFLUSH);
   return new SerialPort{fd, found, RequestLowLatency(fd), stop, 0};
 }
 

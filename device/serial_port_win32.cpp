@@ -82,6 +82,9 @@ SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const S
   if (!SetCommState(handle, &dcb)) return FailOpen(handle, reporter, DeviceStep::SetSettings);
   COMMTIMEOUTS foundTimeouts = {};
   GetCommTimeouts(handle, &foundTimeouts);
+  // Bytes from before this open (a board cut off in mid-conversation) would be taken for
+  // the answer to the first sync; nothing valid comes before that answer.
+  PurgeComm(handle, PURGE_RXCLEAR);
   return new SerialPort{handle, found, foundTimeouts, stop, 0};
 }
 

@@ -71,18 +71,21 @@ constexpr char kCountsSql[] = "count(*) FILTER (WHERE ok), count(*) FILTER (WHER
 constexpr char kWriteStationSql[] = R"sql(
 WITH written AS (
   INSERT INTO fwflash_stations
-    (pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms)
-  VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)
+    (pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label,
+     progress_ms)
+  VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11)
   ON CONFLICT (pc, port) DO UPDATE SET state = excluded.state, percent = excluded.percent,
     serial = excluded.serial, step = excluded.step, message = excluded.message,
-    firmware_crc32 = excluded.firmware_crc32, updated_ms = excluded.updated_ms
+    firmware_crc32 = excluded.firmware_crc32, updated_ms = excluded.updated_ms,
+    label = excluded.label, progress_ms = excluded.progress_ms
   RETURNING 1
 )
 SELECT pg_notify('fwflash_changes', '')
 )sql";
 
 constexpr char kReadStationsSql[] = R"sql(
-SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms
+SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label,
+  progress_ms
 FROM fwflash_stations ORDER BY pc, port
 )sql";
 
@@ -253,7 +256,8 @@ class PostgresStore final : public RecordStore {
     const std::vector<PgParam> params = {
         PgText(state.pc), PgText(state.port), PgText(state.state), PgInt(state.percent),
         PgOptionalInt(state.serial), PgText(state.step), PgText(state.message),
-        PgInt(state.firmwareCrc32), PgInt(state.updatedMs)};
+        PgInt(state.firmwareCrc32), PgInt(state.updatedMs), PgText(state.label),
+        PgInt(state.progressMs)};
     if (db_.Call([&](std::string& why) { return db_.Exec(kWriteStationSql, params, why).Ok(); },
                  error))
       return true;

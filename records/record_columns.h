@@ -4,7 +4,7 @@
 //   kRecordColumns                     the record's 18 columns, in the order bound and read
 //   kRecordColumnCount                 18
 //   RecordFromColumns(row, first)      the record in columns first .. first + 17 of a row
-//   StationFromColumns(row)            the station state in columns 0 .. 8 of a row
+//   StationFromColumns(row)            the station state in columns 0 .. 10 of a row
 //
 // A row answers Text, Int, OptionalInt, Bool and Double by column number.
 #pragma once
@@ -51,5 +51,5 @@ template <typename Row>
 StationState StationFromColumns(const Row& row) {
   return {row.Text(0), row.Text(1), row.Text(2), static_cast<unsigned>(row.Int(3)),
           row.OptionalInt(4), row.Text(5), row.Text(6), static_cast<uint32_t>(row.Int(7)),
-          row.Int(8)};
+          row.Int(8), row.Text(9), row.Int(10)};
 }

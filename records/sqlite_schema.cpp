@@ -48,6 +48,13 @@ CREATE TABLE fwflash_stations (
   PRIMARY KEY (pc, port)
 );
 )sql"},
+    // A station's label for the dashboard, and the time of its last progress: heartbeats
+    // rewrite updated_ms, so a stuck transfer needs a time of its own.
+    {3, R"sql(
+ALTER TABLE fwflash_stations ADD COLUMN label TEXT NOT NULL DEFAULT '';
+ALTER TABLE fwflash_stations ADD COLUMN progress_ms INTEGER NOT NULL DEFAULT 0;
+UPDATE fwflash_stations SET progress_ms = updated_ms;
+)sql"},
 };
 
 bool MigrateInTransaction(SqliteDb& db, std::string& error) {

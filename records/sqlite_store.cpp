@@ -35,12 +35,13 @@ constexpr char kCountsSql[] = "count(*) FILTER (WHERE ok), count(*) FILTER (WHER
 
 constexpr char kWriteStationSql[] = R"sql(
 INSERT OR REPLACE INTO fwflash_stations
-  (pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms)
-VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)
+  (pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label, progress_ms)
+VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)
 )sql";
 
 constexpr char kReadStationsSql[] = R"sql(
-SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms
+SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label,
+  progress_ms
 FROM fwflash_stations ORDER BY pc, port
 )sql";
 
@@ -189,6 +190,8 @@ class SqliteStore final : public RecordStore {
       write.BindText(7, state.message);
       write.BindInt(8, state.firmwareCrc32);
       write.BindInt(9, state.updatedMs);
+      write.BindText(10, state.label);
+      write.BindInt(11, state.progressMs);
       return write.Run(why);
     }, error);
     return Committed(written, error);

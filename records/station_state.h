@@ -14,4 +14,7 @@ struct StationState {
   std::string step, message;     // the last failure's step and message; a port problem's message
   uint32_t firmwareCrc32 = 0;    // the base firmware the station sends
   int64_t updatedMs = 0;         // UTC; a station not heard from for 15 s is not running
+  std::string label;             // --port LABEL=PATH, empty without one
+  int64_t progressMs = 0;        // UTC: its last change of state or percent (heartbeats
+                                 // rewrite updatedMs alone); stuck while flashing when old
 };

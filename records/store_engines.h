@@ -29,7 +29,7 @@ std::unique_ptr<RecordStore> OpenSqliteStore(const std::string& path, std::strin
 std::unique_ptr<RecordStore> OpenPostgresStore(const std::string& uri, std::string& error,
                                                OpenProblem& problem);
 
-constexpr int64_t kRecordSchemaVersion = 1;
+constexpr int64_t kRecordSchemaVersion = 3;
 
 struct Migration {
   int64_t version;

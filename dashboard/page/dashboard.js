@@ -8,9 +8,8 @@
   const REFRESH_GAP_MS = 1000;   // records and counts reloaded at most once a second
   const HOUR_MS = 3600 * 1000;
 
-  let stationsData = { now_ms: 0, stations: [] };
+  let stationsData = { now_ms: 0, read_ms: 0 };
   let stationsReceivedAt = 0;
-  let runningSignature = '';
   let todayByStation = new Map();
   let todaySummary = null;
   let lastDay = null;
@@ -52,39 +51,141 @@
   }
 
   // --- Stations -------------------------------------------------------------------
+  //
+  // The stream sends every station once, then only the stations that changed. Each tile
+  // is drawn from what it shows; a tile whose look did not change is left as it is, so
+  // that a line of 240 stations redraws only what moved.
+
+  const STUCK_MS = 30000;         // flashing without progress for longer needs a person
+  const ATTENTION_SHOWN = 12;     // entries in the strip; the filter shows them all
+  const collator = new Intl.Collator(undefined, { numeric: true, sensitivity: 'base' });
+  const stations = new Map();     // key -> the station's row as last sent
+  const tiles = new Map();        // key -> its tile
+  const tileIds = new Map();      // key -> the tile's element id, kept while the page lives
+  const looks = new Map();        // key -> what its tile shows, as text
+  let listShape = '';             // the PCs and stations in order: a change redraws the list
+  let compact = false;
+  let usualCrc = null;
 
   function serverNow() { return stationsData.now_ms + (Date.now() - stationsReceivedAt); }
 
+  // The server tells when a station falls silent; the page ages progress itself, and
+  // the server's last reading of the store: a store it cannot read tells nothing more.
   function isRunning(station) {
-    return station.state !== 'stopped' && serverNow() - station.updated_ms <= SILENCE_MS;
+    return station.running && serverNow() - stationsData.read_ms <= SILENCE_MS;
   }
+  function isStuck(station) {
+    return isRunning(station) && station.state === 'flashing' && serverNow() - station.progress_ms > STUCK_MS;
+  }
+  function kindOf(station) { return isRunning(station) ? station.state : 'not-running'; }
 
   const STATE_WORDS = {
     waiting: 'waiting', flashing: 'flashing', passed: 'passed', failed: 'failed', port: 'port problem',
+    'not-running': 'not running',
   };
 
-  function mostCommonCrc(stations) {
+  const lastPart = (port) => port.split(/[\\/]/).filter(Boolean).pop() || port;
+  const sortName = (station) => station.label || station.port;
+  const shortNames = new Map();   // key -> the name on a tile: its label, or what sets its port apart
+
+  const nameOf = (station) => shortNames.get(key(station.pc, station.port)) || station.label || lastPart(station.port);
+
+  // The ports' last parts without what all of a PC's unlabelled stations share at their
+  // start and end ("pci-0000:00:14.0-usb-0:12:1.0-port0" becomes "12"); a number is
+  // never cut in two.
+  function nameStations(list) {
+    shortNames.clear();
+    const byPc = new Map();
+    for (const s of list) {
+      if (s.label) continue;
+      if (!byPc.has(s.pc)) byPc.set(s.pc, []);
+      byPc.get(s.pc).push(s);
+    }
+    const digit = (c) => c >= '0' && c <= '9';
+    for (const group of byPc.values()) {
+      const names = group.map((s) => lastPart(s.port));
+      let start = 0, end = 0;
+      if (names.length > 1) {
+        const shortest = Math.min(...names.map((n) => n.length));
+        while (start < shortest && names.every((n) => n[start] === names[0][start])) ++start;
+        while (start > 0 && names.some((n) => digit(n[start - 1]) && digit(n[start] || ''))) --start;
+        while (end < shortest - start && names.every((n) => n[n.length - 1 - end] === names[0][names[0].length - 1 - end])) ++end;
+        while (end > 0 && names.some((n) => digit(n[n.length - end]) && digit(n[n.length - end - 1] || ''))) --end;
+      }
+      group.forEach((s, i) => {
+        const middle = names[i].slice(start, names[i].length - end);
+        shortNames.set(key(s.pc, s.port), middle || names[i]);
+      });
+    }
+  }
+
+  function mostCommonCrc(list) {
     const counts = new Map();
-    for (const s of stations) counts.set(s.firmware_crc32, (counts.get(s.firmware_crc32) || 0) + 1);
+    for (const s of list) counts.set(s.firmware_crc32, (counts.get(s.firmware_crc32) || 0) + 1);
     let best = null, bestCount = 0;
     for (const [crc, count] of counts) if (count > bestCount) { best = crc; bestCount = count; }
     return { best, counts };
   }
 
-  function stationTile(station, usualCrc) {
+  function sortedStations() {
+    // Within a PC the stations someone named come first.
+    return Array.from(stations.values()).sort((a, b) =>
+      collator.compare(a.pc, b.pc) || Number(!a.label) - Number(!b.label) ||
+      collator.compare(sortName(a), sortName(b)) || collator.compare(a.port, b.port));
+  }
+
+  function tileId(k) {
+    if (!tileIds.has(k)) tileIds.set(k, 'station-' + (tileIds.size + 1));
+    return tileIds.get(k);
+  }
+
+  // Everything a tile shows, so that an unchanged tile is not drawn again.
+  function lookOf(station) {
     const running = isRunning(station);
-    const kind = running ? station.state : 'not-running';
-    const tile = el('div', 'tile ' + kind);
-    tile.dataset.pc = station.pc;
-    tile.dataset.port = station.port;
-    tile.appendChild(el('div', 'port', station.port));
-    tile.appendChild(el('div', 'state', running ? (STATE_WORDS[station.state] || station.state) : 'not running'));
+    const today = compact ? null : todayOf(station.pc, station.port);
+    return JSON.stringify([compact, kindOf(station), isStuck(station), station.percent, station.serial,
+      station.step, station.message, station.label, station.firmware_crc32,
+      running && station.firmware_crc32 !== usualCrc, today && [today.passed, today.failed]]);
+  }
+
+  function progressBar(percent) {
+    const bar = el('div', 'bar');
+    const fill = el('div', 'fill');
+    fill.style.width = Math.min(100, Math.max(0, percent)) + '%';
+    bar.appendChild(fill);
+    return bar;
+  }
+
+  function compactTile(station, tile) {
+    const kind = kindOf(station);
+    tile.tabIndex = 0;  // the serial number shows on focus as on hover
+    tile.title = [station.label ? station.label + ' ' + station.port : station.port,
+      station.serial !== null ? 'serial ' + station.serial : '',
+      station.state === 'failed' || station.state === 'port' ? [station.step, station.message].filter(Boolean).join(': ') : '']
+      .filter(Boolean).join('\n');
+    tile.appendChild(el('div', 'name', nameOf(station)));
+    tile.appendChild(el('div', 'state', isStuck(station) ? 'stuck' : STATE_WORDS[kind] || station.state));
+    if (kind === 'flashing') {
+      const progress = el('div', 'progress');
+      progress.appendChild(progressBar(station.percent));
+      progress.appendChild(el('span', 'percent', station.percent + '%'));
+      tile.appendChild(progress);
+    }
+    if (station.serial !== null) tile.appendChild(el('div', 'serial', 'serial ' + station.serial));
+  }
+
+  function fullTile(station, tile) {
+    const running = isRunning(station);
+    if (station.label) {
+      tile.appendChild(el('div', 'name', station.label));
+      tile.appendChild(el('div', 'port', station.port));
+    } else {
+      tile.appendChild(el('div', 'port', station.port));
+    }
+    const word = isStuck(station) ? 'flashing, stuck' : STATE_WORDS[kindOf(station)] || station.state;
+    tile.appendChild(el('div', 'state', word));
     if (running && station.state === 'flashing') {
-      const bar = el('div', 'bar');
-      const fill = el('div', 'fill');
-      fill.style.width = Math.min(100, Math.max(0, station.percent)) + '%';
-      bar.appendChild(fill);
-      tile.appendChild(bar);
+      tile.appendChild(progressBar(station.percent));
       tile.appendChild(el('div', 'detail', station.percent + ' %' +
         (station.serial !== null ? ', serial ' + station.serial : '')));
     } else if (station.serial !== null && (station.state === 'passed' || station.state === 'failed' || !running)) {
@@ -102,31 +203,255 @@
     tile.appendChild(firmware);
     const today = todayOf(station.pc, station.port);
     tile.appendChild(el('div', 'today', 'today ' + today.passed + ' passed, ' + today.failed + ' failed'));
+  }
+
+  function stationTile(station) {
+    const k = key(station.pc, station.port);
+    const tile = el('div', 'tile ' + kindOf(station) + (isStuck(station) ? ' stuck' : ''));
+    tile.id = tileId(k);
+    tile.dataset.pc = station.pc;
+    tile.dataset.port = station.port;
+    (compact ? compactTile : fullTile)(station, tile);
+    tile.hidden = !passesFilter(station);
     return tile;
   }
 
-  function drawStations() {
-    const all = stationsData.stations;
-    const running = all.filter(isRunning);
-    runningSignature = all.map((s) => (isRunning(s) ? '1' : '0')).join('');
-    const { best, counts } = mostCommonCrc(running);
+  // The tile of each station whose look changed, drawn again in its place.
+  function refreshTiles() {
+    usualCrc = mostCommonCrc(Array.from(stations.values()).filter(isRunning)).best;
+    for (const [k, station] of stations) {
+      const look = lookOf(station);
+      if (looks.get(k) === look) continue;
+      looks.set(k, look);
+      const tile = stationTile(station);
+      const old = tiles.get(k);
+      if (old) old.replaceWith(tile);
+      tiles.set(k, tile);
+    }
+  }
+
+  // --- The list, its headings and the attention strip -----------------------------------
+
+  function drawList() {
+    const list = sortedStations();
+    listShape = list.map((s) => key(s.pc, s.port)).join('\n');
+    nameStations(list);
     const box = $('stations');
     box.replaceChildren();
-    if (all.length === 0) box.appendChild(el('p', 'empty', 'No station has written to this store yet.'));
-    let group = null, groupPc = null;
-    for (const station of all) {
-      if (group === null || station.pc !== groupPc) {
-        groupPc = station.pc;
-        const heading = el('h3', 'pc', station.pc);
-        group = el('div', 'tiles');
-        box.appendChild(heading);
+    tiles.clear();
+    looks.clear();
+    if (list.length === 0) box.appendChild(el('p', 'empty', 'No station has written to this store yet.'));
+    let group = null;
+    for (const station of list) {
+      if (group === null || group.dataset.pc !== station.pc) {
+        group = el('div', 'pc-group');
+        group.dataset.pc = station.pc;
+        const head = el('div', 'pc-head');
+        head.appendChild(el('h3', 'pc', station.pc));
+        head.appendChild(el('div', 'pc-counts'));
+        group.appendChild(head);
+        group.appendChild(el('div', 'tiles'));
         box.appendChild(group);
       }
-      group.appendChild(stationTile(station, best));
+      const k = key(station.pc, station.port);
+      const placeholder = el('div');
+      group.lastChild.appendChild(placeholder);
+      tiles.set(k, placeholder);
     }
-    drawFirmware(counts);
+    refreshTiles();
+    fillPcChoices(list);
+  }
+
+  function pcCounts(pc) {
+    const counts = { flashing: 0, waiting: 0, failed: 0, 'not running': 0 };
+    for (const s of stations.values()) {
+      if (s.pc !== pc) continue;
+      const kind = kindOf(s);
+      // A station whose last device passed waits for the next; a port problem is a failure.
+      const group = kind === 'passed' ? 'waiting' : kind === 'port' ? 'failed' : kind === 'not-running' ? 'not running' : kind;
+      if (group in counts) ++counts[group];
+    }
+    const today = { passed: 0, failed: 0 };
+    for (const s of stations.values()) {
+      if (s.pc !== pc) continue;
+      const t = todayOf(s.pc, s.port);
+      today.passed += t.passed;
+      today.failed += t.failed;
+    }
+    return { counts, today };
+  }
+
+  function drawHeadings() {
+    for (const group of $('stations').querySelectorAll('.pc-group')) {
+      const { counts, today } = pcCounts(group.dataset.pc);
+      const box = group.querySelector('.pc-counts');
+      const parts = [];
+      for (const [word, count] of Object.entries(counts)) {
+        const part = el('span', 'count ' + word.replace(' ', '-') + (count ? '' : ' none'), count + ' ' + word);
+        parts.push(part);
+      }
+      parts.push(el('span', 'count today', 'today ' + today.passed + ' passed, ' + today.failed + ' failed'));
+      const text = parts.map((p) => p.className + p.textContent).join('|');
+      if (box.dataset.shown !== text) {
+        box.dataset.shown = text;
+        box.replaceChildren(...parts);
+      }
+      group.hidden = !Array.from(group.querySelectorAll('.tile')).some((t) => !t.hidden);
+    }
+  }
+
+  function needsAttention(station) {
+    if (!isRunning(station)) return station.state === 'stopped' ? null : 'not running';
+    if (station.state === 'failed') return 'failed';
+    if (station.state === 'port') return 'port problem';
+    if (isStuck(station)) return 'stuck at ' + station.percent + ' %';
+    return null;
+  }
+
+  function drawAttention() {
+    const entries = [];
+    for (const station of sortedStations()) {
+      const why = needsAttention(station);
+      if (why) entries.push([station, why]);
+    }
+    const strip = $('attention');
+    const shape = entries.map(([s, why]) => key(s.pc, s.port) + why).join('|') + stations.size;
+    if (strip.dataset.shown === shape) return;
+    strip.dataset.shown = shape;
+    strip.classList.toggle('calm', entries.length === 0);
+    if (entries.length === 0) {
+      strip.replaceChildren(el('span', 'calm-line', stations.size === 0 ? 'No station yet.'
+        : 'Nothing needs a person: ' + stations.size + (stations.size === 1 ? ' station' : ' stations') +
+          ', none failed, silent or stuck.'));
+      return;
+    }
+    const items = [el('span', 'attention-title', entries.length + ' need' + (entries.length === 1 ? 's' : '') + ' a person:')];
+    for (const [station, why] of entries.slice(0, ATTENTION_SHOWN)) {
+      const link = el('a', 'entry ' + why.split(' ')[0], station.pc + ' ' + nameOf(station) + ': ' + why);
+      link.title = station.port;
+      link.href = '#' + tileId(key(station.pc, station.port));
+      link.addEventListener('click', () => showStation(station));
+      items.push(link);
+    }
+    if (entries.length > ATTENTION_SHOWN) {
+      const more = el('a', 'entry more', 'and ' + (entries.length - ATTENTION_SHOWN) + ' more');
+      more.href = '#stations';
+      more.addEventListener('click', () => setFilter('', 'attention'));
+      items.push(more);
+    }
+    strip.replaceChildren(...items);
+  }
+
+  // A station linked from the strip is shown even when the filter hid it.
+  function showStation(station) {
+    if (!passesFilter(station)) setFilter('', '');
+  }
+
+  // --- Filter and view: in the URL, the view also in the browser ----------------------
+
+  const VIEW_KEY = 'fwflash-view';
+  const params = new URLSearchParams(location.search);
+  let filterPc = params.get('pc') || '';
+  let filterState = params.get('state') || '';
+  let chosenView = ['compact', 'full'].includes(params.get('view')) ? params.get('view') : null;
+  if (chosenView === null) {
+    try { chosenView = localStorage.getItem(VIEW_KEY); } catch (ignored) { chosenView = null; }
+  }
+
+  function passesFilter(station) {
+    if (filterPc && station.pc !== filterPc) return false;
+    if (!filterState) return true;
+    if (filterState === 'attention') return needsAttention(station) !== null;
+    if (filterState === 'stuck') return isStuck(station);
+    return kindOf(station) === filterState;
+  }
+
+  function writeUrl() {
+    const query = new URLSearchParams(location.search);
+    for (const [name, value] of [['pc', filterPc], ['state', filterState], ['view', chosenView]]) {
+      if (value) query.set(name, value); else query.delete(name);
+    }
+    const text = query.toString();
+    history.replaceState(null, '', location.pathname + (text ? '?' + text : '') + location.hash);
+  }
+
+  function setFilter(pc, state) {
+    filterPc = pc;
+    filterState = state;
+    $('filter-pc').value = pc;
+    $('filter-state').value = state;
+    writeUrl();
+    for (const [k, tile] of tiles) tile.hidden = !passesFilter(stations.get(k));
+    drawHeadings();
+  }
+
+  function fillPcChoices(list) {
+    const select = $('filter-pc');
+    const pcs = Array.from(new Set(list.map((s) => s.pc)));
+    if (filterPc && !pcs.includes(filterPc)) pcs.push(filterPc);
+    const options = [el('option', null, 'all PCs')];
+    options[0].value = '';
+    for (const pc of pcs) {
+      const option = el('option', null, pc);
+      option.value = pc;
+      options.push(option);
+    }
+    select.replaceChildren(...options);
+    select.value = filterPc;
+  }
+
+  // Compact when asked, or when the full tiles would not all fit on the screen.
+  function chooseView() {
+    let want = chosenView === 'compact';
+    if (chosenView !== 'compact' && chosenView !== 'full' && stations.size > 0) {
+      setCompact(false);
+      want = $('stations').getBoundingClientRect().bottom + window.scrollY > window.innerHeight;
+    }
+    setCompact(want);
+    const toggle = $('view-toggle');
+    toggle.textContent = compact ? 'full tiles' : 'compact tiles';
+    toggle.setAttribute('aria-pressed', String(compact));
+  }
+
+  function setCompact(value) {
+    if (value === compact && $('stations').classList.contains('compact') === value) return;
+    compact = value;
+    $('stations').classList.toggle('compact', compact);
+    refreshTiles();
+  }
+
+  $('view-toggle').addEventListener('click', () => {
+    chosenView = compact ? 'full' : 'compact';
+    try { localStorage.setItem(VIEW_KEY, chosenView); } catch (ignored) { /* kept in the URL */ }
+    writeUrl();
+    chooseView();
+  });
+  $('filter-pc').addEventListener('change', () => setFilter($('filter-pc').value, filterState));
+  $('filter-state').addEventListener('change', () => setFilter(filterPc, $('filter-state').value));
+  $('station-filter').addEventListener('submit', (event) => event.preventDefault());
+  $('filter-state').value = filterState;
+  let resizeTimer = null;
+  window.addEventListener('resize', () => {
+    clearTimeout(resizeTimer);
+    resizeTimer = setTimeout(chooseView, 200);
+  });
+
+  // --- Drawing after news ---------------------------------------------------------------
+
+  function drawStations() {
+    const shape = sortedStations().map((s) => key(s.pc, s.port)).join('\n');
+    if (shape !== listShape) {
+      drawList();
+      chooseView();
+    } else {
+      refreshTiles();
+    }
+    drawHeadings();
+    drawAttention();
+    drawFirmware(mostCommonCrc(Array.from(stations.values()).filter(isRunning)).counts);
     drawTotals();
     drawChart();
+    performance.mark('stations-drawn');
   }
 
   function drawFirmware(counts) {
@@ -139,24 +464,36 @@
     }
   }
 
-  function applyStations(data) {
-    stationsData = data;
+  function applyClock(data) {
+    stationsData = { now_ms: data.now_ms, read_ms: data.read_ms };
     stationsReceivedAt = Date.now();
+  }
+
+  // Every station, for a new stream or when stations came or went.
+  function applyStations(data) {
+    applyClock(data);
+    stations.clear();
+    for (const s of data.stations) stations.set(key(s.pc, s.port), s);
     drawStations();
   }
 
-  // A station that falls silent sends nothing: look at the clock every second.
-  setInterval(() => {
-    const signature = stationsData.stations.map((s) => (isRunning(s) ? '1' : '0')).join('');
-    if (signature !== runningSignature) drawStations();
-  }, 1000);
+  // Only the stations that changed.
+  function applyChanges(data) {
+    applyClock(data);
+    for (const s of data.stations) stations.set(key(s.pc, s.port), s);
+    drawStations();
+  }
+
+  // A transfer that stops moving sends nothing: look at the clock every second.
+  setInterval(() => { if (stations.size) drawStations(); }, 1000);
 
   // --- Counts and the chart -------------------------------------------------------
 
   // A device's attempt is in the store as failed ("interrupted") from its start until
   // it ends: a station flashing now has one such record that is no failure yet.
   function inFlight(pc, port) {
-    return stationsData.stations.some((s) => s.pc === pc && s.port === port && s.state === 'flashing' && isRunning(s));
+    const s = stations.get(key(pc, port));
+    return s !== undefined && s.state === 'flashing' && isRunning(s);
   }
 
   function todayOf(pc, port) {
@@ -165,7 +502,9 @@
   }
 
   function flashingNow() {
-    return stationsData.stations.filter((s) => s.state === 'flashing' && isRunning(s)).length;
+    let count = 0;
+    for (const s of stations.values()) if (s.state === 'flashing' && isRunning(s)) ++count;
+    return count;
   }
 
   function drawTotals() {
@@ -338,6 +677,8 @@
     const source = new EventSource('/api/events');
     source.addEventListener('open', () => { setLive('connected', 'live'); scheduleRefresh(); });
     source.addEventListener('stations', (event) => applyStations(JSON.parse(event.data)));
+    source.addEventListener('changes', (event) => applyChanges(JSON.parse(event.data)));
+    source.addEventListener('clock', (event) => applyClock(JSON.parse(event.data)));
     source.addEventListener('records', scheduleRefresh);
     source.addEventListener('error', () => {
       setLive('reconnecting', 'reconnecting…');

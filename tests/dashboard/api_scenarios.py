@@ -13,7 +13,7 @@ import urllib.error
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from line_processes import BUILD, Line, wait_for  # noqa: E402
+from line_processes import BUILD, SOURCE, Line, now_ms, station_row, wait_for, write_stations  # noqa: E402
 
 
 def request(url, method='GET', body=None):
@@ -170,7 +170,7 @@ class Api(unittest.TestCase):
                 get_json(url + 'api/stations')['stations']), 'the station to be not running', timeout=40)
             self.assertEqual(row['state'], 'passed')  # its last word, kept
             # A stream opened now gets the clock of now, by which a page tells the silence,
-            # and the station's end of running.
+            # and the station's end of running (in the whole list, or as a change after it).
             host, number = url.split('/')[2].split(':')
             with socket.create_connection((host, int(number)), timeout=10) as stream:
                 stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
@@ -179,10 +179,64 @@ class Api(unittest.TestCase):
                 def stations_events():
                     nonlocal received
                     received += stream.recv(65536)
-                    events[:] = [json.loads(data) for data in re.findall(rb'event: stations\ndata: (.*)\n', received)]
+                    events[:] = [json.loads(data) for data in re.findall(rb'event: (?:stations|changes)\ndata: (.*)\n', received)]
                     return events and not events[-1]['stations'][0]['running']
                 wait_for(stations_events, 'the stream to tell the station is not running')
             self.assertGreater(events[0]['now_ms'] - events[0]['stations'][0]['updated_ms'], 15000)
+
+    def test_a_heartbeat_sends_nothing_and_a_change_only_its_station(self):
+        with Line() as line:
+            _, url = line.cli()
+            rows = [station_row('pc-1', '/dev/ttyUSB%d' % i, 'flashing', 10, label='A%d' % i) for i in range(3)]
+            write_stations(line.store, rows)
+            host, number = url.split('/')[2].split(':')
+            with socket.create_connection((host, int(number)), timeout=10) as stream:
+                stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
+                stream.settimeout(0.1)
+                received = b''
+
+                def events():
+                    nonlocal received
+                    try:
+                        received += stream.recv(65536)
+                    except socket.timeout:
+                        pass
+                    return [(kind.decode(), json.loads(data)) for kind, data in
+                            re.findall(rb'event: (stations|changes)\ndata: (.*)\n', received)]
+                wait_for(lambda: [len(data['stations']) for kind, data in events()][-1:] == [3], 'every station')
+                before = len(events())
+                for row in rows:  # heartbeats: written again, only their time new
+                    row['updated_ms'] = now_ms()
+                write_stations(line.store, rows)
+                rows[1]['percent'] = 50
+                write_stations(line.store, [rows[1]])
+                sent = wait_for(lambda: events()[before:], 'the change')
+                self.assertEqual([kind for kind, _ in sent], ['changes'])
+                self.assertEqual([(s['label'], s['percent']) for s in sent[0][1]['stations']], [('A1', 50)])
+
+    def test_a_store_that_cannot_be_read_stops_the_streams_clock_of_reading(self):
+        with Line() as line:
+            _, url = line.cli(store=line.postgresql())
+            host, number = url.split('/')[2].split(':')
+            with socket.create_connection((host, int(number)), timeout=10) as stream:
+                stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
+                stream.settimeout(0.1)
+                received = b''
+
+                def clocks():
+                    nonlocal received
+                    try:
+                        received += stream.recv(65536)
+                    except socket.timeout:
+                        pass
+                    return [json.loads(data) for data in re.findall(rb'event: clock\ndata: (.*)\n', received)]
+                # Without news the stream still tells the time, and that of the store's last reading.
+                first = wait_for(lambda: clocks()[-1:], 'a clock without news')[0]
+                self.assertLessEqual(first['now_ms'] - first['read_ms'], 3000)
+                subprocess.run([os.path.join(SOURCE, 'tests/support/postgres-server.sh'), 'stop', line.postgres[-1]],
+                               check=True, capture_output=True)
+                # By which the page tells that it hears nothing of the stations any more.
+                wait_for(lambda: any(c['now_ms'] - c['read_ms'] > 5000 for c in clocks()), 'the reading to stop')
 
     def test_event_streams_beyond_the_limit_get_503(self):
         with Line() as line:

@@ -9,7 +9,8 @@ import urllib.request
 from urllib.parse import urlparse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from line_processes import BUILD, PG_PASSWORD, Line, console_errors, requested_urls, wait_for  # noqa: E402
+from line_processes import (BUILD, PG_PASSWORD, Heartbeats, Line, console_errors, now_ms,  # noqa: E402
+                            requested_urls, station_row, wait_for, write_stations)
 
 TILES = """return Array.from(document.querySelectorAll('.tile')).map((tile) => ({
   pc: tile.dataset.pc, port: tile.dataset.port, classes: tile.className,
@@ -36,6 +37,37 @@ def live_text(driver):
 
 def await_tile(driver, port, test, what, timeout=30.0, pc=None):
     return wait_for(lambda: (lambda t: t if t and test(t) else None)(tile(driver, port, pc)), what, timeout)
+
+
+BY_PATH = '/dev/serial/by-path/pci-0000:00:14.0-usb-0:%d:1.0-port0'
+
+
+def whole_line():
+    """10 PCs of 24 stations, written in an order that sorts wrong as text: most flashing,
+    the others waiting or passed; PCs 1 to 5 with labels (A1, B1, ...). On pc-3 one
+    failed, on pc-7 one silent, on pc-9 one stuck and one with a port problem."""
+    rows, now = [], now_ms()
+    for pc in range(10, 0, -1):
+        for i in range(24, 0, -1):
+            label = '%s%d' % (chr(ord('A') + pc - 1), i) if pc <= 5 else ''
+            state = ('flashing', 'flashing', 'flashing', 'waiting', 'passed')[(pc + i) % 5]
+            rows.append(station_row('pc-%d' % pc, BY_PATH % i, state, (i * 10) % 100 if state == 'flashing' else 0,
+                                    pc * 1000 + i if state != 'waiting' else None, label))
+    special = {('pc-3', 5): dict(state='failed', serial=3005, step='echo', message='Cannot read from comm port!'),
+               ('pc-7', 12): dict(updated_ms=now - 60000),
+               ('pc-9', 2): dict(state='flashing', percent=40, progress_ms=now - 45000),
+               ('pc-9', 20): dict(state='port', message='Cannot open the port')}
+    for row in rows:
+        for (pc, i), change in special.items():
+            if row['pc'] == pc and row['port'] == BY_PATH % i:
+                row.update(change)
+    return rows
+
+
+TILE_BOXES = """return Array.from(document.querySelectorAll('.tile'), (t) => {
+  const r = t.getBoundingClientRect();
+  return {pc: t.dataset.pc, name: t.querySelector('.name').textContent, id: t.id,
+          bottom: r.bottom, right: r.right, hidden: t.hidden};});"""
 
 
 class Dashboard(unittest.TestCase):
@@ -164,9 +196,10 @@ class Dashboard(unittest.TestCase):
             drivers = [line.browser(width, height) for width, height in ((1280, 800), (1920, 1080), (390, 844))]
             for driver in drivers:
                 driver.get(url)
-            cli, _ = line.cli('--port', links[0], '--port', links[1], '--port', links[2], '--port', links[3],
-                              '--wait', '--pc', 'assembly-pc-1', serve=False)
-            for wanted in (links[0] + ': ok', links[1] + ': failed'):
+            # Two stations with labels, two without.
+            cli, _ = line.cli('--port', 'A1=' + links[0], '--port', 'A2=' + links[1], '--port', links[2],
+                              '--port', links[3], '--wait', '--pc', 'assembly-pc-1', serve=False)
+            for wanted in ('A1 ' + links[0] + ': ok', 'A2 ' + links[1] + ': failed'):
                 cli.await_line('out', lambda text: text.startswith(wanted), wanted)
             # The third station's device comes now, so that its bar is seen moving.
             line.device(links[2], '--baud-emulation')
@@ -183,6 +216,98 @@ class Dashboard(unittest.TestCase):
                 self.assertEqual(console_errors(driver), [])
                 # Nothing is wider than the screen: the records table scrolls in its own frame.
                 self.assertLessEqual(driver.execute_script('return document.documentElement.scrollWidth'), width)
+
+    def test_a_line_of_240_stations_fits_one_wall_screen_in_compact_tiles(self):
+        with Line() as line:
+            _, url = line.cli()
+            write_stations(line.store, whole_line())
+            beats = Heartbeats(line.store)
+            try:
+                driver = line.browser(1920, 1080)
+                driver.get(url)
+                wait_for(lambda: len(driver.execute_script(TILE_BOXES)) == 240, 'the 240 tiles')
+                wait_for(lambda: 'stuck' in driver.find_element('id', 'attention').text, 'the stuck station')
+                self.assertIn('compact', driver.find_element('id', 'stations').get_attribute('class'))
+                boxes = driver.execute_script(TILE_BOXES)
+                self.assertLessEqual(max(b['bottom'] for b in boxes), 1080, 'every tile on the screen at once')
+                self.assertLessEqual(max(b['right'] for b in boxes), 1920)
+                # Natural order: PCs 1 to 10, and within a PC 2 before 10.
+                pcs = driver.execute_script("return Array.from(document.querySelectorAll('h3.pc'), (h) => h.textContent)")
+                self.assertEqual(pcs, ['pc-%d' % n for n in range(1, 11)])
+                self.assertEqual([b['name'] for b in boxes if b['pc'] == 'pc-2'], ['B%d' % i for i in range(1, 25)])
+                # Without labels, what sets a port apart from the PC's others.
+                self.assertEqual([b['name'] for b in boxes if b['pc'] == 'pc-8'], [str(i) for i in range(1, 25)])
+                heading = driver.execute_script(
+                    "return document.querySelector('.pc-group[data-pc=\"pc-9\"] .pc-counts').textContent")
+                self.assertIn('1 failed', heading)  # the port problem
+                self.assertIn('today 0 passed, 0 failed', heading)
+                # The strip names the failed, the silent and the stuck station, each linked to its tile.
+                entries = driver.execute_script("""return Array.from(document.querySelectorAll('#attention a.entry'),
+                    (a) => [a.textContent, a.getAttribute('href')])""")
+                ids = {(b['pc'], b['name']): b['id'] for b in boxes}
+                self.assertEqual(sorted(entries), sorted([
+                    ['pc-3 C5: failed', '#' + ids[('pc-3', 'C5')]], ['pc-7 12: not running', '#' + ids[('pc-7', '12')]],
+                    ['pc-9 2: stuck at 40 %', '#' + ids[('pc-9', '2')]],
+                    ['pc-9 20: port problem', '#' + ids[('pc-9', '20')]]]))
+                # The serial number shows on focus.
+                serial = driver.execute_script("""const tile = document.getElementById(arguments[0]);
+                    tile.focus(); const s = tile.querySelector('.serial');
+                    return [s.textContent, getComputedStyle(s).display];""", ids[('pc-3', 'C5')])
+                self.assertEqual(serial, ['serial 3005', 'block'])
+                # A change reaches the page while heartbeats go on; only its tile is drawn again.
+                driver.execute_script("document.querySelectorAll('.tile').forEach((t) => { t.seen = true; });")
+                write_stations(line.store, [station_row('pc-4', BY_PATH % 7, 'flashing', 90, 4007, 'D7')])
+                wait_for(lambda: driver.execute_script(
+                    "return document.getElementById(arguments[0]).querySelector('.percent').textContent === '90%'", ids[('pc-4', 'D7')]),
+                    'the change on the page')
+                redrawn = driver.execute_script(
+                    "return Array.from(document.querySelectorAll('.tile')).filter((t) => !t.seen).map((t) => t.id)")
+                self.assertEqual(redrawn, [ids[('pc-4', 'D7')]])
+                self.assertEqual(console_errors(driver), [])
+                shots = os.environ.get('FWFLASH_SCREENSHOTS', os.path.join(BUILD, 'screenshots'))
+                os.makedirs(shots, exist_ok=True)
+                self.assertTrue(driver.save_screenshot(os.path.join(shots, 'dashboard-line-1920x1080.png')))
+                for width, height in ((1280, 800), (390, 844)):
+                    other = line.browser(width, height)
+                    other.get(url)
+                    wait_for(lambda: len(other.execute_script(TILE_BOXES)) == 240, 'the tiles at %dx%d' % (width, height))
+                    self.assertLessEqual(other.execute_script('return document.documentElement.scrollWidth'), width)
+                    self.assertTrue(other.save_screenshot(os.path.join(shots, 'dashboard-line-%dx%d.png' % (width, height))))
+            finally:
+                beats.stop()
+
+    def test_the_view_and_the_filter_are_kept_in_the_url_and_the_view_in_the_browser(self):
+        with Line() as line:
+            _, url = line.cli()
+            write_stations(line.store, [station_row('pc-%d' % pc, '/dev/ttyUSB%d' % i, 'failed' if i == 1 else 'waiting')
+                                        for pc in (1, 2) for i in range(3)])
+            driver = line.browser(1280, 800)
+            shown = "return Array.from(document.querySelectorAll('.tile:not([hidden])'), (t) => t.dataset.pc + t.dataset.port)"
+            compact = "return document.getElementById('stations').classList.contains('compact')"
+            driver.get(url)
+            wait_for(lambda: len(driver.execute_script(shown)) == 6, 'the six tiles')
+            self.assertFalse(driver.execute_script(compact), 'six full tiles fit')
+            driver.find_element('id', 'view-toggle').click()
+            self.assertTrue(driver.execute_script(compact))
+            self.assertIn('view=compact', driver.current_url)
+            driver.get(url)  # no view in the URL: the browser remembers it
+            wait_for(lambda: len(driver.execute_script(shown)) == 6, 'the tiles again')
+            self.assertTrue(driver.execute_script(compact))
+            driver.get(url + '?view=full')  # a bookmark's view goes first
+            wait_for(lambda: len(driver.execute_script(shown)) == 6, 'the tiles of the bookmark')
+            self.assertFalse(driver.execute_script(compact))
+            Select = __import__('selenium.webdriver.support.ui', fromlist=['Select']).Select
+            Select(driver.find_element('id', 'filter-pc')).select_by_value('pc-2')
+            Select(driver.find_element('id', 'filter-state')).select_by_value('failed')
+            self.assertEqual(driver.execute_script(shown), ['pc-2/dev/ttyUSB1'])
+            self.assertEqual(driver.execute_script("return Array.from(document.querySelectorAll('.pc-group:not([hidden])'),"
+                                                   " (g) => g.dataset.pc)"), ['pc-2'])
+            bookmark = driver.current_url
+            self.assertIn('pc=pc-2', bookmark)
+            self.assertIn('state=failed', bookmark)
+            driver.get(bookmark)
+            wait_for(lambda: driver.execute_script(shown) == ['pc-2/dev/ttyUSB1'], 'the filter of the bookmark')
+            self.assertEqual(console_errors(driver), [])
 
 if __name__ == '__main__':
     unittest.main(argv=[sys.argv[0]] + ['Dashboard.test_' + name for name in sys.argv[1:]])

@@ -181,3 +181,51 @@ def requested_urls(driver):
             urls.append(message['params']['request']['url'])
     return urls
 
+
+
+STATION_COLUMNS = ('pc', 'port', 'state', 'percent', 'serial', 'step', 'message', 'firmware_crc32',
+                   'updated_ms', 'label', 'progress_ms')
+
+
+def now_ms():
+    return int(time.time() * 1000)
+
+
+def write_stations(store, rows):
+    """Station rows (dicts of STATION_COLUMNS) written straight into a SQLite store, as
+    stations write them; the store's schema must be there (a server made it)."""
+    import sqlite3
+    with sqlite3.connect(store, timeout=30) as db:
+        db.executemany('INSERT OR REPLACE INTO fwflash_stations (%s) VALUES (%s)' % (
+            ', '.join(STATION_COLUMNS), ', '.join('?' * len(STATION_COLUMNS))),
+            [tuple(row[c] for c in STATION_COLUMNS) for row in rows])
+
+
+def station_row(pc, port, state='waiting', percent=0, serial=None, label='', step='', message='',
+                updated_ms=None, progress_ms=None):
+    updated = now_ms() if updated_ms is None else updated_ms
+    return {'pc': pc, 'port': port, 'state': state, 'percent': percent, 'serial': serial, 'step': step,
+            'message': message, 'firmware_crc32': 0x1C291CA3, 'updated_ms': updated, 'label': label,
+            'progress_ms': updated if progress_ms is None else progress_ms}
+
+
+class Heartbeats:
+    """Every 2 s the rows of the running stations (heard from within 15 s) are written
+    again with the time, and nothing else changes, as the stations' heartbeats do."""
+
+    def __init__(self, store):
+        self.store = store
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._beat, daemon=True)
+        self._thread.start()
+
+    def _beat(self):
+        import sqlite3
+        while not self._stop.wait(2.0):
+            with sqlite3.connect(self.store, timeout=30) as db:
+                now = now_ms()
+                db.execute('UPDATE fwflash_stations SET updated_ms = ? WHERE updated_ms > ?', (now, now - 15000))
+
+    def stop(self):
+        self._stop.set()
+        self._thread.join()

@@ -71,10 +71,12 @@ StationResult Result(bool ok, int64_t serial) {
 
 TEST_F(StationStateTest, EachEventBecomesTheStationsRowAndTheInnerEventsHearAll) {
   CountedEvents inner;
-  StationStateEvents events(inner, Store(), "pc-1", 0x1C291CA3);
+  StationStateEvents events(inner, Store(), "pc-1", 0x1C291CA3, {{kPort, "A1"}});
   events.StationWaiting(kPort);
   StationState row = AwaitRow([](const StationState& s) { return s.state == "waiting"; });
   EXPECT_EQ(row.pc, "pc-1");
+  EXPECT_EQ(row.label, "A1");
+  EXPECT_GT(row.progressMs, 0);
   EXPECT_EQ(row.firmwareCrc32, 0x1C291CA3u);
 
   events.DeviceStarted(kPort, int64_t{7000});
@@ -107,11 +109,13 @@ TEST_F(StationStateTest, ARunningStationsRowIsWrittenAgainAsAHeartbeat) {
   StationState state;
   state.pc = "pc-1";
   state.port = kPort;
-  state.state = "waiting";
+  state.state = "flashing";
+  state.progressMs = 1234;
   writer.Post(state);
   const int64_t first = AwaitRow([](const StationState&) { return true; }).updatedMs;
   const StationState again = AwaitRow([&](const StationState& s) { return s.updatedMs > first; });
-  EXPECT_EQ(again.state, "waiting");
+  EXPECT_EQ(again.state, "flashing");
+  EXPECT_EQ(again.progressMs, 1234) << "a heartbeat is no progress";
 }
 
 TEST_F(StationStateTest, AFailedWriteIsDroppedAndTheNextGoesOn) {

@@ -105,6 +105,21 @@ TEST_F(FlashSequenceTest, ADeviceThatStopsLeavesTheWindowUsableAndASecondPressWo
   EXPECT_TRUE(Form_Done->Visible());
 }
 
+// A board cut off in mid-conversation left an acknowledgement and a request, in either
+// order, in the port: the next device still gets the image byte for byte.
+TEST_F(FlashSequenceTest, BytesLeftInThePortBeforeThePressAreNotTakenForTheAnswer) {
+  CreateWindows();
+  for (const char* leftover : {"5A80", "805A"}) {
+    dialogs_.Clear();
+    VdevProcess device;
+    StartDevice(device, {"--expect", kFirmware, "--leftover", leftover});
+    Press();
+    EXPECT_EQ(DeviceResult(device), 0) << leftover;
+    EXPECT_TRUE(dialogs_.All().empty()) << leftover << ": " << dialogs_.Messages().front();
+    EXPECT_TRUE(Form_Done->Visible());
+  }
+}
+
 TEST_F(FlashSequenceTest, ASecondPressAfterASuccessOpensThePortAgain) {
   VdevProcess device;  // serves one conversation after another
   StartDevice(device);

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   BlockStopSignals();
   signal(SIGPIPE, SIG_IGN);  // a reader that stopped listening for new paths is no reason to die
   PseudoTerminal terminal;
-  if (!terminal.Create(options.link, error)) {
+  if (!terminal.Create(options.link, options.leftover, error)) {
     Fail(error);
     return kExitBadStart;
   }

@@ -54,6 +54,9 @@ const char kUsage[] =
     "                     echo) the link goes and the terminal hangs up; MS milliseconds\n"
     "                     later a new terminal comes, its path printed and linked (not\n"
     "                     with --expect)\n"
+    "  --leftover HEX     bytes (hex pairs, e.g. 5A80) that wait in the terminal for the\n"
+    "                     program before it first opens it, as a board cut off in\n"
+    "                     mid-conversation leaves them\n"
     "  --help             show this text\n"
     "\n"
     "Exit status: 0 as expected (or stopped when serving), 1 otherwise, 2 bad options or\n"
@@ -73,6 +76,19 @@ bool ParseUnsigned(const char* text, unsigned long long& value, unsigned long lo
   errno = 0;
   value = std::strtoull(text, &end, 10);
   return *text != '\0' && *text != '-' && *end == '\0' && errno == 0 && value <= limit;
+}
+
+// Hex pairs, at least one: "5A80" is 0x5A, 0x80.
+bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes) {
+  if (text.empty() || text.size() % 2 != 0) return false;
+  for (size_t i = 0; i < text.size(); i += 2) {
+    const std::string pair = text.substr(i, 2);
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(pair.c_str(), &end, 16);
+    if (*end != '\0' || pair[0] == '-' || pair[0] == '+' || pair[0] == ' ') return false;
+    bytes.push_back(static_cast<uint8_t>(value));
+  }
+  return true;
 }
 
 }  // namespace
@@ -131,6 +147,11 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     } else if (option == "--replug" && numeric) {
       options.replug = true;
       options.replugMs = static_cast<unsigned>(number);
+    } else if (option == "--leftover") {
+      if (!ParseHexBytes(value, options.leftover)) {
+        error = std::string("--leftover takes hex pairs such as 5A80, not ") + value;
+        return false;
+      }
     } else if (option == "--random" && ParseUnsigned(value, number, UINT64_MAX)) {
       options.random = true;
       options.randomSeed = number;

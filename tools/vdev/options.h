@@ -28,6 +28,7 @@ struct Options {
   unsigned replugMs = 0;           // its time unplugged
   bool random = false;             // --random given
   uint64_t randomSeed = 0;         // its seed
+  std::vector<uint8_t> leftover;   // --leftover HEX: waiting in the terminal from the start
 };
 
 extern const char kUsage[];

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "tools/vdev/stop_signal.h"
 
@@ -29,9 +31,28 @@ timespec Remaining(Clock::time_point until) {
 
 PseudoTerminal::~PseudoTerminal() { Close(); }
 
-bool PseudoTerminal::Create(const std::string& link, std::string& error) {
+bool PseudoTerminal::Create(const std::string& link, const std::vector<uint8_t>& leftover,
+                            std::string& error) {
   link_ = link;
+  leftover_ = leftover;
   return OpenTerminal(error);
+}
+
+bool PseudoTerminal::LeaveBytes(std::string& error) {
+  // The terminal's own side counts what waits in its input; the bytes pass through the
+  // kernel's buffers on their way there.
+  const int terminal = open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int waiting = 0;
+  bool written = terminal >= 0 &&
+                 write(master_, leftover_.data(), leftover_.size()) == static_cast<ssize_t>(leftover_.size());
+  while (written && ioctl(terminal, FIONREAD, &waiting) == 0 && waiting < static_cast<int>(leftover_.size())) {
+    timespec pause = {0, 1000000};
+    nanosleep(&pause, nullptr);
+  }
+  if (terminal >= 0) close(terminal);
+  if (!written) error = std::string("cannot leave bytes in the terminal: ") + std::strerror(errno);
+  leftover_.clear();
+  return written;
 }
 
 bool PseudoTerminal::OpenTerminal(std::string& error) {
@@ -52,6 +73,7 @@ bool PseudoTerminal::OpenTerminal(std::string& error) {
   settings.c_cflag |= CLOCAL;
   cfsetspeed(&settings, B9600);
   tcsetattr(master_, TCSANOW, &settings);
+  if (!leftover_.empty() && !LeaveBytes(error)) return false;
 
   if (!link_.empty()) {
     // Moved into place in one step: whoever opens the link finds the old or the new one.

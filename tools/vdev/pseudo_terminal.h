@@ -1,7 +1,9 @@
 // The virtual device's end of a pseudo-terminal: the program opens the other end, the
 // terminal's path, as its COM1.
 //
-//   Create(link, error)   opens a terminal, raw at once, and points link (if any) at it
+//   Create(link, leftover, error)
+//                         opens a terminal, raw at once, puts leftover bytes in its input
+//                         for the program, and then points link (if any) at it
 //   Path()                the terminal's path, for the program
 //   HangUp(error)         the device vanishes: the terminal closes under the program, and
 //                         a new one (new path, link moved) takes its place
@@ -21,6 +23,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using Clock = std::chrono::steady_clock;
 
@@ -33,7 +36,7 @@ class PseudoTerminal {
   PseudoTerminal(const PseudoTerminal&) = delete;
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-  bool Create(const std::string& link, std::string& error);
+  bool Create(const std::string& link, const std::vector<uint8_t>& leftover, std::string& error);
   const std::string& Path() const { return path_; }
   bool HangUp(std::string& error);
   void Unplug();
@@ -46,6 +49,9 @@ class PseudoTerminal {
 
  private:
   bool OpenTerminal(std::string& error);
+  // Writes the bytes and waits until the terminal holds them, so that a program that
+  // opens it finds them however busy the machine is.
+  bool LeaveBytes(std::string& error);
   // Closes the device's side, which hangs up the program's; the terminal's path stays
   // taken until the next terminal has been made, so that it gets another path.
   void CloseKeepingPath();
@@ -55,4 +61,5 @@ class PseudoTerminal {
   int master_ = -1;
   int heldPath_ = -1;  // a descriptor of the closed terminal, which keeps its path taken
   std::string path_, link_;
+  std::vector<uint8_t> leftover_;  // for the first terminal only
 };
