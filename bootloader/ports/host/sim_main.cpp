@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::string error;
   PseudoTerminal terminal;
-  if (!OpenFlash(options.flash, error) || !terminal.Create(options.link, error)) {
+  if (!OpenFlash(options.flash, error) || !terminal.Create(options.link, {}, error)) {
     std::fprintf(stderr, "fwflash-boot-sim: %s\n", error.c_str());
     return kExitBadStart;
   }
