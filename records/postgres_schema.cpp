@@ -1,5 +1,7 @@
 #include "records/postgres_schema.h"
 
+#include "records/kept_counts.h"
+#include "records/postgres_counts_schema.h"
 #include "records/store_engines.h"
 
 namespace {
@@ -49,10 +51,23 @@ CREATE TABLE fwflash_stations (
   PRIMARY KEY (pc, port)
 );
 )sql"},
+    {2, kPostgresCountsSql, true},
 };
 
 // The advisory lock's key is "fwflash" in ASCII, the same for every fwflash on the server.
 constexpr char kSchemaLockSql[] = "SELECT pg_advisory_xact_lock(28841729413182312)";
+
+bool FillCounts(PgDb& db, std::string& error) {
+  PgResult kept = db.Exec("SELECT min(start_ms), max(start_ms), count(*) FROM fwflash_records", {}, error);
+  if (!kept.Ok()) return false;
+  if (kept.Int(0, 2) == 0) return true;
+  const std::string counts = PostgresParams(kFillCountsSql), steps = PostgresParams(kFillStepsSql);
+  return FillKeptCounts(kept.Int(0, 0), kept.Int(0, 1), static_cast<uint64_t>(kept.Int(0, 2)),
+                        [&](int64_t from, int64_t to, std::string& why) {
+                          return db.Exec(counts.c_str(), {PgInt(from), PgInt(to)}, why).Ok() &&
+                                 db.Exec(steps.c_str(), {PgInt(from), PgInt(to)}, why).Ok();
+                        }, error);
+}
 
 bool MigrateInTransaction(PgDb& db, std::string& error) {
   if (!db.Exec(kSchemaLockSql, {}, error).Ok() ||
@@ -62,6 +77,7 @@ bool MigrateInTransaction(PgDb& db, std::string& error) {
   if (!current.Ok()) return false;
   auto apply = [&](const Migration& migration, std::string& why) {
     return db.Exec(migration.sql, {}, why).Ok() &&
+           (!migration.fillsCounts || FillCounts(db, why)) &&
            db.Exec("INSERT INTO fwflash_schema (version) VALUES ($1)", {PgInt(migration.version)},
                    why).Ok();
   };

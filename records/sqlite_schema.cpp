@@ -1,5 +1,7 @@
 #include "records/sqlite_schema.h"
 
+#include "records/kept_counts.h"
+#include "records/sqlite_counts_schema.h"
 #include "records/store_engines.h"
 
 namespace {
@@ -48,7 +50,26 @@ CREATE TABLE fwflash_stations (
   PRIMARY KEY (pc, port)
 );
 )sql"},
+    {2, SqliteCountsSql(), true},
 };
+
+bool FillCounts(SqliteDb& db, std::string& error) {
+  SqliteStatement kept =
+      db.Prepare("SELECT min(start_ms), max(start_ms), count(*) FROM fwflash_records", error);
+  if (!kept.Valid() || kept.Step(error) != SqliteStatement::StepResult::Row) return false;
+  if (kept.Int(2) == 0) return true;
+  return FillKeptCounts(kept.Int(0), kept.Int(1), static_cast<uint64_t>(kept.Int(2)),
+                        [&](int64_t from, int64_t to, std::string& why) {
+                          for (const char* sql : {kFillCountsSql, kFillStepsSql}) {
+                            SqliteStatement fill = db.Prepare(sql, why);
+                            if (!fill.Valid()) return false;
+                            fill.BindInt(1, from);
+                            fill.BindInt(2, to);
+                            if (!fill.Run(why)) return false;
+                          }
+                          return true;
+                        }, error);
+}
 
 bool MigrateInTransaction(SqliteDb& db, std::string& error) {
   if (!db.Exec("CREATE TABLE IF NOT EXISTS fwflash_schema (version INTEGER NOT NULL)", error))
@@ -57,6 +78,7 @@ bool MigrateInTransaction(SqliteDb& db, std::string& error) {
   if (!current.Valid() || current.Step(error) != SqliteStatement::StepResult::Row) return false;
   auto apply = [&](const Migration& migration, std::string& why) {
     if (!db.Exec(migration.sql, why)) return false;
+    if (migration.fillsCounts && !FillCounts(db, why)) return false;
     SqliteStatement done = db.Prepare("INSERT INTO fwflash_schema (version) VALUES (?1)", why);
     if (!done.Valid()) return false;
     done.BindInt(1, migration.version);

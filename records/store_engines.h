@@ -6,7 +6,8 @@
 //   OpenPostgresStore(uri, error, problem)
 //                                    a PostgreSQL server (Linux builds only)
 //   kRecordSchemaVersion             the newest schema this build knows
-//   Migration                        a schema version and the SQL that makes it
+//   Migration                        a schema version, the SQL that makes it, and whether
+//                                    it then fills the kept counts
 //   ApplyMigrations(current, migrations, apply, error)
 //                                    refuses a store whose schema is newer than this build
 //                                    knows, else applies each migration past current, in order
@@ -29,11 +30,12 @@ std::unique_ptr<RecordStore> OpenSqliteStore(const std::string& path, std::strin
 std::unique_ptr<RecordStore> OpenPostgresStore(const std::string& uri, std::string& error,
                                                OpenProblem& problem);
 
-constexpr int64_t kRecordSchemaVersion = 1;
+constexpr int64_t kRecordSchemaVersion = 2;
 
 struct Migration {
   int64_t version;
   const char* sql;
+  bool fillsCounts = false;  // then fills the kept counts from the records already kept
 };
 
 // apply runs one migration's SQL and notes its version, inside the engine's transaction.

@@ -73,7 +73,8 @@ TEST_P(StoreTest, ProcessesOpeningANewStoreTogetherMakeItOnceAndAllSucceed) {
   std::set<int64_t> serials;
   for (const DeviceRecord& record : Read(*store)) serials.insert(record.serial.value_or(-1));
   EXPECT_EQ(serials, (std::set<int64_t>{1, 2, 3, 4, 5, 6}));
-  EXPECT_EQ(Sql("SELECT count(*) FROM fwflash_schema"), "1") << "each migration runs once";
+  EXPECT_EQ(Sql("SELECT count(*) - count(DISTINCT version) FROM fwflash_schema"), "0")
+      << "each migration runs once";
 }
 
 TEST_P(StoreTest, AStoreOfANewerSchemaIsRefused) {
