@@ -5,7 +5,9 @@
 # migration counts them, its progress on stderr) and is timed:
 #   --report over everything, /api/summary for today and for the last 24 hours (served by
 #   fwflash-cli --serve), and --report --csv of one whole day to a file (rows per second).
-# Each time is the median of 5 runs (3 for the CSV).
+# Each time is the median of 5 runs (3 for the CSV). With FWFLASH_BASELINE_CLI set to an
+# older fwflash-cli (e.g. main's build), its --report over everything is timed first, on
+# the store as it kept it.
 #   bench/records_scale_bench.sh [RECORDS] [DAYS] [sqlite|postgresql|both]
 #       (defaults 1000000, 365, both; build/ built; PostgreSQL: a private server, fsync on)
 set -euo pipefail
@@ -89,6 +91,9 @@ measure() {
     sqlite3 -bail "$target" "PRAGMA synchronous=OFF; $(records_sql "$engine") ANALYZE;" >/dev/null
   fi
   echo "written in $(( ($(ms) - start) / 1000 )) s (bulk SQL)"
+  if [ -n "${FWFLASH_BASELINE_CLI:-}" ]; then
+    echo "baseline --report over everything: $(timed 5 "$FWFLASH_BASELINE_CLI" --report --record "$target" --spool "$spool") ms"
+  fi
 
   start=$(ms)
   "$cli" --report --record "$target" --spool "$spool" >"$work/first" 2>"$work/migration"

@@ -1,8 +1,5 @@
 // The counts kept beside the records: a summary read from them is the summary of the
 // records themselves, counted here one record at a time, whatever wrote them and however.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <map>
 #include <random>
 #include <tuple>
@@ -150,23 +147,12 @@ TEST_P(KeptCountsTest, TheSummaryFromTheCountsIsTheSummaryOfTheRecordsHoweverThe
 
 TEST_P(KeptCountsTest, ProcessesWritingAtOnceKeepEveryRecordsCountOnce) {
   ASSERT_TRUE(Open());
-  constexpr int kProcesses = 4;
-  std::vector<pid_t> children;
-  for (int i = 0; i < kProcesses; ++i) {
-    const pid_t child = fork();
-    if (child == 0) {  // two PCs, two processes each, on the same ports and hours
-      std::string error;
-      std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
-      if (store) WriteALine(*store, 40, 100 + i, "line-pc-" + std::to_string(i % 2));
-      _exit(store && !testing::Test::HasFailure() ? 0 : 1);
-    }
-    children.push_back(child);
-  }
-  for (const pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  InProcessesAtOnce(4, [&](int i) {  // two PCs, two processes each, on the same ports and hours
+    std::string error;
+    std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
+    if (store) WriteALine(*store, 40, 100 + i, "line-pc-" + std::to_string(i % 2));
+    return store && !testing::Test::HasFailure();
+  });
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
   ExpectSummariesOfTheRecords(*store);
