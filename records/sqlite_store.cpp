@@ -232,10 +232,12 @@ class SqliteStore final : public RecordStore {
   bool InsertRecord(const DeviceRecord& record, const std::string& suffix, std::string& error) {
     const std::string sql = std::string("INSERT INTO fwflash_records (") + kRecordColumns +
                             ") VALUES (" + SqliteRecordValues(1) + ")" + suffix;
-    SqliteStatement statement = db_.Prepare(sql.c_str(), error);
-    if (!statement.Valid()) return false;
-    BindRecord(statement, 1, record);
-    return statement.Run(error);
+    SqliteStatement* statement = db_.Cached(sql, error);
+    if (statement == nullptr) return false;
+    BindRecord(*statement, 1, record);
+    const bool done = statement->Run(error);
+    statement->Reset();  // holds nothing between devices
+    return done;
   }
 
   bool EachRow(const char* sql, const std::vector<int64_t>& params,
