@@ -1,7 +1,8 @@
 // The record store's cost per device: the time to commit one record (SaveRecord) and to
 // begin an attempt with a serial number (BeginAttempt), on a SQLite file and on a private
 // PostgreSQL server (fsync on, Unix socket); then the dashboard's two questions over
-// 100,000 records: the newest 100, and the last 24 hours per hour.
+// 100,000 records: the newest 100, and the last 24 hours per hour. Then the share of the
+// counts kept beside the records in a commit, on both engines.
 //
 //   build/bench/record_commit_bench [COMMITS]   default 500 commits of each kind
 #include <libpq-fe.h>
@@ -66,6 +67,25 @@ void Print(const char* what, const std::vector<double>& ms) {
               ms[std::min(ms.size() - 1, ms.size() * 99 / 100)]);
 }
 
+// Statements run on the store behind the interface's back.
+bool RunSql(bool postgres, const std::string& target, const std::string& sql) {
+  if (postgres) {
+    PGconn* conn = PQconnectdb(target.c_str());
+    PGresult* result = PQexec(conn, sql.c_str());
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
+    if (!ok) std::fprintf(stderr, "%s", PQerrorMessage(conn));
+    PQclear(result);
+    PQfinish(conn);
+    return ok;
+  }
+  sqlite3* db = nullptr;
+  const bool ok = sqlite3_open(target.c_str(), &db) == SQLITE_OK &&
+                  sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (!ok) std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+  sqlite3_close(db);
+  return ok;
+}
+
 // The store filled to 100,000 records in one transaction, behind the interface's back.
 bool Fill(bool postgres, const std::string& target, int64_t nowMs) {
   const std::string sql =
@@ -76,21 +96,53 @@ bool Fill(bool postgres, const std::string& target, int64_t nowMs) {
       (postgres ? "generate_series(1::bigint, " + std::to_string(kFilled) + ") AS n"
                 : "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
                       std::to_string(kFilled) + ") SELECT n FROM c)");
-  if (postgres) {
-    PGconn* conn = PQconnectdb(target.c_str());
-    PGresult* result = PQexec(conn, (sql + "; ANALYZE fwflash_records").c_str());
-    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
-    if (!ok) std::fprintf(stderr, "%s", PQerrorMessage(conn));
-    PQclear(result);
-    PQfinish(conn);
-    return ok;
+  return RunSql(postgres, target, sql + (postgres ? "; ANALYZE fwflash_records" : "; ANALYZE"));
+}
+
+// The counts' share of a commit: the same commits to a store keeping them and to one whose
+// counts were dropped (as a store before them), one after the other, so that the disk's
+// moods fall on both alike. Both a completed record alone (as a spool delivers it) and the
+// completion of a begun attempt (as a station writes it).
+bool CompareCounts(bool postgres, const std::string& kept, const std::string& without, int commits) {
+  const char* dropTrigger = postgres ? "DROP FUNCTION fwflash_keep_counts() CASCADE; "
+                                     : "DROP TRIGGER fwflash_counts_insert; DROP TRIGGER fwflash_counts_delete; "
+                                       "DROP TRIGGER fwflash_counts_complete; DROP TRIGGER fwflash_counts_move; ";
+  std::string error;
+  std::unique_ptr<RecordStore> keeping = OpenRecordStore(kept, error), plain = OpenRecordStore(without, error);
+  if (!keeping || !plain ||
+      !RunSql(postgres, without, std::string(dropTrigger) + "DROP TABLE fwflash_counts; DROP TABLE fwflash_failed_steps")) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
   }
-  sqlite3* db = nullptr;
-  const bool ok = sqlite3_open(target.c_str(), &db) == SQLITE_OK &&
-                  sqlite3_exec(db, (sql + "; ANALYZE").c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-  if (!ok) std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-  sqlite3_close(db);
-  return ok;
+  const int64_t nowMs = NowUtcMs();
+  for (const bool begun : {false, true}) {
+    std::vector<double> with, withoutCounts;
+    for (int i = 0; i < commits; ++i) {
+      for (RecordStore* store : {keeping.get(), plain.get()}) {
+        DeviceRecord record = Completed(nowMs);
+        if (begun) {
+          DeviceRecord attempt = record;
+          attempt.endMs.reset();
+          attempt.ok = false;
+          attempt.step = "interrupted";
+          if (store->BeginAttempt(attempt, nullptr, error) != BeginResult::Begun) return false;
+        }
+        (store == keeping.get() ? with : withoutCounts).push_back(Time(1, [&] { return store->SaveRecord(record, error); })[0]);
+      }
+    }
+    std::vector<double> added;  // pair by pair, each pair a moment of the disk's
+    for (size_t i = 0; i < with.size(); ++i) added.push_back(with[i] - withoutCounts[i]);
+    std::sort(added.begin(), added.end());
+    std::sort(with.begin(), with.end());
+    std::sort(withoutCounts.begin(), withoutCounts.end());
+    const char* what = begun ? "SaveRecord completing a begun attempt" : "SaveRecord (a completed record)";
+    std::printf("  %s, interleaved:\n", what);
+    Print("  with the counts kept", with);
+    Print("  without (their tables dropped)", withoutCounts);
+    std::printf("    ratio of the medians %.3f; added pair by pair: median %.3f ms\n",
+                with[with.size() / 2] / withoutCounts[withoutCounts.size() / 2], added[added.size() / 2]);
+  }
+  return true;
 }
 
 bool Measure(const char* engine, bool postgres, const std::string& target, int commits) {
@@ -133,7 +185,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   ScratchDir scratch("fwbench");
-  if (!Measure("SQLite (WAL, synchronous=FULL)", false, scratch.Path() + "/records.sqlite", commits))
+  if (!Measure("SQLite (WAL, synchronous=FULL)", false, scratch.Path() + "/records.sqlite", commits) ||
+      !CompareCounts(false, scratch.Path() + "/kept.sqlite", scratch.Path() + "/plain.sqlite", commits))
     return 1;
   setenv("POSTGRES_SERVER_FSYNC", "on", 1);  // the commit as a line's server makes it
   PostgresServer server;
@@ -141,5 +194,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no PostgreSQL server: %s\n", server.Failure().c_str());
     return 1;
   }
-  return Measure("PostgreSQL 15 (Unix socket, fsync on)", true, server.Uri(), commits) ? 0 : 1;
+  // The second store is a database of its own on the same server.
+  std::string other = server.Uri();
+  other.replace(other.find("/postgres?"), 10, "/plain?");
+  return Measure("PostgreSQL 15 (Unix socket, fsync on)", true, server.Uri(), commits) &&
+                 RunSql(true, server.Uri(), "CREATE DATABASE plain") &&
+                 CompareCounts(true, server.Uri(), other, commits)
+             ? 0
+             : 1;
 }

@@ -217,7 +217,7 @@ int Report(const CliOptions& options) {
     return kExitAllFlashed;
   }
   RecordSummary summary;
-  if (!store->Summarize(since, until, summary, error)) return Refuse(error);
+  if (!store->Summarize(since, until, summary, error, false)) return Refuse(error);  // no hours shown
   const std::string text = FormatReport(summary, since, until);
   std::fwrite(text.data(), 1, text.size(), stdout);
   return kExitAllFlashed;

@@ -106,7 +106,7 @@ void DashboardServer::Impl::Summary(const httplib::Request& req, httplib::Respon
   RecordSummary summary, lastHour;
   StoreLease store = stores.Borrow(error);
   if (!store || !store->Summarize(since, until, summary, error) ||
-      !store->Summarize(now - kHourMs, now + 1, lastHour, error))
+      !store->Summarize(now - kHourMs, now + 1, lastHour, error, false))
     return Refuse(res, 503, error);
   nlohmann::json json = SummaryJson(summary, lastHour.total, since, until, now);
   json["store"] = StoreTargetName(target);  // never its password

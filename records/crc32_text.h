@@ -3,11 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 inline std::string Crc32Text(uint32_t crc) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(crc));
+  std::string text = "0x00000000";
+  for (size_t at = text.size(); crc != 0; crc >>= 4) text[--at] = "0123456789ABCDEF"[crc & 0xF];
   return text;
 }

@@ -1,5 +1,7 @@
 #include "records/postgres_schema.h"
 
+#include "records/kept_counts.h"
+#include "records/postgres_counts_schema.h"
 #include "records/store_engines.h"
 
 namespace {
@@ -51,28 +53,44 @@ CREATE TABLE fwflash_stations (
 )sql"},
     // A station's label for the dashboard, and the time of its last progress: heartbeats
     // rewrite updated_ms, so a stuck transfer needs a time of its own.
-    {3, R"sql(
+    {2, R"sql(
 ALTER TABLE fwflash_stations ADD COLUMN label text COLLATE "C" NOT NULL DEFAULT '';
 ALTER TABLE fwflash_stations ADD COLUMN progress_ms bigint NOT NULL DEFAULT 0;
 UPDATE fwflash_stations SET progress_ms = updated_ms;
 )sql"},
+    {3, kPostgresCountsSql, true},
 };
 
 // The advisory lock's key is "fwflash" in ASCII, the same for every fwflash on the server.
 constexpr char kSchemaLockSql[] = "SELECT pg_advisory_xact_lock(28841729413182312)";
 
+bool FillCounts(PgDb& db, std::string& error) {
+  PgResult kept = db.Exec("SELECT min(start_ms), max(start_ms), count(*) FROM fwflash_records", {}, error);
+  if (!kept.Ok()) return false;
+  if (kept.Int(0, 2) == 0) return true;
+  const std::string counts = PostgresParams(kFillCountsSql), steps = PostgresParams(kFillStepsSql);
+  return FillKeptCounts(kept.Int(0, 0), kept.Int(0, 1), static_cast<uint64_t>(kept.Int(0, 2)),
+                        [&](int64_t from, int64_t to, std::string& why) {
+                          return db.Exec(counts.c_str(), {PgInt(from), PgInt(to)}, why).Ok() &&
+                                 db.Exec(steps.c_str(), {PgInt(from), PgInt(to)}, why).Ok();
+                        }, error);
+}
+
 bool MigrateInTransaction(PgDb& db, std::string& error) {
   if (!db.Exec(kSchemaLockSql, {}, error).Ok() ||
       !db.Exec("CREATE TABLE IF NOT EXISTS fwflash_schema (version bigint NOT NULL)", {}, error).Ok())
     return false;
-  PgResult current = db.Exec("SELECT coalesce(max(version), 0) FROM fwflash_schema", {}, error);
-  if (!current.Ok()) return false;
+  PgResult recorded = db.Exec("SELECT version FROM fwflash_schema", {}, error);
+  if (!recorded.Ok()) return false;
+  std::set<int64_t> applied;
+  for (int row = 0; row < recorded.Rows(); ++row) applied.insert(recorded.Int(row, 0));
   auto apply = [&](const Migration& migration, std::string& why) {
     return db.Exec(migration.sql, {}, why).Ok() &&
+           (!migration.fillsCounts || FillCounts(db, why)) &&
            db.Exec("INSERT INTO fwflash_schema (version) VALUES ($1)", {PgInt(migration.version)},
                    why).Ok();
   };
-  return ApplyMigrations(current.Int(0, 0), kMigrations, apply, error);
+  return ApplyMigrations(applied, kMigrations, apply, error);
 }
 
 }  // namespace

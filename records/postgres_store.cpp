@@ -7,6 +7,7 @@
 #include "records/postgres_db.h"
 #include "records/postgres_schema.h"
 #include "records/postgres_uri.h"
+#include "records/kept_counts.h"
 #include "records/record_columns.h"
 #include "records/record_messages.h"
 #include "records/store_engines.h"
@@ -66,8 +67,6 @@ constexpr size_t kPageRows = 1000;
 
 constexpr char kRecordRangeSql[] = " FROM fwflash_records WHERE start_ms >= $1 AND start_ms < $2";
 
-constexpr char kCountsSql[] = "count(*) FILTER (WHERE ok), count(*) FILTER (WHERE NOT ok)";
-
 constexpr char kWriteStationSql[] = R"sql(
 WITH written AS (
   INSERT INTO fwflash_stations
@@ -96,10 +95,6 @@ std::vector<PgParam> RecordParams(const DeviceRecord& record) {
           PgInt(record.imageCrc32), PgOptionalInt(record.serial), PgBool(record.ok),
           PgText(record.step), PgInt(record.byte), PgInt(record.bytes), PgDouble(record.seconds),
           PgBool(record.syncAcknowledged), PgText(EncodeMessages(record.messages))};
-}
-
-OutcomeCount Counts(const PgResult& rows, int row, int first) {
-  return {static_cast<uint64_t>(rows.Int(row, first)), static_cast<uint64_t>(rows.Int(row, first + 1))};
 }
 
 class PostgresStore final : public RecordStore {
@@ -198,50 +193,21 @@ class PostgresStore final : public RecordStore {
     }
   }
 
-  bool Summarize(int64_t sinceMs, int64_t untilMs, RecordSummary& summary,
-                 std::string& error) override {
+  bool Summarize(int64_t sinceMs, int64_t untilMs, RecordSummary& summary, std::string& error,
+                 bool hours) override {
     RecordSummary read;
-    const std::string range = kRecordRangeSql;
-    const std::string counts = kCountsSql;
-    const std::vector<PgParam> params = {PgInt(sinceMs), PgInt(untilMs)};
-    auto each = [&](const std::string& sql, const std::function<void(const PgResult&, int)>& visit,
-                    std::string& why) {
-      PgResult rows = db_.Exec(sql.c_str(), params, why);
-      if (!rows.Ok()) return false;
-      for (int row = 0; row < rows.Rows(); ++row) visit(rows, row);
-      return true;
-    };
     const bool done = db_.Call([&](std::string& outer) {
       read = RecordSummary();
       return db_.Transaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", [&](std::string& why) {
-        return each("SELECT " + counts + ", min(serial), max(serial), count(serial)" + range,
-                    [&](const PgResult& rows, int row) {
-                      read.total = Counts(rows, row, 0);
-                      read.lowestSerial = rows.OptionalInt(row, 2);
-                      read.highestSerial = rows.OptionalInt(row, 3);
-                      read.serials = static_cast<uint64_t>(rows.Int(row, 4));
-                    }, why) &&
-               each("SELECT product, firmware_size, firmware_crc32, " + counts + range +
-                        " GROUP BY product, firmware_size, firmware_crc32 ORDER BY 1, 2, 3",
-                    [&](const PgResult& rows, int row) {
-                      read.products.push_back({rows.Text(row, 0), static_cast<uint32_t>(rows.Int(row, 1)),
-                                               static_cast<uint32_t>(rows.Int(row, 2)),
-                                               Counts(rows, row, 3)});
-                    }, why) &&
-               each("SELECT pc, port, " + counts + range + " GROUP BY pc, port ORDER BY 1, 2",
-                    [&](const PgResult& rows, int row) {
-                      read.stations.push_back({rows.Text(row, 0), rows.Text(row, 1), Counts(rows, row, 2)});
-                    }, why) &&
-               each("SELECT step, count(*)" + range + " AND NOT ok GROUP BY step ORDER BY 1",
-                    [&](const PgResult& rows, int row) {
-                      read.failedSteps.push_back({rows.Text(row, 0), static_cast<uint64_t>(rows.Int(row, 1))});
-                    }, why) &&
-               // The whole UTC hour a start falls in, rounded down also before 1970.
-               each("SELECT start_ms - ((start_ms % 3600000) + 3600000) % 3600000 AS hour, " +
-                        counts + range + " GROUP BY hour ORDER BY hour",
-                    [&](const PgResult& rows, int row) {
-                      read.hours.push_back({rows.Int(row, 0), Counts(rows, row, 1)});
-                    }, why);
+        for (const SummaryPart part : kSummaryParts) {
+          if (part == SummaryPart::Hours && !hours) continue;
+          std::vector<PgParam> params;
+          for (const int64_t bound : SummaryParams(part, sinceMs, untilMs)) params.push_back(PgInt(bound));
+          const PgResult rows = db_.Exec(PostgresParams(SummarySql(part)).c_str(), params, why);
+          if (!rows.Ok()) return false;
+          for (int row = 0; row < rows.Rows(); ++row) ReadSummaryRow(part, PgRow(rows, row), read);
+        }
+        return true;
       }, outer);
     }, error);
     if (!done) {

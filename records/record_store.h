@@ -23,7 +23,10 @@
 //                                    record is never replaced by an interrupted copy
 //   RecordStore::Ping                whether the store answers now
 //   RecordStore::ReadRecords         the records a query selects, in its order
-//   RecordStore::Summarize           the counts of the records in a start range
+//   RecordStore::Summarize           the counts of the records in a start range, read
+//                                    from the counts kept per hour and day but for the
+//                                    partial hours at its ends; the per-hour figures only
+//                                    when hours (they read every whole hour's counts)
 //   RecordStore::WriteStationState  replaces a station's row
 //   RecordStore::ReadStationStates   every station's row, by PC, then port
 //   RecordStore::WaitForChange       returns when records or station rows may have
@@ -70,7 +73,7 @@ class RecordStore {
                            const std::function<void(const DeviceRecord&)>& visit,
                            std::string& error) = 0;
   virtual bool Summarize(int64_t sinceMs, int64_t untilMs, RecordSummary& summary,
-                         std::string& error) = 0;
+                         std::string& error, bool hours = true) = 0;
   virtual bool WriteStationState(const StationState& state, std::string& error) = 0;
   virtual bool ReadStationStates(std::vector<StationState>& states, std::string& error) = 0;
   virtual bool WaitForChange(unsigned timeoutMs, std::string& error,

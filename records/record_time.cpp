@@ -3,6 +3,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -79,11 +80,26 @@ std::string IsoUtcMs(int64_t ms) {
   unsigned month, day;
   CivilFromDays(days, year, month, day);
   char text[48];
-  std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02u.%03uZ",
-                static_cast<long long>(year), month, day,
-                static_cast<unsigned>(inDay / 3600000), static_cast<unsigned>(inDay / 60000 % 60),
-                static_cast<unsigned>(inDay / 1000 % 60), static_cast<unsigned>(inDay % 1000));
-  return text;
+  if (year < 0 || year > 9999) {
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02u.%03uZ",
+                  static_cast<long long>(year), month, day,
+                  static_cast<unsigned>(inDay / 3600000), static_cast<unsigned>(inDay / 60000 % 60),
+                  static_cast<unsigned>(inDay / 1000 % 60), static_cast<unsigned>(inDay % 1000));
+    return text;
+  }
+  // The common years digit by digit: a CSV of a year writes two of these per row.
+  std::memcpy(text, "0000-00-00T00:00:00.000Z", 25);
+  const auto put = [&text](size_t end, unsigned value, int digits) {
+    for (int i = 1; i <= digits; ++i, value /= 10) text[end - i] = static_cast<char>('0' + value % 10);
+  };
+  put(4, static_cast<unsigned>(year), 4);
+  put(7, month, 2);
+  put(10, day, 2);
+  put(13, static_cast<unsigned>(inDay / 3600000), 2);
+  put(16, static_cast<unsigned>(inDay / 60000 % 60), 2);
+  put(19, static_cast<unsigned>(inDay / 1000 % 60), 2);
+  put(23, static_cast<unsigned>(inDay % 1000), 3);
+  return std::string(text, 24);
 }
 
 bool ParseTimeBound(const std::string& text, int64_t& ms, std::string& error) {

@@ -25,6 +25,11 @@ SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept {
   return *this;
 }
 
+void SqliteStatement::Reset() {
+  sqlite3_reset(statement_);
+  sqlite3_clear_bindings(statement_);
+}
+
 void SqliteStatement::BindInt(int n, int64_t value) { sqlite3_bind_int64(statement_, n, value); }
 
 void SqliteStatement::BindOptionalInt(int n, const std::optional<int64_t>& value) {
@@ -74,7 +79,10 @@ std::optional<int64_t> SqliteStatement::OptionalInt(int column) const {
   return Int(column);
 }
 
-SqliteDb::~SqliteDb() { sqlite3_close_v2(db_); }
+SqliteDb::~SqliteDb() {
+  cached_.clear();
+  sqlite3_close_v2(db_);
+}
 
 bool SqliteDb::Open(const std::string& path, std::string& error) {
   const int opened =
@@ -118,6 +126,17 @@ SqliteStatement SqliteDb::Prepare(const char* sql, std::string& error) {
     return SqliteStatement();
   }
   return SqliteStatement(db_, statement);
+}
+
+SqliteStatement* SqliteDb::Cached(const std::string& sql, std::string& error) {
+  auto found = cached_.find(sql);
+  if (found == cached_.end()) {
+    SqliteStatement prepared = Prepare(sql.c_str(), error);
+    if (!prepared.Valid()) return nullptr;
+    found = cached_.emplace(sql, std::move(prepared)).first;
+  }
+  found->second.Reset();
+  return &found->second;
 }
 
 bool SqliteDb::Transaction(bool write, const std::function<bool(std::string&)>& body,

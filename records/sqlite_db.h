@@ -4,6 +4,10 @@
 //                                      share: WAL, a 5 s busy time-out, synchronous=FULL
 //   SqliteDb::Exec(sql, error)         runs statements that take no values
 //   SqliteDb::Prepare(sql, error)      one statement, its values bound by number
+//   SqliteDb::Cached(sql, error)       the same, prepared once per connection and reset at
+//                                      each call (nullptr on failure): for statements run
+//                                      at every device, whose triggers cost more to
+//                                      prepare than to run
 //   SqliteDb::Transaction(write, body, error)
 //                                      BEGIN IMMEDIATE (write) or BEGIN, body, COMMIT;
 //                                      ROLLBACK when the body or the commit fails
@@ -18,6 +22,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -37,6 +42,7 @@ class SqliteStatement {
   SqliteStatement& operator=(const SqliteStatement&) = delete;
 
   bool Valid() const { return statement_ != nullptr; }
+  void Reset();
   void BindInt(int n, int64_t value);
   void BindOptionalInt(int n, const std::optional<int64_t>& value);
   void BindDouble(int n, double value);
@@ -66,6 +72,7 @@ class SqliteDb {
   bool Open(const std::string& path, std::string& error);
   bool Exec(const char* sql, std::string& error);
   SqliteStatement Prepare(const char* sql, std::string& error);
+  SqliteStatement* Cached(const std::string& sql, std::string& error);
   bool Transaction(bool write, const std::function<bool(std::string&)>& body, std::string& error);
   int Changes() const;
   std::string Reason(const std::string& what) const;
@@ -73,4 +80,5 @@ class SqliteDb {
 
  private:
   sqlite3* db_ = nullptr;
+  std::map<std::string, SqliteStatement> cached_;  // finalized before the connection closes
 };

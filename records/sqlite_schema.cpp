@@ -1,5 +1,7 @@
 #include "records/sqlite_schema.h"
 
+#include "records/kept_counts.h"
+#include "records/sqlite_counts_schema.h"
 #include "records/store_engines.h"
 
 namespace {
@@ -50,26 +52,51 @@ CREATE TABLE fwflash_stations (
 )sql"},
     // A station's label for the dashboard, and the time of its last progress: heartbeats
     // rewrite updated_ms, so a stuck transfer needs a time of its own.
-    {3, R"sql(
+    {2, R"sql(
 ALTER TABLE fwflash_stations ADD COLUMN label TEXT NOT NULL DEFAULT '';
 ALTER TABLE fwflash_stations ADD COLUMN progress_ms INTEGER NOT NULL DEFAULT 0;
 UPDATE fwflash_stations SET progress_ms = updated_ms;
 )sql"},
+    {3, SqliteCountsSql(), true},
 };
+
+bool FillCounts(SqliteDb& db, std::string& error) {
+  SqliteStatement kept =
+      db.Prepare("SELECT min(start_ms), max(start_ms), count(*) FROM fwflash_records", error);
+  if (!kept.Valid() || kept.Step(error) != SqliteStatement::StepResult::Row) return false;
+  if (kept.Int(2) == 0) return true;
+  return FillKeptCounts(kept.Int(0), kept.Int(1), static_cast<uint64_t>(kept.Int(2)),
+                        [&](int64_t from, int64_t to, std::string& why) {
+                          for (const char* sql : {kFillCountsSql, kFillStepsSql}) {
+                            SqliteStatement fill = db.Prepare(sql, why);
+                            if (!fill.Valid()) return false;
+                            fill.BindInt(1, from);
+                            fill.BindInt(2, to);
+                            if (!fill.Run(why)) return false;
+                          }
+                          return true;
+                        }, error);
+}
 
 bool MigrateInTransaction(SqliteDb& db, std::string& error) {
   if (!db.Exec("CREATE TABLE IF NOT EXISTS fwflash_schema (version INTEGER NOT NULL)", error))
     return false;
-  SqliteStatement current = db.Prepare("SELECT coalesce(max(version), 0) FROM fwflash_schema", error);
-  if (!current.Valid() || current.Step(error) != SqliteStatement::StepResult::Row) return false;
+  SqliteStatement recorded = db.Prepare("SELECT version FROM fwflash_schema", error);
+  if (!recorded.Valid()) return false;
+  std::set<int64_t> applied;
+  SqliteStatement::StepResult step;
+  while ((step = recorded.Step(error)) == SqliteStatement::StepResult::Row)
+    applied.insert(recorded.Int(0));
+  if (step == SqliteStatement::StepResult::Failed) return false;
   auto apply = [&](const Migration& migration, std::string& why) {
     if (!db.Exec(migration.sql, why)) return false;
+    if (migration.fillsCounts && !FillCounts(db, why)) return false;
     SqliteStatement done = db.Prepare("INSERT INTO fwflash_schema (version) VALUES (?1)", why);
     if (!done.Valid()) return false;
     done.BindInt(1, migration.version);
     return done.Run(why);
   };
-  return ApplyMigrations(current.Int(0), kMigrations, apply, error);
+  return ApplyMigrations(applied, kMigrations, apply, error);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include "records/kept_counts.h"
 #include "records/record_columns.h"
 #include "records/sqlite_db.h"
 #include "records/sqlite_record_row.h"
@@ -31,8 +32,6 @@ RETURNING last_serial
 
 constexpr char kRecordRangeSql[] = " FROM fwflash_records WHERE start_ms >= ?1 AND start_ms < ?2";
 
-constexpr char kCountsSql[] = "count(*) FILTER (WHERE ok), count(*) FILTER (WHERE NOT ok)";
-
 constexpr char kWriteStationSql[] = R"sql(
 INSERT OR REPLACE INTO fwflash_stations
   (pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label, progress_ms)
@@ -46,10 +45,6 @@ FROM fwflash_stations ORDER BY pc, port
 )sql";
 
 constexpr unsigned kChangePollMs = 200;
-
-OutcomeCount Counts(const SqliteStatement& row, int first) {
-  return {static_cast<uint64_t>(row.Int(first)), static_cast<uint64_t>(row.Int(first + 1))};
-}
 
 class SqliteStore final : public RecordStore {
  public:
@@ -135,39 +130,16 @@ class SqliteStore final : public RecordStore {
     return false;
   }
 
-  bool Summarize(int64_t sinceMs, int64_t untilMs, RecordSummary& summary,
-                 std::string& error) override {
+  bool Summarize(int64_t sinceMs, int64_t untilMs, RecordSummary& summary, std::string& error,
+                 bool hours) override {
     RecordSummary read;
-    const std::string range = kRecordRangeSql;
-    const std::string counts = kCountsSql;
     const bool done = db_.Transaction(false, [&](std::string& why) {
-      return EachRow("SELECT " + counts + ", min(serial), max(serial), count(serial)" + range,
-                     sinceMs, untilMs, [&](const SqliteStatement& row) {
-                       read.total = Counts(row, 0);
-                       read.lowestSerial = row.OptionalInt(2);
-                       read.highestSerial = row.OptionalInt(3);
-                       read.serials = static_cast<uint64_t>(row.Int(4));
-                     }, why) &&
-             EachRow("SELECT product, firmware_size, firmware_crc32, " + counts + range +
-                         " GROUP BY product, firmware_size, firmware_crc32 ORDER BY 1, 2, 3",
-                     sinceMs, untilMs, [&](const SqliteStatement& row) {
-                       read.products.push_back({row.Text(0), static_cast<uint32_t>(row.Int(1)),
-                                                static_cast<uint32_t>(row.Int(2)), Counts(row, 3)});
-                     }, why) &&
-             EachRow("SELECT pc, port, " + counts + range + " GROUP BY pc, port ORDER BY 1, 2",
-                     sinceMs, untilMs, [&](const SqliteStatement& row) {
-                       read.stations.push_back({row.Text(0), row.Text(1), Counts(row, 2)});
-                     }, why) &&
-             EachRow("SELECT step, count(*)" + range + " AND NOT ok GROUP BY step ORDER BY 1",
-                     sinceMs, untilMs, [&](const SqliteStatement& row) {
-                       read.failedSteps.push_back({row.Text(0), static_cast<uint64_t>(row.Int(1))});
-                     }, why) &&
-             // The whole UTC hour a start falls in, rounded down also before 1970.
-             EachRow("SELECT start_ms - ((start_ms % 3600000) + 3600000) % 3600000 AS hour, " +
-                         counts + range + " GROUP BY hour ORDER BY hour",
-                     sinceMs, untilMs, [&](const SqliteStatement& row) {
-                       read.hours.push_back({row.Int(0), Counts(row, 1)});
-                     }, why);
+      for (const SummaryPart part : kSummaryParts) {
+        if (part == SummaryPart::Hours && !hours) continue;
+        const auto visit = [&](const SqliteStatement& row) { ReadSummaryRow(part, row, read); };
+        if (!EachRow(SummarySql(part), SummaryParams(part, sinceMs, untilMs), visit, why)) return false;
+      }
+      return true;
     }, error);
     if (!done) {
       error = StoreReadReason(path_, error);
@@ -263,18 +235,19 @@ class SqliteStore final : public RecordStore {
   bool InsertRecord(const DeviceRecord& record, const std::string& suffix, std::string& error) {
     const std::string sql = std::string("INSERT INTO fwflash_records (") + kRecordColumns +
                             ") VALUES (" + SqliteRecordValues(1) + ")" + suffix;
-    SqliteStatement statement = db_.Prepare(sql.c_str(), error);
-    if (!statement.Valid()) return false;
-    BindRecord(statement, 1, record);
-    return statement.Run(error);
+    SqliteStatement* statement = db_.Cached(sql, error);
+    if (statement == nullptr) return false;
+    BindRecord(*statement, 1, record);
+    const bool done = statement->Run(error);
+    statement->Reset();  // holds nothing between devices
+    return done;
   }
 
-  bool EachRow(const std::string& sql, int64_t sinceMs, int64_t untilMs,
+  bool EachRow(const char* sql, const std::vector<int64_t>& params,
                const std::function<void(const SqliteStatement&)>& visit, std::string& error) {
-    SqliteStatement select = db_.Prepare(sql.c_str(), error);
+    SqliteStatement select = db_.Prepare(sql, error);
     if (!select.Valid()) return false;
-    select.BindInt(1, sinceMs);
-    select.BindInt(2, untilMs);
+    for (size_t n = 0; n < params.size(); ++n) select.BindInt(static_cast<int>(n + 1), params[n]);
     Row step;
     while ((step = select.Step(error)) == Row::Row) visit(select);
     return step == Row::Done;

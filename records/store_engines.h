@@ -6,10 +6,12 @@
 //   OpenPostgresStore(uri, error, problem)
 //                                    a PostgreSQL server (Linux builds only)
 //   kRecordSchemaVersion             the newest schema this build knows
-//   Migration                        a schema version and the SQL that makes it
-//   ApplyMigrations(current, migrations, apply, error)
+//   Migration                        a schema version, the SQL that makes it, and whether
+//                                    it then fills the kept counts
+//   ApplyMigrations(applied, migrations, apply, error)
 //                                    refuses a store whose schema is newer than this build
-//                                    knows, else applies each migration past current, in order
+//                                    knows, else applies, in order, each migration whose
+//                                    version the store has not recorded
 //   ValidSerialBlock(block, error)   false, with the reason, for numbers outside 0 .. 2^63-1
 //   ExhaustedReason(block)           the refusal when the block has no number left
 //   StoreWriteReason(store, why) / StoreReadReason(store, why)
@@ -20,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "records/record_store.h"
@@ -34,13 +37,15 @@ constexpr int64_t kRecordSchemaVersion = 3;
 struct Migration {
   int64_t version;
   const char* sql;
+  bool fillsCounts = false;  // then fills the kept counts from the records already kept
 };
 
 // apply runs one migration's SQL and notes its version, inside the engine's transaction.
 template <size_t N>
-bool ApplyMigrations(int64_t current, const Migration (&migrations)[N],
+bool ApplyMigrations(const std::set<int64_t>& applied, const Migration (&migrations)[N],
                      const std::function<bool(const Migration&, std::string&)>& apply,
                      std::string& error) {
+  const int64_t current = applied.empty() ? 0 : *applied.rbegin();
   if (current > kRecordSchemaVersion) {
     error = "the record store's schema is version " + std::to_string(current) +
             "; this fwflash knows up to version " + std::to_string(kRecordSchemaVersion) +
@@ -48,7 +53,7 @@ bool ApplyMigrations(int64_t current, const Migration (&migrations)[N],
     return false;
   }
   for (const Migration& migration : migrations) {
-    if (migration.version > current && !apply(migration, error)) return false;
+    if (applied.count(migration.version) == 0 && !apply(migration, error)) return false;
   }
   return true;
 }

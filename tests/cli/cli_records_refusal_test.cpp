@@ -94,7 +94,7 @@ TEST_F(CliRecordsRefusalTest, AStoreOrSpoolThatCannotBeUsedIsRefused) {
   const std::string file = WriteFile("a-file", {1});
   ExpectRefused({"--firmware", Image(), "--record", Db(), "--spool", file + "/spool.sqlite"}, "a-file");
 
-  // A store made by a later fwflash, its schema a version on.
+  // A store made by a later fwflash, its schema versions on.
   ASSERT_EQ(RunCli({"--report", "--record", Db(), "--spool", Spool()}).status, 0);
   SqliteRows(Db(), "INSERT INTO fwflash_schema (version) VALUES (99)");
   ExpectRefused({"--firmware", Image(), "--record", Db(), "--spool", Spool()}, "version 99");

@@ -1,6 +1,4 @@
 // The record store's behaviour, the same on both engines, through its interface only.
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -43,37 +41,20 @@ auto Fields(const DeviceRecord& r) {
 class StoreTest : public EngineTest {};
 
 TEST_P(StoreTest, ProcessesOpeningANewStoreTogetherMakeItOnceAndAllSucceed) {
-  constexpr int kProcesses = 6;
-  int go[2];
-  ASSERT_EQ(pipe(go), 0);
-  std::vector<pid_t> children;
-  for (int i = 0; i < kProcesses; ++i) {
-    const pid_t child = fork();
-    if (child == 0) {  // waits for the pipe's end, so that all open at once
-      close(go[1]);
-      char byte;
-      (void)!read(go[0], &byte, 1);
-      std::string error;
-      std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
-      DeviceRecord record = AnAttempt(kDay0);
-      const SerialBlock block{"acme-probe", 1, false, kLargest};
-      _exit(store && store->BeginAttempt(record, &block, error) == BeginResult::Begun ? 0 : 1);
-    }
-    children.push_back(child);
-  }
-  close(go[0]);
-  close(go[1]);
-  for (const pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  InProcessesAtOnce(6, [&](int) {
+    std::string error;
+    std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
+    DeviceRecord record = AnAttempt(kDay0);
+    const SerialBlock block{"acme-probe", 1, false, kLargest};
+    return store && store->BeginAttempt(record, &block, error) == BeginResult::Begun;
+  });
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
   std::set<int64_t> serials;
   for (const DeviceRecord& record : Read(*store)) serials.insert(record.serial.value_or(-1));
   EXPECT_EQ(serials, (std::set<int64_t>{1, 2, 3, 4, 5, 6}));
-  EXPECT_EQ(Sql("SELECT count(*) - count(DISTINCT version) FROM fwflash_schema"), "0") << "each migration runs once";
+  EXPECT_EQ(Sql("SELECT count(*) - count(DISTINCT version) FROM fwflash_schema"), "0")
+      << "each migration runs once";
 }
 
 TEST_P(StoreTest, AStoreOfANewerSchemaIsRefused) {
@@ -357,13 +338,13 @@ TEST_P(StoreTest, StationRowsAreReplacedPerPcAndPortAndWatchersSeeEveryWrite) {
   EXPECT_TRUE(changed);
 }
 
-// A store of the first schema: its station rows keep everything, get no label, and their
+// A store kept before station labels: its station rows keep everything, get no label, and their
 // last progress is their last update.
 TEST_P(StoreTest, StationRowsOfTheFirstSchemaGetAnEmptyLabelAndTheirUpdateAsProgress) {
   ASSERT_TRUE(Open());
   ASSERT_EQ(Sql("ALTER TABLE fwflash_stations DROP COLUMN label"), "");
   ASSERT_EQ(Sql("ALTER TABLE fwflash_stations DROP COLUMN progress_ms"), "");
-  ASSERT_EQ(Sql("DELETE FROM fwflash_schema WHERE version > 1"), "");
+  ASSERT_EQ(Sql("DELETE FROM fwflash_schema WHERE version = 2"), "");
   ASSERT_EQ(Sql("INSERT INTO fwflash_stations VALUES ('pc-1', 'COM3', 'flashing', 30, 12, '', '', 1, 777)"), "");
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);

@@ -6,6 +6,7 @@
 #include <regex>
 #include <set>
 
+#include "records/crc32_text.h"
 #include "records/record_csv.h"
 #include "records/record_messages.h"
 #include "records/record_report.h"
@@ -23,6 +24,10 @@ TEST(RecordTimeTest, UtcTimesAreShownToTheMillisecond) {
   EXPECT_EQ(IsoUtcMs(-1), "1969-12-31T23:59:59.999Z");
   EXPECT_EQ(IsoUtcMs(kDay0 + 4 * 3600000 + 25 * 60000 + 52123), "2026-12-08T04:25:52.123Z");
   EXPECT_EQ(IsoUtcMs(1709164800000), "2024-02-29T00:00:00.000Z");
+  EXPECT_EQ(IsoUtcMs(-62167219200000), "0000-01-01T00:00:00.000Z");
+  EXPECT_EQ(IsoUtcMs(-62167219200001), "-001-12-31T23:59:59.999Z");
+  EXPECT_EQ(IsoUtcMs(253402300799999), "9999-12-31T23:59:59.999Z");
+  EXPECT_EQ(IsoUtcMs(253402300800000), "10000-01-01T00:00:00.000Z");
   const int64_t now = NowUtcMs();
   int64_t back = 0;
   std::string error;
@@ -91,6 +96,12 @@ DeviceRecord FailedRecord() {
   record.syncAcknowledged = true;
   record.messages = {"Cannot read from comm port!", "line\r\nbreak"};
   return record;
+}
+
+TEST(Crc32TextTest, EveryCrcHasEightUpperCaseHexDigits) {
+  EXPECT_EQ(Crc32Text(0), "0x00000000");
+  EXPECT_EQ(Crc32Text(0xABCD), "0x0000ABCD");
+  EXPECT_EQ(Crc32Text(0xFFFFFFFF), "0xFFFFFFFF");
 }
 
 TEST(RecordCsvTest, RowsQuoteWhatNeedsItAndShowEachFieldInItsForm) {

@@ -6,14 +6,21 @@
 //   EngineTest::Open()       a connection to it (the test fails without one)
 //   EngineTest::Sql(sql)     runs statements on the store's own database
 //   AnAttempt(startMs)       a failed, interrupted attempt with a new id
+//   InProcessesAtOnce(n, body)
+//                            runs body(i) in n child processes released together; each
+//                            must end with body's true
 #pragma once
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "postgres_server.h"
 #include "records/record_store.h"
@@ -93,4 +100,27 @@ inline DeviceRecord AnAttempt(int64_t startMs, const std::string& port = "/dev/t
   record.firmwareCrc32 = 0x3520737B;
   record.imageCrc32 = 0x3520737B;
   return record;
+}
+
+inline void InProcessesAtOnce(int processes, const std::function<bool(int)>& body) {
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  std::vector<pid_t> children;
+  for (int i = 0; i < processes; ++i) {
+    const pid_t child = fork();
+    if (child == 0) {  // waits for the pipe's end, so that all start at once
+      close(go[1]);
+      char byte;
+      (void)!read(go[0], &byte, 1);
+      _exit(body(i) ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  close(go[0]);
+  close(go[1]);
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
 }
