@@ -52,6 +52,7 @@ run toolkit_win32_test wine "$win/tests/toolkit_win32_test.exe"
 run picture_test wine "$win/tests/picture_test.exe"
 run display_failure_test wine "$win/tests/display_failure_test.exe"
 run program_test wine "$win/tests/program_test.exe"
+run dashboard_socket_test wine "$win/tests/dashboard_socket_test.exe"
 rmdir "$com1"
 "$root/build/fwflash-vdev" --link "$com1" --quiet --timeout 120 >/dev/null &
 vdev_pid=$!
