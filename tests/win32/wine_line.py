@@ -125,9 +125,9 @@ class WineLine(Line):
 
     def exe(self, *args, password=PG_PASSWORD):
         """fwflash-cli.exe run to its end: (exit code, its output and errors)."""
-        run = subprocess.run(['wine', EXE, *args], capture_output=True, text=True, timeout=LIMIT,
-                             env=dict(self.env, PGPASSWORD=password))
-        return run.returncode, (run.stdout + run.stderr).replace('\r', '')
+        program = WineProgram(['wine', EXE, *args], env=dict(self.env, PGPASSWORD=password))
+        self.programs.append(program)
+        return program.wait(LIMIT), program.transcript()
 
     def stored(self):
         """Every record in the server: (pc, port, ok, serial)."""
