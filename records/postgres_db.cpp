@@ -180,8 +180,8 @@ bool PgDb::Connect(const std::string& uri, std::string& error, OpenProblem& prob
     PQfreemem(parseError);
     return false;
   }
-  error = TlsRefusal(options);
-  if (!error.empty()) {
+  if (const std::string refusal = TlsRefusal(options); !refusal.empty()) {
+    error = refusal;
     PQconninfoFree(options);
     return false;
   }
