@@ -195,21 +195,18 @@ class WineOnALine(unittest.TestCase):
                 image.write(bytes((i * 13 + 1) % 251 for i in range(size)))
             line.com_device('COM1', '--size', str(size))
             line.com_device('COM2', '--size', str(size), '--baud-emulation')
-            windows = line.flashing(EXE, 'windows-pc', list(PORTS), serials=False)
+            # Station mode: each station flashes its device and then waits for it to go,
+            # which it never does; the process runs on until the scenario ends.
+            windows = line.flashing(EXE, 'windows-pc', list(PORTS), '--wait', serials=False)
             wait_for(lambda: [e for e in events(windows, 'result') if e['port'] == 'COM1'], 'COM1\'s result', LIMIT)
             line.outage('pause')  # while COM2 still flashes
-            self.assertEqual(windows.wait(LIMIT), 0, windows.transcript())
+            wait_for(lambda: [e for e in events(windows, 'result') if e['port'] == 'COM2'], 'COM2\'s result', LIMIT)
             self.assertTrue([e for e in events(windows, 'store') if not e['ok']], windows.transcript())
-            self.assertEqual(events(windows, 'summary')[0]['spooled'], 1, windows.transcript())
             line.outage('resume')
 
-            code, out = line.exe('--report', '--record', line.uri)
-            self.assertEqual(code, 0, out)
-            self.assertIn('1 record delivered from the spool', out)
+            back = wait_for(lambda: [e for e in events(windows, 'store') if e['ok']], 'the store back', LIMIT)
+            self.assertEqual(back[0]['delivered'], 1, windows.transcript())
             self.assertEqual(line.stored(), reported(windows, 'windows-pc'), 'each device recorded once')
-            code, out = line.exe('--report', '--record', line.uri)
-            self.assertNotIn('delivered', out)
-            self.assertIn('2 devices: 2 passed', out)
 
     def test_the_dashboard_served_from_wine_in_chromium(self):
         with WineLine() as line:
