@@ -10,6 +10,7 @@ for the Linux server.
       (default build, 30 s; build-win32/fwflash-cli.exe beside BUILD_DIR)
 """
 import os
+import shutil
 import socket
 import statistics
 import sys
@@ -21,8 +22,9 @@ build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else 'build')
 os.environ.setdefault('FWFLASH_WINE_CLI', os.path.join(os.path.dirname(build), 'build-win32', 'fwflash-cli.exe'))
 os.environ.setdefault('WINEPREFIX', os.path.join(os.path.dirname(build), 'build-win32', 'bench-prefix'))
 os.environ.update(WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=')
-for port in ('FWFLASH_WINE_COM1', 'FWFLASH_WINE_COM2'):  # unused: the stations are the Linux program's
-    os.environ.setdefault(port, tempfile.mkdtemp(prefix='fwflash-unused-com.'))
+unused = tempfile.mkdtemp(prefix='fwflash-unused-com.')  # the stations are the Linux program's
+for port in ('FWFLASH_WINE_COM1', 'FWFLASH_WINE_COM2'):
+    os.environ.setdefault(port, os.path.join(unused, port))
 sys.path.insert(0, os.path.join(here, '..', 'tests', 'win32'))
 import dashboard_bench  # noqa: E402  (its argv: BUILD_DIR SECONDS, as here)
 from wine_line import EXE, PG_PASSWORD, WineLine, WineProgram  # noqa: E402
@@ -60,5 +62,8 @@ def wine_live_latency(line):
 
 
 if __name__ == '__main__':
-    with WineLine() as line:
-        wine_live_latency(line)
+    try:
+        with WineLine() as line:
+            wine_live_latency(line)
+    finally:
+        shutil.rmtree(unused, ignore_errors=True)
