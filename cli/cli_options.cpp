@@ -44,16 +44,11 @@ bool LabelsDistinct(CliOptions& options, int& exitCode) {
   return false;
 }
 
-#ifdef _WIN32
-const char kRecordHelp[] =
-    "keep a record of every device in this store: a SQLite file (PATH or sqlite:PATH); "
-    "this fwflash-cli has no PostgreSQL client";
-#else
 const char kRecordHelp[] =
     "keep a record of every device in this store: a SQLite file (PATH or sqlite:PATH), or "
     "a PostgreSQL server (postgresql://USER@HOST/DB; give the password by PGPASSWORD or "
-    "~/.pgpass, not in the URI)";
-#endif
+    "the password file, ~/.pgpass or on Windows %APPDATA%\\postgresql\\pgpass.conf, not in "
+    "the URI)";
 
 void AddRecordOptions(CLI::App& app, CliOptions& options) {
   auto* record = app.add_option("--record", options.record, kRecordHelp)->type_name("TARGET");
@@ -136,12 +131,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
       ->check(CLI::PositiveNumber)
       ->needs(wait);
   AddRecordOptions(app, options);
-#ifndef _WIN32
   app.add_option("--serve", options.serve,
                  "serve the line's dashboard of --record's store at [ADDR:]PORT (address "
                  "127.0.0.1 unless given), until Ctrl+C or SIGTERM; without --port, only serve")
       ->type_name("[ADDR:]PORT")->needs("--record")->excludes("--report");
-#endif
   app.add_flag("--list-ports", options.listPorts, "list this machine's serial ports and exit");
   app.add_flag("--version", options.version, "show the version and the firmware carried, and exit");
   try {

@@ -18,6 +18,7 @@
 #include "cli/station.h"
 #include "cli/station_state_events.h"
 #include "cli/stop_signals.h"
+#include "dashboard/line_serving.h"
 #include "files/program_file.h"
 #include "fwflash_version.h"
 #include "payload/payload_block.h"
@@ -32,8 +33,6 @@
 #include <windows.h>
 #else
 #include <unistd.h>
-
-#include "dashboard/line_serving.h"
 #endif
 
 namespace {
@@ -161,10 +160,8 @@ int Flash(const CliOptions& options, const std::string& programFile) {
   StationEvents& told = stateEvents ? static_cast<StationEvents&>(*stateEvents) : events;
   StopRequest stop;
   StopOnSignals(stop);
-#ifndef _WIN32
   DashboardServer dashboard;
   if (!options.serve.empty() && !StartServing(options.serve, options.record, dashboard, error)) return Refuse(error);
-#endif
 
   int exitCode = kExitAllFlashed;
   std::vector<StationTally> tallies;
@@ -192,9 +189,7 @@ int Flash(const CliOptions& options, const std::string& programFile) {
     spooled = keeper->Spooled();
   }
   if (!options.ports.empty()) output->Summary(tallies, exitCode, spooled);  // none when only serving
-#ifndef _WIN32
   if (!options.serve.empty()) ServeUntilStopped(dashboard, stop);
-#endif
   return exitCode;
 }
 

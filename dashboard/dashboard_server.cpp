@@ -1,15 +1,12 @@
 #include "dashboard/dashboard_server.h"
 
-#include <sys/socket.h>
-
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <thread>
 
 #include <httplib.h>
 
 #include "dashboard/api_json.h"
+#include "dashboard/listen_socket.h"
 #include "dashboard/live_changes.h"
 #include "dashboard/page_assets.h"
 #include "dashboard/request_values.h"
@@ -26,11 +23,6 @@ constexpr size_t kWorkerThreads = kMaxEventStreams + 16;
 constexpr size_t kStoreConnections = 4;
 constexpr unsigned kKeepAliveCommentMs = 2500;  // also how soon a gone client is noticed
 constexpr int64_t kHourMs = 3600 * 1000;
-
-void ReuseAddressOnly(socket_t sock) {
-  const int yes = 1;
-  setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-}
 
 void Refuse(httplib::Response& res, int status, const std::string& reason) {
   res.status = status;
@@ -68,7 +60,7 @@ struct DashboardServer::Impl {
 
 void DashboardServer::Impl::Route() {
   server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-  server.set_socket_options(ReuseAddressOnly);
+  server.set_socket_options(ListenAlone);
   server.set_default_headers({{"Content-Security-Policy", "default-src 'self'"},
                               {"X-Content-Type-Options", "nosniff"},
                               {"Referrer-Policy", "no-referrer"}});
@@ -183,13 +175,13 @@ bool DashboardServer::Start(const ServeAddress& address, const std::string& stor
                             std::string& error) {
   impl_ = std::make_unique<Impl>(storeTarget);
   impl_->Route();
-  errno = 0;
+  ClearSocketError();
   int port = address.port;
   const bool bound = port == 0 ? (port = impl_->server.bind_to_any_port(address.host)) > 0
                                : impl_->server.bind_to_port(address.host, port);
   if (!bound) {
     error = "--serve: cannot serve on " + address.host + ":" + std::to_string(address.port) +
-            (errno ? std::string(": ") + std::strerror(errno) : std::string());
+            SocketErrorText();
     impl_.reset();
     return false;
   }

@@ -1,8 +1,8 @@
 // fwflash-cli --serve: the line's dashboard over HTTP, read-only, on cpp-httplib.
 //
 //   DashboardServer::Start(address, target, error)
-//        binds the address (SO_REUSEADDR only, so a port another server holds is
-//        refused) and serves the store's records and stations on a thread of its own;
+//        binds the address (alone: a port another server holds is refused, see
+//        listen_socket.h) and serves the store's records and stations on a thread of its own;
 //        false with a one-line reason when the address cannot be bound
 //   DashboardServer::Url()    where it serves: "http://127.0.0.1:8080/"
 //   DashboardServer::Stop()   ends every event stream, every request and the serving

@@ -1,16 +1,16 @@
 #include "records/postgres_db.h"
 
 #include <libpq-fe.h>
-#include <poll.h>
 
-#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "records/postgres_tls.h"
 #include "records/postgres_uri.h"
+#include "records/socket_wait.h"
 
 namespace {
 
@@ -180,6 +180,11 @@ bool PgDb::Connect(const std::string& uri, std::string& error, OpenProblem& prob
     PQfreemem(parseError);
     return false;
   }
+  if (const std::string refusal = TlsRefusal(options); !refusal.empty()) {
+    error = refusal;
+    PQconninfoFree(options);
+    return false;
+  }
   std::vector<const char*> keywords, values;
   for (const PQconninfoOption* option = options; option->keyword != nullptr; ++option) {
     if (option->val == nullptr) continue;
@@ -248,10 +253,10 @@ bool PgDb::AwaitResult(std::string& error) {
               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kCallTimeout).count()) + " s";
       return false;
     }
-    pollfd socket = {PQsocket(conn_), POLLIN, 0};
-    if (socket.fd < 0 || (poll(&socket, 1, static_cast<int>(left)) < 0 && errno != EINTR) ||
+    std::string waitError;
+    if (PQsocket(conn_) < 0 || !WaitReadable(PQsocket(conn_), static_cast<int>(left), waitError) ||
         PQconsumeInput(conn_) == 0) {
-      error = LastError();
+      error = waitError.empty() ? LastError() : Redacted(waitError);
       return false;
     }
   }
@@ -303,9 +308,8 @@ bool PgDb::WaitForNotice(unsigned timeoutMs, bool& noticed, std::string& error) 
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now()).count();
     if (noticed || left <= 0) return true;
-    pollfd socket = {PQsocket(conn_), POLLIN, 0};
-    if (poll(&socket, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
-      error = Redacted(std::string("cannot wait for the record store: ") + std::strerror(errno));
+    if (!WaitReadable(PQsocket(conn_), static_cast<int>(left), error)) {
+      error = Redacted(error);
       return false;
     }
   }

@@ -20,14 +20,7 @@ std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::str
   OpenProblem ignored;
   OpenProblem& found = problem != nullptr ? *problem : ignored;
   found = OpenProblem::Refused;
-  if (IsPostgresTarget(target)) {
-#ifdef _WIN32
-    error = "this fwflash-cli has no PostgreSQL client; use a SQLite file";
-    return nullptr;
-#else
-    return OpenPostgresStore(target, error, found);
-#endif
-  }
+  if (IsPostgresTarget(target)) return OpenPostgresStore(target, error, found);
   const std::string prefix = kSqlitePrefix;
   const std::string path =
       target.compare(0, prefix.size(), prefix) == 0 ? target.substr(prefix.size()) : target;

@@ -4,7 +4,7 @@
 //   OpenSqliteStore(path, error, problem)
 //                                    a SQLite file, made with its schema when missing
 //   OpenPostgresStore(uri, error, problem)
-//                                    a PostgreSQL server (Linux builds only)
+//                                    a PostgreSQL server
 //   kRecordSchemaVersion             the newest schema this build knows
 //   Migration                        a schema version, the SQL that makes it, and whether
 //                                    it then fills the kept counts

@@ -61,6 +61,8 @@ check_files() {
     strings -el "$release/$exe" | grep -A1 -x ProductVersion | grep -qx "$(project_version)" ||
       fail "$exe carries no version resource of fwflash $(project_version)"
   done
+  # PostgreSQL's client and the dashboard linked in: the system's DLLs, sockets among them.
+  "$root/tests/win32/cli_imports.sh" "$release/$name-cli.exe" || fail "the release's $name-cli.exe needs other DLLs"
 }
 
 project_version() { sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt"; }

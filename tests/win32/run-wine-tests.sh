@@ -2,7 +2,8 @@
 # The Windows suite: builds fwflash.exe and its tests (tools/build-win32.sh), then runs
 # them under Wine in a fresh prefix under build-win32: the unit tests, then whole runs of
 # fwflash.exe against the virtual device on COM1 (wine_e2e.sh), of fwflash-cli.exe
-# (wine_cli.sh) and of its records in SQLite (wine_records.sh).
+# (wine_cli.sh), of its records in SQLite (wine_records.sh) and of fwflash-cli.exe on a
+# line with PostgreSQL and the dashboard (wine_line.py).
 # Needs the Linux build's fwflash-vdev (build/) and an X server in DISPLAY
 # (DISPLAY=$(tools/start-xvfb.sh) for a run of its own).
 set -uo pipefail
@@ -52,6 +53,7 @@ run toolkit_win32_test wine "$win/tests/toolkit_win32_test.exe"
 run picture_test wine "$win/tests/picture_test.exe"
 run display_failure_test wine "$win/tests/display_failure_test.exe"
 run program_test wine "$win/tests/program_test.exe"
+run dashboard_socket_test wine "$win/tests/dashboard_socket_test.exe"
 rmdir "$com1"
 "$root/build/fwflash-vdev" --link "$com1" --quiet --timeout 120 >/dev/null &
 vdev_pid=$!
@@ -72,6 +74,16 @@ FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FW
 
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
   FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_records "$root/tests/win32/wine_records.sh"
+
+# fwflash-cli.exe on a line: PostgreSQL over TCP beside the Linux fwflash-cli, an outage,
+# the dashboard it serves in Chromium, the refusals; and the DLLs it needs.
+run cli_imports "$root/tests/win32/cli_imports.sh" "$win/fwflash-cli.exe"
+for scenario in two_pcs_windows_and_linux_give_distinct_serials_and_record_each_device_once \
+    an_outage_spools_the_records_and_delivers_each_once the_dashboard_served_from_wine_in_chromium \
+    a_wrong_password_and_tls_are_refused_plainly; do
+  FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FWFLASH_WINE_CLI=$win/fwflash-cli.exe \
+    run "wine_line.$scenario" /usr/bin/python3 -W ignore "$root/tests/win32/wine_line.py" "$scenario"
+done
 
 echo "Windows suite: $passed passed, $failed failed"
 [ "$failed" = 0 ]
