@@ -55,6 +55,8 @@ bool SqliteStatement::Run(std::string& error) {
   return result == StepResult::Done;
 }
 
+void SqliteStatement::Reset() { sqlite3_reset(statement_); }
+
 int64_t SqliteStatement::Int(int column) const { return sqlite3_column_int64(statement_, column); }
 
 double SqliteStatement::Double(int column) const { return sqlite3_column_double(statement_, column); }
@@ -98,7 +100,9 @@ bool SqliteDb::Open(const std::string& path, std::string& error) {
     waited += 20;
   }
   // FULL: a committed record survives a crash of the machine, not just of the program.
-  if (!Exec("PRAGMA synchronous=FULL", error)) {
+  // secure_delete: a secret list item replaced by its digest leaves no old bytes in the
+  // page (the WAL's copies go at its checkpoint).
+  if (!Exec("PRAGMA synchronous=FULL", error) || !Exec("PRAGMA secure_delete=ON", error)) {
     error = Reason("cannot open " + path);
     return false;
   }

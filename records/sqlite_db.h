@@ -43,6 +43,7 @@ class SqliteStatement {
   void BindText(int n, const std::string& value);
   StepResult Step(std::string& error);
   bool Run(std::string& error);
+  void Reset();  // to run again with new values
 
   int64_t Int(int column) const;
   double Double(int column) const;

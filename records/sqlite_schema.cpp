@@ -48,6 +48,39 @@ CREATE TABLE fwflash_stations (
   PRIMARY KEY (pc, port)
 );
 )sql"},
+    // Counters per product and field (the serial counters become the field serial's),
+    // the job and the fields of each record, and lists whose items are given once.
+    {4, R"sql(
+CREATE TABLE fwflash_field_counters (
+  product TEXT NOT NULL,
+  field TEXT NOT NULL,
+  last_value INTEGER NOT NULL,
+  PRIMARY KEY (product, field)
+);
+INSERT INTO fwflash_field_counters (product, field, last_value)
+  SELECT product, 'serial', last_serial FROM fwflash_serial_counters;
+DROP TABLE fwflash_serial_counters;
+ALTER TABLE fwflash_records ADD COLUMN job_sha256 TEXT NOT NULL DEFAULT '';
+ALTER TABLE fwflash_records ADD COLUMN fields TEXT NOT NULL DEFAULT '{}';
+CREATE TABLE fwflash_lists (
+  name TEXT PRIMARY KEY NOT NULL,
+  kind TEXT NOT NULL,
+  length INTEGER NOT NULL,
+  secret INTEGER NOT NULL,
+  items INTEGER NOT NULL,
+  given INTEGER NOT NULL
+);
+CREATE TABLE fwflash_list_items (
+  list TEXT NOT NULL,
+  seq INTEGER NOT NULL,
+  item TEXT NOT NULL,
+  digest TEXT NOT NULL,
+  given_ms INTEGER,
+  PRIMARY KEY (list, seq),
+  UNIQUE (list, digest)
+);
+CREATE INDEX fwflash_list_items_left ON fwflash_list_items (list, seq) WHERE given_ms IS NULL;
+)sql"},
 };
 
 bool MigrateInTransaction(SqliteDb& db, std::string& error) {
@@ -62,7 +95,9 @@ bool MigrateInTransaction(SqliteDb& db, std::string& error) {
     done.BindInt(1, migration.version);
     return done.Run(why);
   };
-  return ApplyMigrations(current.Int(0), kMigrations, apply, error);
+  const int64_t version = current.Int(0);
+  current = SqliteStatement();  // no read open while a migration drops a table
+  return ApplyMigrations(version, kMigrations, apply, error);
 }
 
 }  // namespace

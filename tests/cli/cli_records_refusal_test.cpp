@@ -96,13 +96,13 @@ TEST_F(CliRecordsRefusalTest, AStoreOrSpoolThatCannotBeUsedIsRefused) {
 
   // A store made by a later fwflash, its schema a version on.
   ASSERT_EQ(RunCli({"--report", "--record", Db(), "--spool", Spool()}).status, 0);
-  SqliteRows(Db(), "INSERT INTO fwflash_schema (version) VALUES (2)");
-  ExpectRefused({"--firmware", Image(), "--record", Db(), "--spool", Spool()}, "version 2");
-  ExpectRefused(Serials("0x123", "u32le"), "version 2");
+  SqliteRows(Db(), "INSERT INTO fwflash_schema (version) VALUES (99)");
+  ExpectRefused({"--firmware", Image(), "--record", Db(), "--spool", Spool()}, "version 99");
+  ExpectRefused(Serials("0x123", "u32le"), "version 99");
   const ProgramResult report = RunCli({"--report", "--csv", "--record", Db(), "--spool", Spool()});
   EXPECT_EQ(report.status, 2);
-  EXPECT_NE(report.err.find("version 2"), std::string::npos) << report.err;
-  EXPECT_EQ(SqliteRows(Db(), "SELECT max(version) FROM fwflash_schema").at(0).at(0), "2") << "left as it was";
+  EXPECT_NE(report.err.find("version 99"), std::string::npos) << report.err;
+  EXPECT_EQ(SqliteRows(Db(), "SELECT max(version) FROM fwflash_schema").at(0).at(0), "99") << "left as it was";
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ TEST_P(StoreTest, ProcessesOpeningANewStoreTogetherMakeItOnceAndAllSucceed) {
   std::set<int64_t> serials;
   for (const DeviceRecord& record : Read(*store)) serials.insert(record.serial.value_or(-1));
   EXPECT_EQ(serials, (std::set<int64_t>{1, 2, 3, 4, 5, 6}));
-  EXPECT_EQ(Sql("SELECT count(*) FROM fwflash_schema"), "1") << "each migration runs once";
+  EXPECT_EQ(Sql("SELECT count(*) - count(DISTINCT version) FROM fwflash_schema"), "0")
+      << "each migration runs once";
 }
 
 TEST_P(StoreTest, AStoreOfANewerSchemaIsRefused) {
@@ -249,11 +250,11 @@ TEST_P(StoreTest, ManyRecordsOfTheSameStartAreReadEachOnceInOrder) {
   const std::string fill =
       GetParam() == Engine::Sqlite
           ? "INSERT INTO fwflash_records SELECT printf('id-%05d', n), 1000 + n % 3, NULL, 'pc', "
-            "'port', 'p', 'v', 0, 0, 0, NULL, 0, 'interrupted', 0, 0, 0.0, 0, '[]' FROM "
+            "'port', 'p', 'v', 0, 0, 0, NULL, 0, 'interrupted', 0, 0, 0.0, 0, '[]', '', '{}' FROM "
             "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2500) "
             "SELECT n FROM c)"
           : "INSERT INTO fwflash_records SELECT 'id-' || lpad(n::text, 5, '0'), 1000 + n % 3, NULL, "
-            "'pc', 'port', 'p', 'v', 0, 0, 0, NULL, false, 'interrupted', 0, 0, 0, false, '[]' "
+            "'pc', 'port', 'p', 'v', 0, 0, 0, NULL, false, 'interrupted', 0, 0, 0, false, '[]', '', '{}' "
             "FROM generate_series(1, 2500) AS n";
   ASSERT_EQ(Sql(fill), "");
   const std::vector<DeviceRecord> all = Read(*store);
