@@ -21,8 +21,11 @@
 #include <random>
 #include <set>
 
+#include <poll.h>
+
 #include "secrets/sha256.h"
 #include "tests/cli/cli_records_fixture.h"
+#include "tests/support/pseudo_terminal_pair.h"
 
 constexpr size_t kSerialField = 0x180, kMacField = 0x184, kPasswordField = 0x18A, kKeyField = 0x196;
 constexpr size_t kFieldsEnd = 0x1C0;
@@ -188,6 +191,29 @@ class JobsTest : public RecordsTest {
     for (size_t i = first; i < first + stations; ++i) args.insert(args.end(), {"--port", Link(i)});
     args.insert(args.end(), more.begin(), more.end());
     return args;
+  }
+
+  // A job of the image and the store with these fields (TOML text), in the job folder.
+  std::string FieldsJob(const std::string& fields, const std::string& top = "") {
+    mkdir((Dir() + "/job").c_str(), 0700);
+    WriteFile("job/acme.bin", JobImage());
+    WriteFile("job/small.toml", Bytes("product = \"acme-probe\"\nfirmware = \"acme.bin\"\n"
+                                      "record = \"../records.sqlite\"\nspool = \"../spool.sqlite\"\n" + top + fields));
+    return Dir() + "/job/small.toml";
+  }
+
+  // fwflash-cli on a raw terminal: exit code 2, the reason, and not one byte on the port.
+  void ExpectRefused(std::vector<std::string> args, const std::string& reason) {
+    PseudoTerminalPair port;
+    ASSERT_TRUE(port.Ok());
+    args.insert(args.begin(), {"--port", ttyname(port.Terminal())});
+    const ProgramResult run = RunCli(args);
+    std::string shown;
+    for (const std::string& arg : args) shown += " " + arg;
+    EXPECT_EQ(run.status, 2) << shown << "\n" << run.out << run.err;
+    EXPECT_NE(run.err.find(reason), std::string::npos) << shown << "\n" << run.err;
+    pollfd sent = {port.Device(), POLLIN, 0};
+    EXPECT_EQ(poll(&sent, 1, 0), 0) << "bytes reached the port:" << shown;
   }
 
   std::vector<std::string> passwords_;
