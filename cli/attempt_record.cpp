@@ -34,6 +34,12 @@ AttemptBooks::~AttemptBooks() {
 
 bool AttemptBooks::MayTakeDevice(const StopRequest& stop) {
   if (session_ == nullptr) return true;
+  if (!PrepareAhead(stop)) return false;
+  if (records_.keeper->BlockExhausted()) return false;
+  return session_->AwaitStore(stop) && !records_.keeper->BlockExhausted();
+}
+
+bool AttemptBooks::PrepareAhead(const StopRequest& stop) {
   std::string problem;
   while (generators_ != nullptr && !stop.Requested() && !generators_->Prepare(problem)) {
     if (!generatorFailing_ && records_.generatorEvents != nullptr)
@@ -43,8 +49,7 @@ bool AttemptBooks::MayTakeDevice(const StopRequest& stop) {
   }
   if (stop.Requested()) return false;
   generatorFailing_ = false;
-  if (records_.keeper->BlockExhausted()) return false;
-  return session_->AwaitStore(stop) && !records_.keeper->BlockExhausted();
+  return true;
 }
 
 BeginResult AttemptBooks::Begin(const std::string& port) {

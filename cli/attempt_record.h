@@ -10,6 +10,8 @@
 //                               store does not answer; with generators once each has
 //                               an output ready for it, trying a failed one again every
 //                               5 s (false when stopped)
+//     PrepareAhead(stop)        runs the generators for the next device now, while the
+//                               station waits for it (false when stopped)
 //     Begin(port)               writes the attempt after the device's handshake: its id,
 //                               its start, failed with step "interrupted" until it ends;
 //                               with fields it takes the device's values (its serial
@@ -60,6 +62,7 @@ class AttemptBooks {
   ~AttemptBooks();
 
   bool MayTakeDevice(const StopRequest& stop);
+  bool PrepareAhead(const StopRequest& stop);
   BeginResult Begin(const std::string& port);
   const std::vector<uint8_t>& Image() const { return records_.fields.empty() ? image_.bytes : stamped_; }
   std::optional<int64_t> Serial() const { return record_.serial; }

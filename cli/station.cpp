@@ -123,6 +123,7 @@ bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks
 bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& events,
                  AttemptBooks& books, OwnedPort& port, MessageCollector& messages) {
   std::string reported;
+  if (!books.PrepareAhead(stop)) return false;
   while (!stop.Requested()) {
     if (port == nullptr) {
       if (!PortPathPresent(path)) {
