@@ -23,8 +23,10 @@
 
 #include <poll.h>
 
+#include "records/record_store.h"
 #include "secrets/sha256.h"
 #include "tests/cli/cli_records_fixture.h"
+#include "tests/cli/postgres_server.h"
 #include "tests/support/pseudo_terminal_pair.h"
 
 constexpr size_t kSerialField = 0x180, kMacField = 0x184, kPasswordField = 0x18A, kKeyField = 0x196;
@@ -110,8 +112,9 @@ class JobsTest : public RecordsTest {
     return keys;
   }
 
-  // Every image a board received, taken apart; every other byte must be the base's.
-  std::vector<Given> ReceivedDevices(size_t boards) {
+  // Every image a board received, taken apart; every other byte must be the base's. A
+  // conversation cut off (by a kill) is left out when cutOff allows it.
+  std::vector<Given> ReceivedDevices(size_t boards, bool cutOff = false) {
     std::vector<Given> devices;
     const std::vector<uint8_t> base = JobImage();
     for (size_t board = 0; board < boards; ++board) {
@@ -121,7 +124,7 @@ class JobsTest : public RecordsTest {
         const std::string name = entry->d_name;
         if (name.rfind(prefix, 0) != 0) continue;
         const std::string image = Contents(Dir() + "/" + name);
-        if (image.empty()) continue;
+        if (image.empty() || (cutOff && image.size() < kImageSize)) continue;
         EXPECT_EQ(image.size(), kImageSize) << name;
         if (image.size() != kImageSize) continue;
         std::string rest = image;
@@ -216,5 +219,36 @@ class JobsTest : public RecordsTest {
     EXPECT_EQ(poll(&sent, 1, 0), 0) << "bytes reached the port:" << shown;
   }
 
+  // The four-field job with four stations, 3 devices each, on the store record (as the
+  // job names it), read back by query; storeFiles: the store's own files or dump, searched
+  // for secrets with every other artifact.
+  using Query = std::function<std::vector<std::vector<std::string>>(const std::string&)>;
+  using Artifacts = std::vector<std::pair<std::string, std::string>>;
+  void ExpectFourFieldJob(const std::string& record, const Query& query, const std::function<Artifacts()>& storeFiles);
+
+  // Runs of two stations killed (SIGKILL) at varied moments, five times.
+  void ExpectKilledRunsGiveNoItemTwice(const std::string& record, const std::string& importTo, const Query& query);
+
   std::vector<std::string> passwords_;
 };
+
+// JobsTest with a private PostgreSQL server on a Unix socket.
+class JobsPostgresTest : public JobsTest {
+ protected:
+  void SetUp() override {
+    JobsTest::SetUp();
+    std::string error;
+    ASSERT_TRUE(server_.Start(false, error)) << error;
+  }
+  Query ServerQuery() const {
+    return [this](const std::string& sql) { return server_.Query(sql); };
+  }
+  std::string Dump() const {
+    const ProgramResult dump = RunProgram({"/usr/bin/pg_dump", "-d", server_.Uri()});
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    EXPECT_NE(dump.out.find("fwflash_list_items"), std::string::npos);
+    return dump.out;
+  }
+  PostgresServer server_;
+};
+
