@@ -223,7 +223,10 @@ int Report(const CliOptions& options) {
   }
   RecordSummary summary;
   if (!store->Summarize(since, until, summary, error)) return Refuse(error);
-  const std::string text = FormatReport(summary, since, until);
+  std::vector<ListInfo> lists;
+  std::vector<CounterInfo> counters;
+  if (!store->ReadStock(since, until, lists, counters, error)) return Refuse(error);
+  const std::string text = FormatReport(summary, since, until) + FormatStock(lists, counters);
   std::fwrite(text.data(), 1, text.size(), stdout);
   return kExitAllFlashed;
 }

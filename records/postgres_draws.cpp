@@ -42,6 +42,17 @@ SELECT name, kind, length, secret, items, given,
 FROM fwflash_lists ORDER BY name
 )sql";
 
+// A counter's values on the records of a range: the serial column for serial (records
+// from before jobs have no fields), else the field's number in the fields' JSON.
+constexpr char kCounterRangeSql[] = R"sql(
+WITH v AS (
+  SELECT CASE WHEN $4 = 'serial' THEN serial
+              WHEN fields::jsonb->>$4 ~ '^[0-9]+$' THEN (fields::jsonb->>$4)::numeric::bigint END AS value
+  FROM fwflash_records WHERE product = $3 AND start_ms >= $1 AND start_ms < $2
+)
+SELECT min(value), max(value) FROM v
+)sql";
+
 }  // namespace
 
 bool PgTakeCounter(PgDb& db, const std::string& product, const CounterDraw& counter,
@@ -116,7 +127,15 @@ bool PgReadStock(PgDb& db, int64_t sinceMs, int64_t untilMs, std::vector<ListInf
   PgResult readCounters =
       db.Exec("SELECT product, field, last_value FROM fwflash_field_counters ORDER BY 1, 2", {}, error);
   if (!readCounters.Ok()) return false;
-  for (int row = 0; row < readCounters.Rows(); ++row)
-    counters.push_back({readCounters.Text(row, 0), readCounters.Text(row, 1), readCounters.Int(row, 2)});
+  for (int row = 0; row < readCounters.Rows(); ++row) {
+    CounterInfo counter{readCounters.Text(row, 0), readCounters.Text(row, 1), readCounters.Int(row, 2),
+                        std::nullopt, std::nullopt};
+    PgResult range = db.Exec(kCounterRangeSql, {PgInt(sinceMs), PgInt(untilMs), PgText(counter.product),
+                                                PgText(counter.field)}, error);
+    if (!range.Ok() || range.Rows() != 1) return false;
+    counter.lowestInRange = range.OptionalInt(0, 0);
+    counter.highestInRange = range.OptionalInt(0, 1);
+    counters.push_back(counter);
+  }
   return true;
 }

@@ -50,6 +50,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,7 @@ struct ListImport {
 struct CounterInfo {
   std::string product, field;
   int64_t last = 0;          // the last value given (first - step while none was)
+  std::optional<int64_t> lowestInRange, highestInRange;  // on the records of the range asked for
 };
 
 class RecordStore {

@@ -41,6 +41,18 @@ SELECT name, kind, length, secret, items, given,
 FROM fwflash_lists ORDER BY name
 )sql";
 
+// A counter's values on the records of a range: the serial column for serial (records
+// from before jobs have no fields), else the field's number in the fields' JSON.
+constexpr char kCounterRangeSql[] = R"sql(
+WITH v AS (
+  SELECT CASE WHEN ?4 = 'serial' THEN serial
+              WHEN json_extract(fields, '$.' || ?4) GLOB '[0-9]*'
+              THEN CAST(json_extract(fields, '$.' || ?4) AS INTEGER) END AS value
+  FROM fwflash_records WHERE product = ?3 AND start_ms >= ?1 AND start_ms < ?2
+)
+SELECT min(value), max(value) FROM v
+)sql";
+
 }  // namespace
 
 bool SqliteTakeCounter(SqliteDb& db, const std::string& product, const CounterDraw& counter,
@@ -159,6 +171,19 @@ bool SqliteReadStock(SqliteDb& db, int64_t sinceMs, int64_t untilMs, std::vector
       "SELECT product, field, last_value FROM fwflash_field_counters ORDER BY 1, 2", error);
   if (!readCounters.Valid()) return false;
   while ((step = readCounters.Step(error)) == Row::Row)
-    counters.push_back({readCounters.Text(0), readCounters.Text(1), readCounters.Int(2)});
-  return step == Row::Done;
+    counters.push_back({readCounters.Text(0), readCounters.Text(1), readCounters.Int(2), std::nullopt, std::nullopt});
+  if (step != Row::Done) return false;
+  readCounters = SqliteStatement();
+  for (CounterInfo& counter : counters) {
+    SqliteStatement range = db.Prepare(kCounterRangeSql, error);
+    if (!range.Valid()) return false;
+    range.BindInt(1, sinceMs);
+    range.BindInt(2, untilMs);
+    range.BindText(3, counter.product);
+    range.BindText(4, counter.field);
+    if (range.Step(error) != Row::Row) return false;
+    counter.lowestInRange = range.OptionalInt(0);
+    counter.highestInRange = range.OptionalInt(1);
+  }
+  return true;
 }

@@ -69,6 +69,11 @@ void JobsTest::ExpectFourFieldJob(const std::string& record, const Query& query,
   const ProgramResult lists = RunCli({"--job", JobPath(), "--lists"});
   EXPECT_NE(lists.out.find("passwords: text:12, secret, 40 items, 12 given, 28 left"), std::string::npos) << lists.out;
 
+  const ProgramResult report = RunCli({"--job", JobPath(), "--report"});
+  EXPECT_NE(report.out.find("list passwords: 12 given, 28 left of 40\n"), std::string::npos) << report.out;
+  EXPECT_NE(report.out.find("counter mac of acme-probe: " + std::to_string(kFirstMac) + " to " +
+                            std::to_string(kFirstMac + 8 * 11) + "\n"), std::string::npos) << report.out;
+  EXPECT_NE(report.out.find("counter serial of acme-probe: 100000 to 100011\n"), std::string::npos) << report.out;
   const ProgramResult csv = RunCli({"--job", JobPath(), "--report", "--csv"});
   EXPECT_EQ(csv.status, 0) << csv.err;
   EXPECT_NE(csv.out.find(",job_sha256,fields\r\n"), std::string::npos);
