@@ -79,7 +79,24 @@ void JobsTest::ExpectFourFieldJob(const std::string& record, const Query& query,
   EXPECT_NE(csv.out.find(",job_sha256,fields\r\n"), std::string::npos);
   EXPECT_NE(csv.out.find(jobSha), std::string::npos);
   const ProgramResult json = RunCli({"--job", JobPath(), "--json", "--port", Dir() + "/no-such-port"});
+  // The dashboard's API: the records' fields (secrets as fingerprints) and the list's stock.
+  std::string api;
+  {
+    BackgroundCli serve({"--job", JobPath(), "--serve", "127.0.0.1:0"}, Out("serve"), Err("serve"));
+    EXPECT_TRUE(AwaitText(Err("serve"), "dashboard is at http://", kLimitMs)) << Contents(Err("serve"));
+    const std::string said = Contents(Err("serve"));
+    const std::string url = said.substr(said.find("http://"), said.find('\n', said.find("http://")) - said.find("http://"));
+    const char* fetch = "import sys, urllib.request\n"
+                        "for path in sys.argv[2:]: print(urllib.request.urlopen(sys.argv[1] + path).read().decode())\n";
+    const ProgramResult answers = RunProgram({"/usr/bin/python3", "-c", fetch, url, "api/records?limit=100", "api/summary"});
+    EXPECT_EQ(answers.status, 0) << answers.err;
+    api = answers.out;
+    EXPECT_NE(api.find(R"("lists":[{"given":12,"items":40,"kind":"text","left":28,"low":true,"name":"passwords","secret":true}])"),
+              std::string::npos) << api;
+    EXPECT_NE(api.find(R"("password":"sha256:)"), std::string::npos) << api;
+  }
   Artifacts artifacts = storeFiles();
+  artifacts.push_back({"the dashboard's API", api});
   artifacts.insert(artifacts.end(), {{"stdout", Contents(Out())}, {"stderr", Contents(Err())}, {"the log", Contents(log)},
                                      {"the CSV", csv.out}, {"a JSON run", json.out + json.err},
                                      {"the spool", Contents(Spool())}, {"the spool's WAL", Contents(Spool() + "-wal")}});
