@@ -2,7 +2,8 @@
 # The Windows suite: builds fwflash.exe and its tests (tools/build-win32.sh), then runs
 # them under Wine in a fresh prefix under build-win32: the unit tests, then whole runs of
 # fwflash.exe against the virtual device on COM1 (wine_e2e.sh), of fwflash-cli.exe
-# (wine_cli.sh) and of its records in SQLite (wine_records.sh).
+# (wine_cli.sh), of its records in SQLite (wine_records.sh) and of a production job
+# (wine_jobs.sh).
 # Needs the Linux build's fwflash-vdev (build/) and an X server in DISPLAY
 # (DISPLAY=$(tools/start-xvfb.sh) for a run of its own).
 set -uo pipefail
@@ -72,6 +73,9 @@ FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FW
 
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
   FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_records "$root/tests/win32/wine_records.sh"
+
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
+  FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_jobs "$root/tests/win32/wine_jobs.sh"
 
 echo "Windows suite: $passed passed, $failed failed"
 [ "$failed" = 0 ]
