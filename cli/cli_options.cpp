@@ -19,7 +19,7 @@ const char kExitCodes[] =
     "Exit codes (where several apply, the largest):\n"
     "  0  every device flashed\n"
     "  1  at least one device failed (a stopped conversation counts as failed), or the\n"
-    "     block of serial numbers ran out\n"
+    "     block of serial numbers (or a job's counter or list) ran out\n"
     "  2  usage or bad input: nothing was sent\n"
     "  3  a station's port could not be opened or set up (not with --wait, which retries),\n"
     "     or no device answered --port auto";
