@@ -42,7 +42,7 @@ stop_devices() {
   done
   device_pids=()
 }
-trap 'stop_devices; rm -rf "$work"' EXIT
+trap 'stop_devices || true; rm -rf "$work"' EXIT
 wait_for_conversation() {  # NAME N
   for _ in $(seq 400); do
     grep -qx "complete_conversations=$2" "$work/$1.report" 2>/dev/null && return 0
