@@ -47,6 +47,7 @@ class PrintedEvents final : public StoreEvents {
   void StoreBack(uint64_t delivered) override {
     std::fprintf(stderr, "store back, %llu delivered\n", static_cast<unsigned long long>(delivered));
   }
+  void ListLow(const std::string&, int64_t) override {}  // the simulated line draws from no list
 };
 
 struct Tally {

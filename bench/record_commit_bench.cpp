@@ -1,5 +1,6 @@
 // The record store's cost per device: the time to commit one record (SaveRecord) and to
-// begin an attempt with a serial number (BeginAttempt), on a SQLite file and on a private
+// begin an attempt with a serial number (BeginAttempt) or with a secret list's item, on a
+// SQLite file and on a private
 // PostgreSQL server (fsync on, Unix socket); then the dashboard's two questions over
 // 100,000 records: the newest 100, and the last 24 hours per hour. Then the share of the
 // counts kept beside the records in a commit, on both engines.
@@ -20,6 +21,7 @@
 #include "records/record_store.h"
 #include "records/record_time.h"
 #include "records/uuid.h"
+#include "secrets/sha256.h"
 #include "tests/records/postgres_server.h"
 #include "tests/support/scratch_dir.h"
 
@@ -92,7 +94,7 @@ bool Fill(bool postgres, const std::string& target, int64_t nowMs) {
       "INSERT INTO fwflash_records SELECT 'filler-' || n, " + std::to_string(nowMs) + " - n * " +
       std::to_string(kSpacingMs) + ", NULL, 'line-pc-' || (n % 2), '/dev/ttyUSB' || (n % 8), "
       "'acme-probe', '1.1.0', 3612, 0, 0, NULL, " + "n % 50 <> 0" +
-      ", 'read-byte', 0, 3612, 11.63, " + (postgres ? "true" : "1") + ", '[]' FROM " +
+      ", 'read-byte', 0, 3612, 11.63, " + (postgres ? "true" : "1") + ", '[]', '', '{}' FROM " +
       (postgres ? "generate_series(1::bigint, " + std::to_string(kFilled) + ") AS n"
                 : "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
                       std::to_string(kFilled) + ") SELECT n FROM c)");
@@ -161,6 +163,27 @@ bool Measure(const char* engine, bool postgres, const std::string& target, int c
   Print("BeginAttempt with a serial number", Time(commits, [&] {
           DeviceRecord record = Completed(nowMs);
           return store->BeginAttempt(record, &block, error) == BeginResult::Begun;
+        }));
+  // A production job's list: each attempt takes the next secret item, which the store
+  // replaces by its digest in the same transaction.
+  ListImport import;
+  import.list = {"bench-passwords", "text", 12, true};
+  for (int i = 0; i < commits; ++i) {
+    char text[13];
+    std::snprintf(text, sizeof text, "pw%010d", i);
+    import.items.push_back({text, Sha256Hex(text), size_t(i + 1)});
+  }
+  if (!store->ImportList(import, error)) {
+    std::fprintf(stderr, "%s: %s\n", engine, error.c_str());
+    return false;
+  }
+  SerialBlock listBlock;
+  listBlock.product = "acme-probe";
+  listBlock.serial = false;
+  listBlock.lists = {{"password", "bench-passwords"}};
+  Print("BeginAttempt taking one secret list item", Time(commits, [&] {
+          DeviceRecord record = Completed(nowMs);
+          return store->BeginAttempt(record, &listBlock, error) == BeginResult::Begun;
         }));
   if (!Fill(postgres, target, nowMs)) return false;
   RecordQuery newest;

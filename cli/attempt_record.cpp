@@ -1,18 +1,55 @@
 #include "cli/attempt_record.h"
 
 #include "fwflash_version.h"
+#include "cli/stop_pause.h"
+#include "jobs/field_plan.h"
 #include "payload/crc32.h"
 #include "records/record_time.h"
 #include "records/uuid.h"
 
-AttemptBooks::AttemptBooks(const StationRecords& records, const FirmwareImage& image)
+namespace {
+
+// A device synced while a job's fields or serial numbers are on, for which the store gave
+// no values.
+const char kNoValues[] = "no serial number: the record store cannot be reached";
+
+constexpr unsigned kGeneratorRetryMs = 5000;
+
+}  // namespace
+
+AttemptBooks::AttemptBooks(const StationRecords& records, const FirmwareImage& image, const std::string& port)
     : records_(records), image_(image),
-      session_(records.keeper != nullptr ? records.keeper->Session() : nullptr) {}
+      session_(records.keeper != nullptr ? records.keeper->Session() : nullptr), port_(port) {
+  if (records.job == nullptr || session_ == nullptr) return;
+  generators_ = std::make_unique<StationGenerators>(
+      *records.job, records.fields,
+      Environment{{"FWFLASH_PRODUCT", records.product}, {"FWFLASH_PC", records.pc},
+                  {"FWFLASH_PORT", port}, {"FWFLASH_JOB_SHA256", records.jobSha256}});
+  if (generators_->Empty()) generators_.reset();
+}
+
+AttemptBooks::~AttemptBooks() {
+  if (generators_ != nullptr && records_.unusedOutputs != nullptr) *records_.unusedOutputs += generators_->Waiting();
+}
 
 bool AttemptBooks::MayTakeDevice(const StopRequest& stop) {
   if (session_ == nullptr) return true;
+  if (!PrepareAhead(stop)) return false;
   if (records_.keeper->BlockExhausted()) return false;
   return session_->AwaitStore(stop) && !records_.keeper->BlockExhausted();
+}
+
+bool AttemptBooks::PrepareAhead(const StopRequest& stop) {
+  std::string problem;
+  while (generators_ != nullptr && !stop.Requested() && !generators_->Prepare(problem)) {
+    if (!generatorFailing_ && records_.generatorEvents != nullptr)
+      records_.generatorEvents->GeneratorFailed(port_, problem);
+    generatorFailing_ = true;
+    Pause(stop, kGeneratorRetryMs);
+  }
+  if (stop.Requested()) return false;
+  generatorFailing_ = false;
+  return true;
 }
 
 BeginResult AttemptBooks::Begin(const std::string& port) {
@@ -27,10 +64,18 @@ BeginResult AttemptBooks::Begin(const std::string& port) {
   record_.firmwareSize = static_cast<uint32_t>(image_.bytes.size());
   record_.firmwareCrc32 = image_.crc32;
   record_.imageCrc32 = image_.crc32;
-  const BeginResult result = session_->Begin(record_);
-  if (result == BeginResult::Begun && record_.serial) {
-    stamped_ = StampSerial(image_.bytes, *records_.serial, *record_.serial);
-    record_.imageCrc32 = Crc32(stamped_.data(), stamped_.size());
+  record_.jobSha256 = records_.jobSha256;
+  problem_.clear();
+  if (generators_ != nullptr) record_.drawn = generators_->Values();
+  BeginResult result = session_->Begin(record_);
+  if (result == BeginResult::Begun && generators_ != nullptr) generators_->Consume();
+  if (result == BeginResult::Failed) problem_ = kNoValues;
+  if (result == BeginResult::Begun && !records_.fields.empty()) {
+    if (StampFields(records_.fields, image_.bytes, record_, stamped_, problem_)) {
+      record_.imageCrc32 = Crc32(stamped_.data(), stamped_.size());
+    } else {
+      result = BeginResult::Failed;  // its record stays, failed: the values are taken
+    }
   }
   return result;
 }

@@ -4,20 +4,26 @@
 //   StationRecords              what a station needs for its records: the keeper, the
 //                               place of each device's serial number (if any), the PC and
 //                               the product
-//   AttemptBooks(records, image)
+//   AttemptBooks(records, image, port)
 //     MayTakeDevice(stop)       whether the station may take a device now: with serial
 //                               numbers only while numbers are left, waiting while the
-//                               store does not answer (false when stopped)
+//                               store does not answer; with generators once each has
+//                               an output ready for it, trying a failed one again every
+//                               5 s (false when stopped)
+//     PrepareAhead(stop)        runs the generators for the next device now, while the
+//                               station waits for it (false when stopped)
 //     Begin(port)               writes the attempt after the device's handshake: its id,
 //                               its start, failed with step "interrupted" until it ends;
-//                               with serial numbers it takes the device's number
+//                               with fields it takes the device's values (its serial
+//                               number, counters, list items); Problem() says why not
 //     Image()                   the image this device gets: the base image, or the base
-//                               image with the device's number in it
+//                               image with the device's values in it
 //     Serial()                  the device's number, if it has one
 //     Complete(result)          completes the attempt as the result ended it; committed
 //                               (to the store or the spool) when it returns
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,23 +34,40 @@
 #include "device/stop_request.h"
 #include "records/device_record.h"
 #include "records/record_keeper.h"
-#include "serials/serial_image.h"
+#include "jobs/generated_values.h"
+#include "jobs/job_file.h"
+
+// A station's generator that failed: told once until it works again.
+class GeneratorEvents {
+ public:
+  virtual void GeneratorFailed(const std::string& port, const std::string& message) = 0;
+
+ protected:
+  ~GeneratorEvents() = default;
+};
 
 struct StationRecords {
   RecordKeeper* keeper = nullptr;         // null: the run keeps no records
-  std::optional<SerialPlacement> serial;  // where each device's number goes
+  std::vector<JobField> fields;           // each device's own values (--serial-at's serial)
   std::string pc, product;
+  std::string jobSha256;                  // empty without a job
+  const JobFile* job = nullptr;           // its generators, run for each device
+  GeneratorEvents* generatorEvents = nullptr;
+  std::atomic<uint64_t>* unusedOutputs = nullptr;  // generated outputs never sent
 };
 
 class AttemptBooks {
  public:
-  AttemptBooks(const StationRecords& records, const FirmwareImage& image);
+  AttemptBooks(const StationRecords& records, const FirmwareImage& image, const std::string& port);
+  ~AttemptBooks();
 
   bool MayTakeDevice(const StopRequest& stop);
+  bool PrepareAhead(const StopRequest& stop);
   BeginResult Begin(const std::string& port);
-  const std::vector<uint8_t>& Image() const { return record_.serial ? stamped_ : image_.bytes; }
+  const std::vector<uint8_t>& Image() const { return records_.fields.empty() ? image_.bytes : stamped_; }
   std::optional<int64_t> Serial() const { return record_.serial; }
   void Complete(const StationResult& result);
+  const std::string& Problem() const { return problem_; }  // why Begin failed, when it did
 
  private:
   const StationRecords& records_;
@@ -52,4 +75,8 @@ class AttemptBooks {
   std::unique_ptr<KeeperSession> session_;
   DeviceRecord record_;
   std::vector<uint8_t> stamped_;
+  std::string problem_;
+  std::string port_;
+  std::unique_ptr<StationGenerators> generators_;  // null without generators
+  bool generatorFailing_ = false;
 };

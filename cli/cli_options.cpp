@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/auto_ports.h"
+#include "cli/job_options.h"
 #include "device/serial_port.h"
 
 namespace {
@@ -18,7 +19,7 @@ const char kExitCodes[] =
     "Exit codes (where several apply, the largest):\n"
     "  0  every device flashed\n"
     "  1  at least one device failed (a stopped conversation counts as failed), or the\n"
-    "     block of serial numbers ran out\n"
+    "     block of serial numbers (or a job's counter or list) ran out\n"
     "  2  usage or bad input: nothing was sent\n"
     "  3  a station's port could not be opened or set up (not with --wait, which retries),\n"
     "     or no device answered --port auto";
@@ -51,21 +52,21 @@ const char kRecordHelp[] =
     "the URI)";
 
 void AddRecordOptions(CLI::App& app, CliOptions& options) {
-  auto* record = app.add_option("--record", options.record, kRecordHelp)->type_name("TARGET");
+  app.add_option("--record", options.record, kRecordHelp)->type_name("TARGET");
   app.add_option("--spool", options.spool,
                  "keep records that the store cannot take in this SQLite file until it can "
                  "(default: fwflash/spool.sqlite in the user's state folder)")
-      ->type_name("PATH")->needs(record);
+      ->type_name("PATH");
   app.add_option("--pc", options.pc, "this PC's name in the records (default: its host name)")
-      ->type_name("NAME")->needs(record);
+      ->type_name("NAME");
   app.add_option("--product", options.product,
                  "the product in the records and its serial counter (default: this program's "
                  "name without .exe and -cli)")
-      ->type_name("NAME")->needs(record);
+      ->type_name("NAME");
   auto* at = app.add_option("--serial-at", options.serialAt,
                             "give every device its own serial number, written at this byte "
                             "offset of the image (decimal or 0x hex); needs --record")
-                 ->type_name("OFFSET")->needs(record);
+                 ->type_name("OFFSET");
   auto* format = app.add_option("--serial-format", options.serialFormat,
                                 "the number's form: u16le, u16be, u32le, u32be, u48le, u48be, "
                                 "u64le, u64be, dec:N (N digits) or hex:N (N upper-case hex digits)")
@@ -83,7 +84,7 @@ void AddRecordOptions(CLI::App& app, CliOptions& options) {
       ->needs(at);
   auto* report = app.add_flag("--report", options.report,
                               "summarise the records of --record instead of flashing")
-                     ->needs(record)->excludes(at);
+                     ->excludes(at);
   app.add_flag("--csv", options.csv, "with --report: every record as CSV")->needs(report);
   app.add_option("--since", options.since,
                  "with --report: records that started at or after this time (UTC unless an "
@@ -91,6 +92,23 @@ void AddRecordOptions(CLI::App& app, CliOptions& options) {
       ->type_name("TIME")->needs(report);
   app.add_option("--until", options.until, "with --report: records that started before this time")
       ->type_name("TIME")->needs(report);
+}
+
+// A store's options need the store, named by --record or by the job.
+bool StoreGiven(const CliOptions& options, int& exitCode) {
+  if (!options.record.empty() || !options.job.empty()) return true;
+  const std::pair<bool, const char*> needing[] = {
+      {!options.spool.empty(), "--spool"},       {!options.pc.empty(), "--pc"},
+      {!options.product.empty(), "--product"},   {!options.serialAt.empty(), "--serial-at"},
+      {options.report, "--report"},              {!options.serve.empty(), "--serve"},
+      {options.lists, "--lists"},                {!options.importList.empty(), "--import-list"}};
+  for (const auto& option : needing) {
+    if (!option.first) continue;
+    std::fprintf(stderr, "fwflash-cli: %s needs --record or --job\n", option.second);
+    exitCode = kExitBadInput;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -134,7 +152,8 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
   app.add_option("--serve", options.serve,
                  "serve the line's dashboard of --record's store at [ADDR:]PORT (address "
                  "127.0.0.1 unless given), until Ctrl+C or SIGTERM; without --port, only serve")
-      ->type_name("[ADDR:]PORT")->needs("--record")->excludes("--report");
+      ->type_name("[ADDR:]PORT")->excludes("--report");
+  AddJobOptions(app, options);
   app.add_flag("--list-ports", options.listPorts, "list this machine's serial ports and exit");
   app.add_flag("--version", options.version, "show the version and the firmware carried, and exit");
   try {
@@ -143,6 +162,8 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
     exitCode = app.exit(error) == 0 ? kExitAllFlashed : kExitBadInput;
     return false;
   }
-  if (options.ports.empty() && options.serve.empty()) options.ports.push_back(Com1Path());
+  if (!StoreGiven(options, exitCode)) return false;
+  const bool storeAlone = !options.importList.empty() || options.lists;
+  if (options.ports.empty() && options.serve.empty() && !storeAlone) options.ports.push_back(Com1Path());
   return AutoAlone(options, exitCode) && LabelsDistinct(options, exitCode);
 }

@@ -42,6 +42,14 @@ struct CliOptions {
   bool csv = false;                // --csv: with --report, every record as CSV
   std::string since, until;        // --since, --until: with --report, the start range
   std::string serve;               // --serve [ADDR:]PORT: the line's dashboard (not on Windows)
+  // Production jobs (jobs/): the job file fills the settings it holds, above
+  std::string job;                 // --job FILE
+  std::vector<std::string> importList;  // --import-list NAME FILE
+  std::string listKind;            // --list-kind hex|text|number
+  unsigned listLength = 0;         // --list-length N
+  std::string listColumn;          // --list-column NAME: the items of a CSV file
+  bool secretList = false;         // --secret
+  bool lists = false;              // --lists
   bool listPorts = false;          // --list-ports
   bool version = false;            // --version
 };

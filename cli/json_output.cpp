@@ -73,6 +73,27 @@ class JsonOutput : public Output {
     Write({{"event", "serials"}, {"ok", false}, {"message", message}});
   }
 
+  void ListLow(const std::string& list, int64_t left) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "list"}, {"name", DisplayText(list)}, {"left", left}});
+  }
+
+  void JobStarted(const std::string& path, const std::string& sha256) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "job"}, {"path", DisplayText(path)}, {"sha256", sha256}});
+  }
+
+  void GeneratorFailed(const std::string& port, const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "generator"}, {"port", DisplayText(port)}, {"ok", false}, {"message", message},
+           {"retrying", true}});
+  }
+
+  void GeneratorUnused(uint64_t outputs) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "generator"}, {"unused", outputs}});
+  }
+
   void Summary(const std::vector<StationTally>& stations, int exitCode,
                std::optional<uint64_t> spooled) override {
     std::lock_guard<std::mutex> lock(mutex_);

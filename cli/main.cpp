@@ -1,6 +1,7 @@
 // fwflash-cli: the desktop program's conversation without a window, on several serial
 // ports at once, for production lines and scripts. See --help and the README.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <limits>
 #include <set>
@@ -11,6 +12,7 @@
 #include "cli/auto_stations.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_source.h"
+#include "cli/job_setup.h"
 #include "cli/output.h"
 #include "cli/port_list.h"
 #include "cli/record_setup.h"
@@ -59,6 +61,7 @@ class ReportStoreEvents : public StoreEvents {
     std::fprintf(stderr, "fwflash-cli: %s delivered from the spool\n",
                  Counted(delivered, "record").c_str());
   }
+  void ListLow(const std::string&, int64_t) override {}  // a report takes no items
 };
 
 void SetBinaryOutput() {
@@ -120,19 +123,17 @@ class Events : public StationEvents {
 // The records' side of the run: the keeper, and each station's part of it. Refused with
 // a reason when the store or the spool cannot be opened, or the serial numbers' options
 // do not fit the image.
-bool SetUpRecords(const CliOptions& options, const FirmwareImage& image, const std::string& programFile,
-                  Output& output, std::unique_ptr<RecordKeeper>& keeper, StationRecords& records,
-                  std::string& error) {
+bool SetUpRecords(const CliOptions& options, const JobFile& job, const FirmwareImage& image,
+                  const std::string& programFile, Output& output, std::unique_ptr<RecordKeeper>& keeper,
+                  StationRecords& records, std::string& error) {
   if (options.record.empty()) return true;
   records.pc = options.pc.empty() ? HostName() : options.pc;
   records.product = options.product.empty() ? DefaultProduct(programFile) : options.product;
+  records.jobSha256 = job.sha256;
+  records.job = &job;
+  records.generatorEvents = &output;
   std::optional<SerialBlock> block;
-  if (!options.serialAt.empty()) {
-    SerialPlacement placement;
-    block.emplace();
-    if (!PlanSerials(options, image, records.product, placement, *block, error)) return false;
-    records.serial = placement;
-  }
+  if (!PlanRunFields(options, job, image, records.product, records.fields, block, error)) return false;
   keeper = std::make_unique<RecordKeeper>(options.record,
                                           options.spool.empty() ? DefaultSpoolPath() : options.spool,
                                           block, output);
@@ -140,7 +141,7 @@ bool SetUpRecords(const CliOptions& options, const FirmwareImage& image, const s
   return keeper->Open(error);
 }
 
-int Flash(const CliOptions& options, const std::string& programFile) {
+int Flash(const CliOptions& options, const JobFile& job, const std::string& programFile) {
   std::set<std::string> distinct(options.ports.begin(), options.ports.end());
   if (distinct.size() != options.ports.size()) return Refuse("a port is given twice");
   FirmwareImage image;
@@ -153,7 +154,8 @@ int Flash(const CliOptions& options, const std::string& programFile) {
                                                  : MakeTextOutput(stdout, OutputIsTerminal(), image, options.labels);
   std::unique_ptr<RecordKeeper> keeper;
   StationRecords records;
-  if (!SetUpRecords(options, image, programFile, *output, keeper, records, error)) return Refuse(error);
+  if (!job.sha256.empty()) output->JobStarted(job.path, job.sha256);
+  if (!SetUpRecords(options, job, image, programFile, *output, keeper, records, error)) return Refuse(error);
   Events events(*output, log, image, options.labels);
   std::optional<StationStateEvents> stateEvents;  // what each station does, for the dashboard
   if (keeper != nullptr) stateEvents.emplace(events, options.record, records.pc, image.crc32, options.labels);
@@ -163,6 +165,8 @@ int Flash(const CliOptions& options, const std::string& programFile) {
   DashboardServer dashboard;
   if (!options.serve.empty() && !StartServing(options.serve, options.record, dashboard, error)) return Refuse(error);
 
+  std::atomic<uint64_t> unusedOutputs{0};
+  records.unusedOutputs = &unusedOutputs;
   int exitCode = kExitAllFlashed;
   std::vector<StationTally> tallies;
   if (!options.ports.empty() && options.ports.front() == kAutoPort) {
@@ -183,9 +187,11 @@ int Flash(const CliOptions& options, const std::string& programFile) {
   std::optional<uint64_t> spooled;
   if (keeper != nullptr) {
     if (keeper->BlockExhausted()) {
-      output->SerialsUsedUp("the serial numbers of " + records.product + " are used up: no device was started after the last one");
+      output->SerialsUsedUp(keeper->ExhaustedReason() + ": no device was started after the last one");
     }
+    if (unusedOutputs > 0) output->GeneratorUnused(unusedOutputs);
     keeper->DeliverSpool();
+    keeper->Scrub();
     spooled = keeper->Spooled();
   }
   if (!options.ports.empty()) output->Summary(tallies, exitCode, spooled);  // none when only serving
@@ -213,7 +219,10 @@ int Report(const CliOptions& options) {
   }
   RecordSummary summary;
   if (!store->Summarize(since, until, summary, error, false)) return Refuse(error);  // no hours shown
-  const std::string text = FormatReport(summary, since, until);
+  std::vector<ListInfo> lists;
+  std::vector<CounterInfo> counters;
+  if (!store->ReadStock(since, until, lists, counters, error)) return Refuse(error);
+  const std::string text = FormatReport(summary, since, until) + FormatStock(lists, counters);
   std::fwrite(text.data(), 1, text.size(), stdout);
   return kExitAllFlashed;
 }
@@ -226,8 +235,16 @@ int main(int argc, char** argv) {
   if (!ParseCliOptions(argc, argv, options, exitCode)) return exitCode;
   options.record = Utf8Argument(options.record);
   options.spool = Utf8Argument(options.spool);
+  options.job = Utf8Argument(options.job);
   if (options.version) return ShowVersion(argv[0]);
   if (options.listPorts) return ListPorts();
+  JobFile job;
+  std::string error;
+  if (!LoadJob(options, job, error)) return Refuse(error);
+  if (options.record.empty() && (options.report || options.lists || !options.importList.empty()))
+    return Refuse("the job names no store (record)");
+  if (!options.importList.empty()) return ImportList(options);
+  if (options.lists) return ShowLists(options);
   if (options.report) return Report(options);
-  return Flash(options, ProgramFile(argv[0]));
+  return Flash(options, job, ProgramFile(argv[0]));
 }

@@ -17,6 +17,7 @@
 //                                          lasts, and its return with the records
 //                                          delivered from the spool
 //   Output::SerialsUsedUp(message)         the block of serial numbers has run out
+//   Output::ListLow(list, left)            a job's list is low (once per list and run)
 //   Output::Summary(stations, exit, spooled)
 //                                          the run's end; spooled: records still
 //                                          waiting, when the run keeps records
@@ -33,12 +34,16 @@
 #include "cli/station_result.h"
 #include "records/record_keeper.h"
 
-class Output : public StationEvents, public StoreEvents {
+class Output : public StationEvents, public StoreEvents, public GeneratorEvents {
  public:
   virtual ~Output() = default;
   void StationWaiting(const std::string&) override {}  // the lines tell devices, not waits
   void StationEnded(const std::string&) override {}
   virtual void SerialsUsedUp(const std::string& message) = 0;
+  // A production job's: its identity at the start, a generator's failure (told once
+  // until it works again), and the generated values that no device took.
+  virtual void JobStarted(const std::string& path, const std::string& sha256) = 0;
+  virtual void GeneratorUnused(uint64_t outputs) = 0;
   virtual void Summary(const std::vector<StationTally>& stations, int exitCode,
                        std::optional<uint64_t> spooled) = 0;
 };

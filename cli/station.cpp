@@ -6,6 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/failure_reason.h"
+#include "cli/stop_pause.h"
 #include "device/download_protocol.h"
 #include "device/port_probe.h"
 #include "device/serial_port.h"
@@ -21,9 +22,6 @@ constexpr unsigned kPathPollMs = 100;       // a port path that is not there yet
 constexpr unsigned kOpenRetryMs = 500;      // a port that is there but cannot be used
 constexpr unsigned kSyncIntervalMs = 400;   // between quiet syncs, after their 100 ms wait
 constexpr unsigned kDepartureCheckMs = 100;
-
-// A device synced while serial numbers are on, for which the store gave no number.
-const char kNoSerialNumber[] = "no serial number: the record store cannot be reached";
 
 // The desktop program's messages for the failures of one device, in order.
 class MessageCollector : public FailureReporter {
@@ -61,13 +59,6 @@ class PercentProgress : public TransferProgress {
   StationEvents& events_;
 };
 
-// Sleeps in short slices, so that a stop request is answered at once.
-void Pause(const StopRequest& stop, unsigned milliseconds) {
-  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!stop.Requested() && Clock::now() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(milliseconds, 50u)));
-}
-
 // One device from its handshake on: its attempt begun in the records (taking its serial
 // number), the transfer of its image, the attempt completed, then the result told. False
 // when the device is not taken: the block of serial numbers is used up.
@@ -87,7 +78,7 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
     result.ok = TransferImage(port, books.Image().data(), result.size, progress, messages,
                               messages.Saw(DeviceStep::ReadByte));
   } else {  // serial numbers are on, and the store gave none: nothing is sent
-    messages.messages.push_back(kNoSerialNumber);
+    messages.messages.push_back(books.Problem());
     messages.steps.clear();
     result.step = "serial";
   }
@@ -132,6 +123,7 @@ bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks
 bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& events,
                  AttemptBooks& books, OwnedPort& port, MessageCollector& messages) {
   std::string reported;
+  if (!books.PrepareAhead(stop)) return false;
   while (!stop.Requested()) {
     if (port == nullptr) {
       if (!PortPathPresent(path)) {
@@ -190,7 +182,7 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
                         const StationRecords& records, StopRequest& stop, StationEvents& events) {
   StationTally tally;
   tally.port = path;
-  AttemptBooks books(records, image);
+  AttemptBooks books(records, image, path);
   StationResult result;
   if (!mode.wait) {
     if (FlashOnce(path, image, books, stop, events, result)) Count(tally, result);
@@ -213,7 +205,7 @@ StationTally FlashAnswered(OwnedPort port, const std::string& path, const Firmwa
                            const StationRecords& records, StationEvents& events) {
   StationTally tally;
   tally.port = path;
-  AttemptBooks books(records, image);
+  AttemptBooks books(records, image, path);
   MessageCollector messages;
   StationResult result;
   if (Flash(port.get(), path, image, true, messages, Clock::now(), books, events, result)) Count(tally, result);

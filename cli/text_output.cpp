@@ -87,6 +87,26 @@ class TextOutput : public Output {
     Write(message);
   }
 
+  void ListLow(const std::string& list, int64_t left) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write("the list " + list + " is low: " + Counted(static_cast<uint64_t>(left), "item") + " left");
+  }
+
+  void JobStarted(const std::string& path, const std::string& sha256) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write("job " + DisplayText(path) + ", SHA-256 " + sha256);
+  }
+
+  void GeneratorFailed(const std::string& port, const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write(DisplayText(port) + ": " + message + "; no device is taken until it works, trying again every 5 s");
+  }
+
+  void GeneratorUnused(uint64_t outputs) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write(Counted(outputs, "generated output") + " not sent to a device, dropped");
+  }
+
   void Summary(const std::vector<StationTally>& stations, int, std::optional<uint64_t> spooled) override {
     std::lock_guard<std::mutex> lock(mutex_);
     shown_.clear();

@@ -10,6 +10,12 @@ namespace {
 
 using nlohmann::json;
 
+// The fields' JSON text as an object; text that is not one (never written so) is empty.
+json FieldsObject(const std::string& fields) {
+  json parsed = json::parse(fields, nullptr, false);
+  return parsed.is_object() ? parsed : json::object();
+}
+
 json Serial(const std::optional<int64_t>& serial) {
   return serial ? json(std::to_string(*serial)) : json(nullptr);
 }
@@ -61,7 +67,20 @@ json RecordJson(const DeviceRecord& record) {
           {"bytes", record.bytes},
           {"seconds", record.seconds},
           {"sync_acknowledged", record.syncAcknowledged},
-          {"messages", record.messages}};
+          {"messages", record.messages},
+          {"job_sha256", record.jobSha256},
+          // As the record keeps them: a secret's value is never there, only its fingerprint.
+          {"fields", FieldsObject(record.fields)}};
+}
+
+json ListsJson(const std::vector<ListInfo>& lists) {
+  json stock = json::array();
+  for (const ListInfo& list : lists) {
+    const uint64_t left = list.items - list.given;
+    stock.push_back({{"name", list.name}, {"kind", list.kind}, {"secret", list.secret}, {"items", list.items},
+                     {"given", list.given}, {"left", left}, {"low", left < 100 || left * 10 < list.items}});
+  }
+  return stock;
 }
 
 json SummaryJson(const RecordSummary& summary, const OutcomeCount& lastHour, int64_t sinceMs,

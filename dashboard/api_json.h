@@ -11,6 +11,8 @@
 //   RecordJson(record)                      one record, its fields named as the CSV's
 //   SummaryJson(summary, lastHour, since, until, nowMs)
 //                                           the counts of a range and of the last hour
+//   ListsJson(lists)                        the stock of each list: items, given, left,
+//                                           and "low" below a tenth or below 100 left
 //   DumpJson(json)                          the text; bytes that are not UTF-8 become U+FFFD
 #pragma once
 
@@ -21,6 +23,7 @@
 #include <nlohmann/json.hpp>
 
 #include "records/device_record.h"
+#include "records/record_store.h"
 #include "records/station_state.h"
 
 constexpr int64_t kStationSilenceMs = 15000;  // a station not heard from for longer is not running
@@ -29,4 +32,5 @@ nlohmann::json StationsJson(const std::vector<StationState>& states, int64_t now
 nlohmann::json RecordJson(const DeviceRecord& record);
 nlohmann::json SummaryJson(const RecordSummary& summary, const OutcomeCount& lastHour,
                            int64_t sinceMs, int64_t untilMs, int64_t nowMs);
+nlohmann::json ListsJson(const std::vector<ListInfo>& lists);
 std::string DumpJson(const nlohmann::json& json);

@@ -100,7 +100,12 @@ void DashboardServer::Impl::Summary(const httplib::Request& req, httplib::Respon
   if (!store || !store->Summarize(since, until, summary, error) ||
       !store->Summarize(now - kHourMs, now + 1, lastHour, error, false))
     return Refuse(res, 503, error);
+  std::vector<ListInfo> lists;
+  std::vector<CounterInfo> counters;
+  // The stock alone: an empty range spares the counters' scan of the records.
+  if (!store->ReadStock(0, 0, lists, counters, error)) return Refuse(res, 503, error);
   nlohmann::json json = SummaryJson(summary, lastHour.total, since, until, now);
+  json["lists"] = ListsJson(lists);
   json["store"] = StoreTargetName(target);  // never its password
   SendJson(res, json);
 }

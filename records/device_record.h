@@ -17,7 +17,17 @@
 #include <string>
 #include <vector>
 
+#include "secrets/secret.h"
+
 constexpr char kInterruptedStep[] = "interrupted";
+
+// A field's value for one device, in its list syntax (a counter's as a decimal).
+struct DrawnValue {
+  std::string field;
+  Secret value;
+  std::string list;          // the list it came from; empty for a counter or a generator
+  int64_t left = 0, items = 0;  // from a list: the items left after this one, and in all
+};
 
 struct DeviceRecord {
   std::string id;                  // UUID version 4, lower case
@@ -38,6 +48,11 @@ struct DeviceRecord {
   double seconds = 0;
   bool syncAcknowledged = false;
   std::vector<std::string> messages;  // UTF-8, in order
+  std::string jobSha256;           // the job file's SHA-256 (hex); empty without a job
+  std::string fields = "{}";       // JSON object: each field's value, a secret's fingerprint
+  // Not stored: what this attempt drew from the store's counters and lists (and its
+  // generator), by field, for its image.
+  std::vector<DrawnValue> drawn;
 };
 
 struct RecordQuery {

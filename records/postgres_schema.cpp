@@ -59,6 +59,39 @@ ALTER TABLE fwflash_stations ADD COLUMN progress_ms bigint NOT NULL DEFAULT 0;
 UPDATE fwflash_stations SET progress_ms = updated_ms;
 )sql"},
     {3, kPostgresCountsSql, true},
+    // Counters per product and field (the serial counters become the field serial's),
+    // the job and the fields of each record, and lists whose items are given once.
+    {4, R"sql(
+CREATE TABLE fwflash_field_counters (
+  product text COLLATE "C" NOT NULL,
+  field text COLLATE "C" NOT NULL,
+  last_value bigint NOT NULL,
+  PRIMARY KEY (product, field)
+);
+INSERT INTO fwflash_field_counters (product, field, last_value)
+  SELECT product, 'serial', last_serial FROM fwflash_serial_counters;
+DROP TABLE fwflash_serial_counters;
+ALTER TABLE fwflash_records ADD COLUMN job_sha256 text NOT NULL DEFAULT '';
+ALTER TABLE fwflash_records ADD COLUMN fields text NOT NULL DEFAULT '{}';
+CREATE TABLE fwflash_lists (
+  name text COLLATE "C" PRIMARY KEY,
+  kind text NOT NULL,
+  length bigint NOT NULL,
+  secret boolean NOT NULL,
+  items bigint NOT NULL,
+  given bigint NOT NULL
+);
+CREATE TABLE fwflash_list_items (
+  list text COLLATE "C" NOT NULL,
+  seq bigint NOT NULL,
+  item text NOT NULL,
+  digest text NOT NULL,
+  given_ms bigint,
+  PRIMARY KEY (list, seq),
+  UNIQUE (list, digest)
+);
+CREATE INDEX fwflash_list_items_left ON fwflash_list_items (list, seq) WHERE given_ms IS NULL;
+)sql"},
 };
 
 // The advisory lock's key is "fwflash" in ASCII, the same for every fwflash on the server.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "records/postgres_db.h"
+#include "records/postgres_draws.h"
 #include "records/postgres_schema.h"
 #include "records/postgres_uri.h"
 #include "records/kept_counts.h"
@@ -20,8 +21,8 @@ constexpr char kChannel[] = "fwflash_changes";
 constexpr char kInsertRecordSql[] = R"sql(
 INSERT INTO fwflash_records (id, start_ms, end_ms, pc, port, product, fwflash_version,
   firmware_size, firmware_crc32, image_crc32, serial, ok, step, byte, bytes, seconds,
-  sync_acknowledged, messages)
-VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18)
+  sync_acknowledged, messages, job_sha256, fields)
+VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20)
 )sql";
 
 // One statement, so one round trip: the upsert and the notice commit together. A
@@ -31,34 +32,20 @@ constexpr char kSaveRecordSql[] = R"sql(
 WITH saved AS (
   INSERT INTO fwflash_records (id, start_ms, end_ms, pc, port, product, fwflash_version,
     firmware_size, firmware_crc32, image_crc32, serial, ok, step, byte, bytes, seconds,
-    sync_acknowledged, messages)
-  VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18)
+    sync_acknowledged, messages, job_sha256, fields)
+  VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20)
   ON CONFLICT (id) DO UPDATE SET start_ms = excluded.start_ms, end_ms = excluded.end_ms,
     pc = excluded.pc, port = excluded.port, product = excluded.product,
     fwflash_version = excluded.fwflash_version, firmware_size = excluded.firmware_size,
     firmware_crc32 = excluded.firmware_crc32, image_crc32 = excluded.image_crc32,
     serial = excluded.serial, ok = excluded.ok, step = excluded.step, byte = excluded.byte,
     bytes = excluded.bytes, seconds = excluded.seconds,
-    sync_acknowledged = excluded.sync_acknowledged, messages = excluded.messages
+    sync_acknowledged = excluded.sync_acknowledged, messages = excluded.messages,
+    job_sha256 = excluded.job_sha256, fields = excluded.fields
   WHERE excluded.end_ms IS NOT NULL OR fwflash_records.end_ms IS NULL
   RETURNING 1
 )
 SELECT pg_notify('fwflash_changes', '')
-)sql";
-
-// The counter is made at the block's first number, moved up to a given first number
-// (never down), then gives its next number while that is within the block. The UPDATE
-// locks the counter's row until the commit, so concurrent takers queue.
-constexpr char kMakeCounterSql[] = R"sql(
-INSERT INTO fwflash_serial_counters (product, last_serial) VALUES ($1, $2)
-ON CONFLICT (product) DO UPDATE SET last_serial = excluded.last_serial
-WHERE $3::boolean AND fwflash_serial_counters.last_serial < excluded.last_serial
-)sql";
-
-constexpr char kTakeSerialSql[] = R"sql(
-UPDATE fwflash_serial_counters SET last_serial = last_serial + 1
-WHERE product = $1 AND last_serial < $2
-RETURNING last_serial
 )sql";
 
 constexpr char kNotifySql[] = "SELECT pg_notify('fwflash_changes', '')";
@@ -94,7 +81,8 @@ std::vector<PgParam> RecordParams(const DeviceRecord& record) {
           PgText(record.fwflashVersion), PgInt(record.firmwareSize), PgInt(record.firmwareCrc32),
           PgInt(record.imageCrc32), PgOptionalInt(record.serial), PgBool(record.ok),
           PgText(record.step), PgInt(record.byte), PgInt(record.bytes), PgDouble(record.seconds),
-          PgBool(record.syncAcknowledged), PgText(EncodeMessages(record.messages))};
+          PgBool(record.syncAcknowledged), PgText(EncodeMessages(record.messages)),
+          PgText(record.jobSha256), PgText(record.fields)};
 }
 
 class PostgresStore final : public RecordStore {
@@ -118,18 +106,27 @@ class PostgresStore final : public RecordStore {
   BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
                            std::string& error) override {
     if (!ValidSerialBlock(block, error)) return BeginResult::Failed;
-    bool exhausted = false;
-    DeviceRecord begun = record;
+    std::string exhausted;
+    DeviceRecord begun;
+    const auto takeCounter = [&](const CounterDraw& counter, std::optional<int64_t>& value, std::string& why) {
+      return PgTakeCounter(db_, block->product, counter, value, why);
+    };
+    const auto takeItem = [&](const std::string& list, std::optional<std::string>& item, int64_t& left,
+                              int64_t& items, std::string& why) {
+      return PgTakeItem(db_, list, record.startMs, item, left, items, why);
+    };
     const bool written = db_.Call([&](std::string& why) {
-      exhausted = false;
+      exhausted.clear();
+      begun = record;  // a retry after a lost connection draws afresh
       return db_.Transaction("BEGIN", [&](std::string& inner) {
-        if (block != nullptr && !TakeSerial(*block, begun.serial, exhausted, inner)) return false;
+        if (block != nullptr && !DrawValues(*block, begun, takeCounter, takeItem, exhausted, inner))
+          return false;
         return db_.Exec(kInsertRecordSql, RecordParams(begun), inner).Ok() &&
                db_.Exec(kNotifySql, {}, inner).Ok();
       }, why);
     }, error);
-    if (exhausted) {
-      error = ExhaustedReason(*block);
+    if (!exhausted.empty()) {
+      error = ExhaustedReason(*block, exhausted);
       return BeginResult::BlockExhausted;
     }
     if (!written) {
@@ -261,22 +258,43 @@ class PostgresStore final : public RecordStore {
     return false;
   }
 
- private:
-  bool TakeSerial(const SerialBlock& block, std::optional<int64_t>& serial, bool& exhausted,
-                  std::string& error) {
-    if (!db_.Exec(kMakeCounterSql, {PgText(block.product), PgInt(block.first - 1), PgBool(block.firstGiven)},
-                  error).Ok())
-      return false;
-    PgResult taken = db_.Exec(kTakeSerialSql, {PgText(block.product), PgInt(block.last)}, error);
-    if (!taken.Ok()) return false;
-    if (taken.Rows() == 0) {
-      exhausted = true;
-      return false;
-    }
-    serial = taken.Int(0, 0);
-    return true;
+  bool ImportList(const ListImport& import, std::string& error) override {
+    bool refused = false;
+    if (db_.Call([&](std::string& why) {
+          refused = false;
+          return db_.Transaction("BEGIN", [&](std::string& inner) {
+            return PgImportList(db_, import, refused, inner) && db_.Exec(kNotifySql, {}, inner).Ok();
+          }, why);
+        }, error))
+      return true;
+    if (!refused) error = StoreWriteReason(name_, error);
+    return false;
   }
 
+  bool ReadStock(int64_t sinceMs, int64_t untilMs, std::vector<ListInfo>& lists,
+                 std::vector<CounterInfo>& counters, std::string& error) override {
+    if (db_.Call([&](std::string& why) {
+          lists.clear();
+          counters.clear();
+          return db_.Transaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", [&](std::string& inner) {
+            return PgReadStock(db_, sinceMs, untilMs, lists, counters, inner);
+          }, why);
+        }, error))
+      return true;
+    error = StoreReadReason(name_, error);
+    return false;
+  }
+
+  // A secret item replaced by its digest stays readable in its dead row version until
+  // the table is vacuumed.
+  bool Scrub(std::string& error) override {
+    if (db_.Call([&](std::string& why) { return db_.Exec("VACUUM fwflash_list_items", {}, why).Ok(); }, error))
+      return true;
+    error = StoreWriteReason(name_, error);
+    return false;
+  }
+
+ private:
   PgDb db_;
   std::string name_;
   bool listening_ = false;

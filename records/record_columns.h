@@ -1,9 +1,9 @@
 // A record's and a station's columns as both engines' tables hold them, and the one
 // reading of a row into them, whichever engine the row comes from.
 //
-//   kRecordColumns                     the record's 18 columns, in the order bound and read
-//   kRecordColumnCount                 18
-//   RecordFromColumns(row, first)      the record in columns first .. first + 17 of a row
+//   kRecordColumns                     the record's 20 columns, in the order bound and read
+//   kRecordColumnCount                 20
+//   RecordFromColumns(row, first)      the record in columns first .. first + 19 of a row
 //   StationFromColumns(row)            the station state in columns 0 .. 10 of a row
 //
 // A row answers Text, Int, OptionalInt, Bool and Double by column number.
@@ -17,8 +17,9 @@
 
 constexpr char kRecordColumns[] =
     "id, start_ms, end_ms, pc, port, product, fwflash_version, firmware_size, firmware_crc32, "
-    "image_crc32, serial, ok, step, byte, bytes, seconds, sync_acknowledged, messages";
-constexpr int kRecordColumnCount = 18;
+    "image_crc32, serial, ok, step, byte, bytes, seconds, sync_acknowledged, messages, "
+    "job_sha256, fields";
+constexpr int kRecordColumnCount = 20;
 
 template <typename Row>
 DeviceRecord RecordFromColumns(const Row& row, int first) {
@@ -43,6 +44,8 @@ DeviceRecord RecordFromColumns(const Row& row, int first) {
   // Text that is not a JSON array of strings is kept whole, as one message.
   const std::string messages = row.Text(first + 17);
   if (!DecodeMessages(messages, record.messages)) record.messages = {messages};
+  record.jobSha256 = row.Text(first + 18);
+  record.fields = row.Text(first + 19);
   return record;
 }
 

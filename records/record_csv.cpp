@@ -37,7 +37,7 @@ std::string Joined(const std::vector<std::string>& messages) {
 
 std::string CsvHeaderRow() {
   return "id,start,end,pc,port,product,fwflash_version,firmware_size,firmware_crc32,"
-         "image_crc32,serial,result,step,byte,bytes,seconds,sync_acknowledged,messages\r\n";
+         "image_crc32,serial,result,step,byte,bytes,seconds,sync_acknowledged,messages,job_sha256,fields\r\n";
 }
 
 std::string CsvRow(const DeviceRecord& record) {
@@ -60,6 +60,8 @@ std::string CsvRow(const DeviceRecord& record) {
       Seconds(record.seconds),
       record.syncAcknowledged ? "true" : "false",
       Field(Joined(record.messages)),
+      record.jobSha256,
+      Field(record.fields),
   };
   std::string row;
   for (const std::string& field : fields) row += (&field == fields ? "" : ",") + field;

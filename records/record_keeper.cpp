@@ -41,13 +41,29 @@ BeginResult KeeperSession::Begin(DeviceRecord& record) {
   if (!keeper_.Down() && Connected()) {
     std::string error;
     const BeginResult result = store_->BeginAttempt(record, block, error);
-    if (result == BeginResult::BlockExhausted) keeper_.exhausted_ = true;
+    if (result == BeginResult::BlockExhausted) {
+      std::lock_guard<std::mutex> lock(keeper_.mutex_);
+      keeper_.exhaustedReason_ = error;
+      keeper_.exhausted_ = true;
+    }
+    if (result == BeginResult::Begun) WarnLowLists(record);
     if (result != BeginResult::Failed) return result;
     keeper_.StoreFailed(error);
   }
   if (block != nullptr) return BeginResult::Failed;  // a number comes only from the store
   keeper_.Spool(record);
   return BeginResult::Begun;
+}
+
+void KeeperSession::WarnLowLists(const DeviceRecord& record) {
+  for (const DrawnValue& drawn : record.drawn) {
+    if (drawn.list.empty() || (drawn.left >= 100 && drawn.left * 10 >= drawn.items)) continue;
+    {
+      std::lock_guard<std::mutex> lock(keeper_.mutex_);
+      if (!keeper_.listsWarned_.insert(drawn.list).second) continue;
+    }
+    keeper_.events_.ListLow(drawn.list, drawn.left);
+  }
 }
 
 void KeeperSession::Complete(const DeviceRecord& record) {
@@ -103,6 +119,17 @@ void RecordKeeper::DeliverSpool() {
   uint64_t delivered = 0;
   if (store != nullptr) spool_.Deliver(*store, delivered, error);
   if (delivered > 0) events_.StoreBack(delivered);
+}
+
+std::string RecordKeeper::ExhaustedReason() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return exhaustedReason_;
+}
+
+void RecordKeeper::Scrub() {
+  std::string error;
+  std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
+  if (store == nullptr || !store->Scrub(error)) events_.StoreDown(error);
 }
 
 bool RecordKeeper::Down() {

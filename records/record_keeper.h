@@ -8,7 +8,11 @@
 //   RecordKeeper::Session()           a station's own connection to the store
 //   RecordKeeper::Spooled()           records still waiting in the spool
 //   RecordKeeper::DeliverSpool()      tries once more to deliver them (at the run's end)
-//   RecordKeeper::BlockExhausted()    whether a station found the serial block used up
+//   RecordKeeper::BlockExhausted()    whether a station found the serial block (or a
+//                                     job's counter or list) used up, and
+//   RecordKeeper::ExhaustedReason()   which
+//   RecordKeeper::Scrub()             at the run's end: no copy of a given secret item
+//                                     left in the store's files (RecordStore::Scrub)
 //   KeeperSession::AwaitStore(stop)   with serial numbers: returns once the store answers
 //                                     (false when stopped first); without: at once
 //   KeeperSession::Begin(record)      writes the attempt as interrupted; with serial
@@ -28,6 +32,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -40,6 +45,8 @@ class StoreEvents {
  public:
   virtual void StoreDown(const std::string& message) = 0;
   virtual void StoreBack(uint64_t delivered) = 0;
+  // A list fell below a tenth of its items or below 100 left: told once per list and run.
+  virtual void ListLow(const std::string& list, int64_t left) = 0;
 
  protected:
   ~StoreEvents() = default;
@@ -57,6 +64,7 @@ class KeeperSession {
   friend class RecordKeeper;
   explicit KeeperSession(RecordKeeper& keeper) : keeper_(keeper) {}
   bool Connected();
+  void WarnLowLists(const DeviceRecord& record);
 
   RecordKeeper& keeper_;
   std::unique_ptr<RecordStore> store_;
@@ -75,6 +83,8 @@ class RecordKeeper {
   uint64_t Spooled();
   void DeliverSpool();
   bool BlockExhausted() const { return exhausted_.load(); }
+  std::string ExhaustedReason();
+  void Scrub();
 
  private:
   friend class KeeperSession;
@@ -89,6 +99,8 @@ class RecordKeeper {
   StoreEvents& events_;
   RecordSpool spool_;
   std::atomic<bool> exhausted_{false};
+  std::string exhaustedReason_;         // guarded by mutex_
+  std::set<std::string> listsWarned_;   // guarded by mutex_
 
   std::mutex mutex_;  // guards down_, stopping_, and the recovery thread's start
   std::condition_variable changed_;

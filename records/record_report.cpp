@@ -55,3 +55,17 @@ std::string FormatReport(const RecordSummary& summary, int64_t sinceMs, int64_t 
          std::to_string(*summary.highestSerial) + ", on " + std::to_string(summary.serials) +
          " records\n";
 }
+
+std::string FormatStock(const std::vector<ListInfo>& lists, const std::vector<CounterInfo>& counters) {
+  std::string report;
+  for (const ListInfo& list : lists) {
+    report += "list " + list.name + ": " + std::to_string(list.givenInRange) + " given, " +
+              std::to_string(list.items - list.given) + " left of " + std::to_string(list.items) + "\n";
+  }
+  for (const CounterInfo& counter : counters) {
+    if (!counter.lowestInRange) continue;
+    report += "counter " + counter.field + " of " + counter.product + ": " + std::to_string(*counter.lowestInRange) +
+              " to " + std::to_string(*counter.highestInRange) + "\n";
+  }
+  return report;
+}

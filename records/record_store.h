@@ -16,7 +16,10 @@
 //
 //   RecordStore::BeginAttempt        writes a new attempt as failed/"interrupted"; with a
 //                                    serial block it takes the product's next number
-//                                    into record.serial in the same transaction
+//                                    into record.serial, and each counter's and list's
+//                                    next value into record.drawn, in the same
+//                                    transaction; a secret list's item is replaced by
+//                                    its SHA-256 there too
 //   RecordStore::SaveRecord          inserts or replaces the record by its id, durably
 //                                    committed when it returns true (a spooled record
 //                                    delivered twice is still one record); a completed
@@ -33,6 +36,15 @@
 //                                    changed, or after timeoutMs (false on a failure);
 //                                    with changed, tells which of the two it was
 //
+//   RecordStore::ImportList          adds the items to the list (made when new), all or
+//                                    none; refuses a list of another kind, length or
+//                                    secrecy, and an item already in it, by its line
+//   RecordStore::ReadStock           every list (with the items given in a start range)
+//                                    and every counter
+//   RecordStore::Scrub               leaves no copy of a given secret item in the store's
+//                                    files: SQLite checkpoints its WAL, PostgreSQL
+//                                    vacuums the list items
+//
 // One RecordStore is one connection: use it from one thread at a time. A store that
 // has lost its server tries to reconnect at its next call. Every failure comes back as
 // false with a one-line reason in error; nothing throws.
@@ -41,24 +53,75 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "records/device_record.h"
 #include "records/station_state.h"
 
-// A vendor's block of serial numbers for one product, for this run.
+// A counter field: kept per product and field name. A device's value v uses v to
+// v + step - 1, all within the block.
+struct CounterDraw {
+  std::string field;
+  int64_t first = 1;         // the first value when the counter is new
+  bool firstGiven = false;   // given: moves an existing counter up to it, never down
+  int64_t last = 0;          // the last value of the block
+  int64_t step = 1;
+};
+
+// A list field: the list's next item not yet given.
+struct ListDraw {
+  std::string field, list;
+};
+
+// What each device draws from the store in its attempt's transaction: a vendor's block of
+// serial numbers for one product (the counter of the field named serial), and a job's
+// other counters and lists.
 struct SerialBlock {
   std::string product;
-  int64_t first = 1;         // the first number when the product's counter is new
+  int64_t first = 1;         // the serial counter's first number when it is new
   bool firstGiven = false;   // given: moves an existing counter up to it, never down
   int64_t last = 0;          // the last number of the block
+  int64_t step = 1;
+  bool serial = true;        // false: a job without a field named serial
+  std::vector<CounterDraw> counters{};  // into record.drawn, as decimals
+  std::vector<ListDraw> lists{};        // into record.drawn, as the items' text
+  // Called once the values are drawn, before the record is written: fills its fields.
+  std::function<void(DeviceRecord&)> describe{};
 };
 
 enum class BeginResult {
-  Begun,           // written; record.serial set when a block was given
-  BlockExhausted,  // the block has no number left: nothing written
+  Begun,           // written; record.serial and record.drawn set when a block was given
+  BlockExhausted,  // a counter or a list has nothing left: nothing written
   Failed,          // the store could not be reached or written: nothing written
+};
+
+// A list of items imported into the store, each given to one device.
+struct ListInfo {
+  std::string name;
+  std::string kind;          // "hex", "text" or "number"
+  int64_t length = 0;        // hex: bytes; text: the most characters; number: 0
+  bool secret = false;
+  uint64_t items = 0, given = 0;
+  uint64_t givenInRange = 0;  // given in the range asked for
+};
+
+// One import: the list as it must be, and its items in order, each with the SHA-256 (hex)
+// that finds duplicates and replaces a secret item once given.
+struct ListImport {
+  ListInfo list;
+  struct Item {
+    std::string text, digest;
+    size_t line = 0;         // in the file, for the refusal
+  };
+  std::vector<Item> items;
+};
+
+struct CounterInfo {
+  std::string product, field;
+  int64_t last = 0;          // the last value given (first - step while none was)
+  std::optional<int64_t> lowestInRange, highestInRange;  // on the records of the range asked for
 };
 
 class RecordStore {
@@ -78,6 +141,10 @@ class RecordStore {
   virtual bool ReadStationStates(std::vector<StationState>& states, std::string& error) = 0;
   virtual bool WaitForChange(unsigned timeoutMs, std::string& error,
                              bool* changed = nullptr) = 0;
+  virtual bool ImportList(const ListImport& import, std::string& error) = 0;
+  virtual bool ReadStock(int64_t sinceMs, int64_t untilMs, std::vector<ListInfo>& lists,
+                         std::vector<CounterInfo>& counters, std::string& error) = 0;
+  virtual bool Scrub(std::string& error) = 0;
 };
 
 enum class OpenProblem { None, Unreachable, Refused };

@@ -106,7 +106,9 @@ bool SqliteDb::Open(const std::string& path, std::string& error) {
     waited += 20;
   }
   // FULL: a committed record survives a crash of the machine, not just of the program.
-  if (!Exec("PRAGMA synchronous=FULL", error)) {
+  // secure_delete: a secret list item replaced by its digest leaves no old bytes in the
+  // page (the WAL's copies go at its checkpoint).
+  if (!Exec("PRAGMA synchronous=FULL", error) || !Exec("PRAGMA secure_delete=ON", error)) {
     error = Reason("cannot open " + path);
     return false;
   }

@@ -42,7 +42,7 @@ class SqliteStatement {
   SqliteStatement& operator=(const SqliteStatement&) = delete;
 
   bool Valid() const { return statement_ != nullptr; }
-  void Reset();
+  void Reset();  // to run again with new values
   void BindInt(int n, int64_t value);
   void BindOptionalInt(int n, const std::optional<int64_t>& value);
   void BindDouble(int n, double value);

@@ -9,7 +9,8 @@ const char kSqliteRecordUpdates[] =
     "firmware_crc32 = excluded.firmware_crc32, image_crc32 = excluded.image_crc32, "
     "serial = excluded.serial, ok = excluded.ok, step = excluded.step, byte = excluded.byte, "
     "bytes = excluded.bytes, seconds = excluded.seconds, "
-    "sync_acknowledged = excluded.sync_acknowledged, messages = excluded.messages";
+    "sync_acknowledged = excluded.sync_acknowledged, messages = excluded.messages, "
+    "job_sha256 = excluded.job_sha256, fields = excluded.fields";
 
 std::string SqliteRecordValues(int first) {
   std::string values;
@@ -37,4 +38,6 @@ void BindRecord(SqliteStatement& statement, int first, const DeviceRecord& recor
   statement.BindDouble(first + 15, record.seconds);
   statement.BindInt(first + 16, record.syncAcknowledged ? 1 : 0);
   statement.BindText(first + 17, EncodeMessages(record.messages));
+  statement.BindText(first + 18, record.jobSha256);
+  statement.BindText(first + 19, record.fields);
 }

@@ -3,8 +3,8 @@
 //
 //   kSqliteRecordUpdates               "start_ms = excluded.start_ms, ..." for every column
 //                                      but the id, for an upsert
-//   SqliteRecordValues(first)         "?first, ..., ?first+17", the values' places
-//   BindRecord(statement, first, r)    binds the record to values first .. first + 17,
+//   SqliteRecordValues(first)         "?first, ..., ?first+19", the values' places
+//   BindRecord(statement, first, r)    binds the record to values first .. first + 19,
 //                                      in kRecordColumns' order
 #pragma once
 

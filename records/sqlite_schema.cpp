@@ -58,6 +58,39 @@ ALTER TABLE fwflash_stations ADD COLUMN progress_ms INTEGER NOT NULL DEFAULT 0;
 UPDATE fwflash_stations SET progress_ms = updated_ms;
 )sql"},
     {3, SqliteCountsSql(), true},
+    // Counters per product and field (the serial counters become the field serial's),
+    // the job and the fields of each record, and lists whose items are given once.
+    {4, R"sql(
+CREATE TABLE fwflash_field_counters (
+  product TEXT NOT NULL,
+  field TEXT NOT NULL,
+  last_value INTEGER NOT NULL,
+  PRIMARY KEY (product, field)
+);
+INSERT INTO fwflash_field_counters (product, field, last_value)
+  SELECT product, 'serial', last_serial FROM fwflash_serial_counters;
+DROP TABLE fwflash_serial_counters;
+ALTER TABLE fwflash_records ADD COLUMN job_sha256 TEXT NOT NULL DEFAULT '';
+ALTER TABLE fwflash_records ADD COLUMN fields TEXT NOT NULL DEFAULT '{}';
+CREATE TABLE fwflash_lists (
+  name TEXT PRIMARY KEY NOT NULL,
+  kind TEXT NOT NULL,
+  length INTEGER NOT NULL,
+  secret INTEGER NOT NULL,
+  items INTEGER NOT NULL,
+  given INTEGER NOT NULL
+);
+CREATE TABLE fwflash_list_items (
+  list TEXT NOT NULL,
+  seq INTEGER NOT NULL,
+  item TEXT NOT NULL,
+  digest TEXT NOT NULL,
+  given_ms INTEGER,
+  PRIMARY KEY (list, seq),
+  UNIQUE (list, digest)
+);
+CREATE INDEX fwflash_list_items_left ON fwflash_list_items (list, seq) WHERE given_ms IS NULL;
+)sql"},
 };
 
 bool FillCounts(SqliteDb& db, std::string& error) {
@@ -88,6 +121,7 @@ bool MigrateInTransaction(SqliteDb& db, std::string& error) {
   while ((step = recorded.Step(error)) == SqliteStatement::StepResult::Row)
     applied.insert(recorded.Int(0));
   if (step == SqliteStatement::StepResult::Failed) return false;
+  recorded = SqliteStatement();  // no read open while a migration drops a table
   auto apply = [&](const Migration& migration, std::string& why) {
     if (!db.Exec(migration.sql, why)) return false;
     if (migration.fillsCounts && !FillCounts(db, why)) return false;

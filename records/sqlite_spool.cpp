@@ -11,7 +11,7 @@ namespace {
 
 using Row = SqliteStatement::StepResult;
 
-constexpr int64_t kSpoolSchemaVersion = 1;
+constexpr int64_t kSpoolSchemaVersion = 2;
 
 // seq keeps the order of arrival (AUTOINCREMENT: never reused, so a record added after a
 // delivery comes last); revision tells a record replaced while it was being delivered.
@@ -42,6 +42,13 @@ CREATE TABLE IF NOT EXISTS fwflash_spool (
 )
 )sql";
 
+// Version 2: the job's SHA-256 and the fields of each record.
+constexpr char kSpoolVersion2Sql[] = R"sql(
+ALTER TABLE fwflash_spool ADD COLUMN job_sha256 TEXT NOT NULL DEFAULT '';
+ALTER TABLE fwflash_spool ADD COLUMN fields TEXT NOT NULL DEFAULT '{}';
+PRAGMA user_version = 2;
+)sql";
+
 bool MakeFolderOf(const std::string& path, std::string& error) {
   const std::filesystem::path folder = std::filesystem::u8path(path).parent_path();
   if (folder.empty()) return true;
@@ -69,7 +76,10 @@ struct RecordSpool::Impl {
               ": use a newer fwflash or another spool";
         return false;
       }
-      return db.Exec(kSpoolTableSql, why) && db.Exec("PRAGMA user_version = 1", why);
+      const int64_t current = version.Int(0);
+      version = SqliteStatement();
+      if (current == 0 && !db.Exec(kSpoolTableSql, why)) return false;
+      return current == kSpoolSchemaVersion || db.Exec(kSpoolVersion2Sql, why);
     }, error);
   }
 

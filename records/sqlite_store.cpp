@@ -8,6 +8,7 @@
 #include "records/kept_counts.h"
 #include "records/record_columns.h"
 #include "records/sqlite_db.h"
+#include "records/sqlite_draws.h"
 #include "records/sqlite_record_row.h"
 #include "records/sqlite_schema.h"
 #include "records/store_engines.h"
@@ -15,20 +16,6 @@
 namespace {
 
 using Row = SqliteStatement::StepResult;
-
-// The counter is made at the block's first number, moved up to a given first number
-// (never down), then gives its next number while that is within the block.
-constexpr char kMakeCounterSql[] = R"sql(
-INSERT INTO fwflash_serial_counters (product, last_serial) VALUES (?1, ?2)
-ON CONFLICT (product) DO UPDATE SET last_serial = excluded.last_serial
-WHERE ?3 AND fwflash_serial_counters.last_serial < excluded.last_serial
-)sql";
-
-constexpr char kTakeSerialSql[] = R"sql(
-UPDATE fwflash_serial_counters SET last_serial = last_serial + 1
-WHERE product = ?1 AND last_serial < ?2
-RETURNING last_serial
-)sql";
 
 constexpr char kRecordRangeSql[] = " FROM fwflash_records WHERE start_ms >= ?1 AND start_ms < ?2";
 
@@ -63,14 +50,22 @@ class SqliteStore final : public RecordStore {
   BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
                            std::string& error) override {
     if (!ValidSerialBlock(block, error)) return BeginResult::Failed;
-    bool exhausted = false;
+    std::string exhausted;
     DeviceRecord begun = record;
+    const auto takeCounter = [&](const CounterDraw& counter, std::optional<int64_t>& value, std::string& why) {
+      return SqliteTakeCounter(db_, block->product, counter, value, why);
+    };
+    const auto takeItem = [&](const std::string& list, std::optional<std::string>& item, int64_t& left,
+                              int64_t& items, std::string& why) {
+      return SqliteTakeItem(db_, list, record.startMs, item, left, items, why);
+    };
     const bool written = db_.Transaction(true, [&](std::string& why) {
-      if (block != nullptr && !TakeSerial(*block, begun.serial, exhausted, why)) return false;
+      if (block != nullptr && !DrawValues(*block, begun, takeCounter, takeItem, exhausted, why))
+        return false;
       return InsertRecord(begun, "", why);
     }, error);
-    if (exhausted) {
-      error = ExhaustedReason(*block);
+    if (!exhausted.empty()) {
+      error = ExhaustedReason(*block, exhausted);
       return BeginResult::BlockExhausted;
     }
     if (!written) {
@@ -209,29 +204,36 @@ class SqliteStore final : public RecordStore {
     }
   }
 
- private:
-  bool TakeSerial(const SerialBlock& block, std::optional<int64_t>& serial, bool& exhausted,
-                  std::string& error) {
-    SqliteStatement make = db_.Prepare(kMakeCounterSql, error);
-    if (!make.Valid()) return false;
-    make.BindText(1, block.product);
-    make.BindInt(2, block.first - 1);  // first >= 0, so this is at least -1
-    make.BindInt(3, block.firstGiven ? 1 : 0);
-    if (!make.Run(error)) return false;
-    SqliteStatement take = db_.Prepare(kTakeSerialSql, error);
-    if (!take.Valid()) return false;
-    take.BindText(1, block.product);
-    take.BindInt(2, block.last);
-    const Row step = take.Step(error);
-    if (step == Row::Failed) return false;
-    if (step == Row::Done) {
-      exhausted = true;
-      return false;
-    }
-    serial = take.Int(0);
-    return take.Run(error);
+  bool ImportList(const ListImport& import, std::string& error) override {
+    bool refused = false;
+    const bool written = db_.Transaction(true, [&](std::string& why) {
+      return SqliteImportList(db_, import, refused, why);
+    }, error);
+    if (!written && !refused) error = StoreWriteReason(path_, error);
+    return Committed(written, error);
   }
 
+  bool ReadStock(int64_t sinceMs, int64_t untilMs, std::vector<ListInfo>& lists,
+                 std::vector<CounterInfo>& counters, std::string& error) override {
+    lists.clear();
+    counters.clear();
+    if (db_.Transaction(false, [&](std::string& why) {
+          return SqliteReadStock(db_, sinceMs, untilMs, lists, counters, why);
+        }, error))
+      return true;
+    error = StoreReadReason(path_, error);
+    return false;
+  }
+
+  // Secret items' old values, replaced by their digests, may still be in the WAL's pages
+  // until they are written back into the file (zeroed there by secure_delete).
+  bool Scrub(std::string& error) override {
+    if (db_.Exec("PRAGMA wal_checkpoint(TRUNCATE)", error)) return true;
+    error = StoreWriteReason(path_, error);
+    return false;
+  }
+
+ private:
   bool InsertRecord(const DeviceRecord& record, const std::string& suffix, std::string& error) {
     const std::string sql = std::string("INSERT INTO fwflash_records (") + kRecordColumns +
                             ") VALUES (" + SqliteRecordValues(1) + ")" + suffix;

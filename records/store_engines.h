@@ -22,8 +22,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "records/record_store.h"
 
@@ -32,7 +34,7 @@ std::unique_ptr<RecordStore> OpenSqliteStore(const std::string& path, std::strin
 std::unique_ptr<RecordStore> OpenPostgresStore(const std::string& uri, std::string& error,
                                                OpenProblem& problem);
 
-constexpr int64_t kRecordSchemaVersion = 3;
+constexpr int64_t kRecordSchemaVersion = 4;
 
 struct Migration {
   int64_t version;
@@ -58,14 +60,89 @@ bool ApplyMigrations(const std::set<int64_t>& applied, const Migration (&migrati
   return true;
 }
 
+inline bool ValidCounter(int64_t first, int64_t last, int64_t step) {
+  return first >= 0 && last >= 0 && step >= 1 && step <= (int64_t{1} << 40);
+}
+
 inline bool ValidSerialBlock(const SerialBlock* block, std::string& error) {
-  if (block == nullptr || (block->first >= 0 && block->last >= 0)) return true;
-  error = "serial numbers run from 0 to 2^63-1";
+  if (block == nullptr) return true;
+  bool valid = ValidCounter(block->first, block->last, block->step);
+  for (const CounterDraw& counter : block->counters)
+    valid = valid && ValidCounter(counter.first, counter.last, counter.step);
+  if (valid) return true;
+  error = "counters run from 0 to 2^63-1, with a step from 1 to 2^40";
   return false;
 }
 
-inline std::string ExhaustedReason(const SerialBlock& block) {
-  return "no serial number left for " + block.product + " up to " + std::to_string(block.last);
+// The serial block, and a job's other counters, as the counters they are.
+inline std::vector<CounterDraw> CountersOf(const SerialBlock& block) {
+  std::vector<CounterDraw> counters;
+  if (block.serial) counters.push_back({"serial", block.first, block.firstGiven, block.last, block.step});
+  counters.insert(counters.end(), block.counters.begin(), block.counters.end());
+  return counters;
+}
+
+// The largest last value from which the counter may still give one: its next value
+// and the step's further values stay within the block.
+inline int64_t CounterTakeBound(const CounterDraw& counter) {
+  const int64_t room = counter.last - counter.step + 1;  // the largest value allowed
+  return room < INT64_MIN + counter.step ? INT64_MIN : room - counter.step;
+}
+
+// source: "serial", "the counter NAME" or "the list NAME", as DrawValues names it.
+inline std::string ExhaustedReason(const SerialBlock& block, const std::string& source) {
+  if (source == "serial")
+    return "the serial numbers of " + block.product + " up to " + std::to_string(block.last) + " are used up";
+  if (source.rfind("the list ", 0) == 0) return source + " is used up";
+  return source + " of " + block.product + " is used up";
+}
+
+// Draws every counter and list of the block into the record, through the engine's own
+// takers, inside its transaction: takeCounter(counter, value, error) and
+// takeItem(list, item, left, items, error) leave value or item empty when nothing is left,
+// and then exhausted names the source. The record's fields are described last.
+template <typename TakeCounter, typename TakeItem>
+bool DrawValues(const SerialBlock& block, DeviceRecord& record, TakeCounter takeCounter,
+                TakeItem takeItem, std::string& exhausted, std::string& error) {
+  for (const CounterDraw& counter : CountersOf(block)) {
+    std::optional<int64_t> value;
+    if (!takeCounter(counter, value, error)) return false;
+    if (!value) {
+      exhausted = counter.field == "serial" ? "serial" : "the counter " + counter.field;
+      return false;
+    }
+    if (counter.field == "serial")
+      record.serial = *value;
+    else
+      record.drawn.push_back({counter.field, Secret(std::to_string(*value)), "", 0, 0});
+  }
+  for (const ListDraw& list : block.lists) {
+    std::optional<std::string> item;
+    int64_t left = 0, items = 0;
+    if (!takeItem(list.list, item, left, items, error)) return false;
+    if (!item) {
+      exhausted = "the list " + list.list;
+      return false;
+    }
+    record.drawn.push_back({list.field, Secret(*item), list.list, left, items});
+  }
+  if (block.describe) block.describe(record);
+  return true;
+}
+
+// An import whose list exists already must be read as it was first: the refusal, or "".
+inline std::string ListMismatch(const ListInfo& kept, const ListInfo& wanted) {
+  if (kept.kind == wanted.kind && kept.length == wanted.length && kept.secret == wanted.secret) return "";
+  const auto describe = [](const ListInfo& list) {
+    return list.kind + (list.kind == "number" ? "" : " of " + std::to_string(list.length)) +
+           (list.secret ? ", secret" : ", not secret");
+  };
+  return "the list " + kept.name + " is " + describe(kept) + "; this import is " + describe(wanted);
+}
+
+inline std::string ItemInListReason(const ListImport& import, const ListImport::Item& item) {
+  return "line " + std::to_string(item.line) + ": this item is already in the list " +
+         import.list.name + " (nothing was imported)";
 }
 
 inline std::string StoreWriteReason(const std::string& store, const std::string& why) {

@@ -5,7 +5,7 @@ fwflash_packages=(
   cmake g++ make pkg-config libgtest-dev libbenchmark-dev
   libfltk1.3-dev fluid libxft-dev libxcursor-dev libxinerama-dev libfontconfig-dev
   xvfb xauth xdotool xclip x11-utils imagemagick clang libclang-rt-14-dev
-  libcli11-dev nlohmann-json3-dev tmux strace
+  libcli11-dev nlohmann-json3-dev libtoml11-dev tmux strace
   g++-mingw-w64-i686-posix googletest wine wine32:i386 tcl python3
   metacity x11-xserver-utils
   dpkg-dev lintian zip man-db

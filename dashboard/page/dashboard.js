@@ -454,6 +454,13 @@
     performance.mark('stations-drawn');
   }
 
+  // Each list's stock, in the warning colour when it is low.
+  function drawLists(lists) {
+    $('lists-tile').hidden = lists.length === 0;
+    $('lists').replaceChildren(...lists.map((list) =>
+      el('span', list.low ? 'crc low' : 'crc', list.name + ': ' + list.given + ' given, ' + list.left + ' left')));
+  }
+
   function drawFirmware(counts) {
     const box = $('firmware');
     box.replaceChildren();
@@ -592,6 +599,7 @@
         [localTime(r.start_ms), ''], [r.pc, ''], [r.port, 'port'], [r.serial === null ? '' : r.serial, 'number'],
         [r.firmware_crc32, 'crc32'], [result, 'result'], [flashing ? '' : r.step || '', ''],
         [r.byte === null || flashing ? '' : r.byte, 'number'], [flashing ? '' : r.seconds.toFixed(2), 'number'],
+        [Object.entries(r.fields || {}).map(([name, value]) => name + '=' + value).join(' '), 'fields'],
       ];
       for (const [text, className] of cells) row.appendChild(el('td', className, text));
       if (r.messages.length) row.title = r.messages.join(' / ');
@@ -600,7 +608,7 @@
     if (rows.length === 0) {
       const row = el('tr', 'none');
       const cell = el('td', 'empty', 'No records.');
-      cell.colSpan = 9;
+      cell.colSpan = 10;
       row.appendChild(cell);
       rows.push(row);
     }
@@ -645,6 +653,7 @@
     const firstHourMs = Math.floor(Date.now() / HOUR_MS) * HOUR_MS - 23 * HOUR_MS;
     const today = await getJson('/api/summary?since=' + encodeURIComponent(startOfToday().toISOString()));
     applySummary(today);
+    drawLists(today.lists || []);
     drawStations();
     lastDay = { day: await getJson('/api/summary?since=' + encodeURIComponent(new Date(firstHourMs).toISOString())),
       firstHourMs };

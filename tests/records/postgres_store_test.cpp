@@ -110,7 +110,7 @@ TEST(PostgresStoreTest, AStatementTheServerHoldsFailsInTimeAndTheNextCallWorks) 
 
   PGconn* locker = PQconnectdb(server.Uri().c_str());  // holds the counter's row
   PQclear(PQexec(locker, "BEGIN"));
-  PGresult* locked = PQexec(locker, "SELECT * FROM fwflash_serial_counters FOR UPDATE");
+  PGresult* locked = PQexec(locker, "SELECT * FROM fwflash_field_counters FOR UPDATE");
   ASSERT_EQ(PQresultStatus(locked), PGRES_TUPLES_OK) << PQerrorMessage(locker);
   PQclear(locked);
   DeviceRecord held = AnAttempt(2);

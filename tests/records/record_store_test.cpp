@@ -230,11 +230,11 @@ TEST_P(StoreTest, ManyRecordsOfTheSameStartAreReadEachOnceInOrder) {
   const std::string fill =
       GetParam() == Engine::Sqlite
           ? "INSERT INTO fwflash_records SELECT printf('id-%05d', n), 1000 + n % 3, NULL, 'pc', "
-            "'port', 'p', 'v', 0, 0, 0, NULL, 0, 'interrupted', 0, 0, 0.0, 0, '[]' FROM "
+            "'port', 'p', 'v', 0, 0, 0, NULL, 0, 'interrupted', 0, 0, 0.0, 0, '[]', '', '{}' FROM "
             "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2500) "
             "SELECT n FROM c)"
           : "INSERT INTO fwflash_records SELECT 'id-' || lpad(n::text, 5, '0'), 1000 + n % 3, NULL, "
-            "'pc', 'port', 'p', 'v', 0, 0, 0, NULL, false, 'interrupted', 0, 0, 0, false, '[]' "
+            "'pc', 'port', 'p', 'v', 0, 0, 0, NULL, false, 'interrupted', 0, 0, 0, false, '[]', '', '{}' "
             "FROM generate_series(1, 2500) AS n";
   ASSERT_EQ(Sql(fill), "");
   const std::vector<DeviceRecord> all = Read(*store);

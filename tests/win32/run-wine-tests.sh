@@ -2,8 +2,9 @@
 # The Windows suite: builds fwflash.exe and its tests (tools/build-win32.sh), then runs
 # them under Wine in a fresh prefix under build-win32: the unit tests, then whole runs of
 # fwflash.exe against the virtual device on COM1 (wine_e2e.sh), of fwflash-cli.exe
-# (wine_cli.sh), of its records in SQLite (wine_records.sh) and of fwflash-cli.exe on a
-# line with PostgreSQL and the dashboard (wine_line.py).
+# (wine_cli.sh), of its records in SQLite (wine_records.sh), of a production job
+# (wine_jobs.sh) and of fwflash-cli.exe on a line with PostgreSQL and the dashboard
+# (wine_line.py).
 # Needs the Linux build's fwflash-vdev (build/) and an X server in DISPLAY
 # (DISPLAY=$(tools/start-xvfb.sh) for a run of its own).
 set -uo pipefail
@@ -74,6 +75,9 @@ FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 FW
 
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
   FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_records "$root/tests/win32/wine_records.sh"
+
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
+  FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_jobs "$root/tests/win32/wine_jobs.sh"
 
 # fwflash-cli.exe on a line: PostgreSQL over TCP beside the Linux fwflash-cli, an outage,
 # the dashboard it serves in Chromium, the refusals; and the DLLs it needs.

@@ -1,0 +1,154 @@
+#include "cli/job_setup.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/auto_ports.h"
+
+#include "cli/record_setup.h"
+#include "jobs/field_plan.h"
+#include "jobs/list_file.h"
+#include "jobs/program_run.h"
+
+namespace {
+
+int Refuse(const std::string& reason) {
+  std::fprintf(stderr, "fwflash-cli: %s\n", reason.c_str());
+  return kExitBadInput;
+}
+
+// One place says each setting: the job's are refused on the command line.
+bool TakeFromJob(const std::string& fromJob, std::string& option, const char* name, std::string& error) {
+  if (fromJob.empty()) return true;
+  if (!option.empty()) {
+    error = std::string(name) + " is given in the job and on the command line: give it in one place";
+    return false;
+  }
+  option = fromJob;
+  return true;
+}
+
+// The --serial-* options as the one counter field named serial.
+bool SerialField(const CliOptions& options, const FirmwareImage& image, const std::string& product,
+                 std::vector<JobField>& fields, std::optional<SerialBlock>& block, std::string& error) {
+  SerialPlacement placement;
+  block.emplace();
+  if (!PlanSerials(options, image, product, placement, *block, error)) return false;
+  JobField serial;
+  serial.name = "serial";
+  serial.at = placement.offset;
+  serial.format.number = placement.format;
+  serial.formatText = options.serialFormat;
+  fields.push_back(serial);
+  return true;
+}
+
+bool CheckListsInStore(const std::string& target, const std::vector<JobField>& fields, std::string& error) {
+  for (const JobField& field : fields) {
+    if (field.source != JobField::Source::List) continue;
+    std::unique_ptr<RecordStore> store = OpenRecordStore(target, error);
+    std::vector<ListInfo> lists;
+    std::vector<CounterInfo> counters;
+    return store != nullptr && store->ReadStock(0, 0, lists, counters, error) &&
+           CheckFieldLists(fields, lists, error);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool LoadJob(CliOptions& options, JobFile& job, std::string& error) {
+  if (options.job.empty()) return true;
+  if (!ReadJobFile(options.job, job, error)) return false;
+  if (!options.serialAt.empty()) {
+    error = "--serial-at is given with --job: the job's field named serial says it";
+    return false;
+  }
+  if (!job.firmware.empty() && !options.fromProgram.empty()) {
+    error = "the job names the firmware, and --from is given: give it in one place";
+    return false;
+  }
+  if (!job.from.empty() && !options.firmwareFile.empty()) {
+    error = "the job names the firmware, and --firmware is given: give it in one place";
+    return false;
+  }
+  if (!TakeFromJob(job.product, options.product, "--product", error) ||
+      !TakeFromJob(job.firmware, options.firmwareFile, "--firmware", error) ||
+      !TakeFromJob(job.from, options.fromProgram, "--from", error) ||
+      !TakeFromJob(job.record, options.record, "--record", error) ||
+      !TakeFromJob(job.spool, options.spool, "--spool", error)) {
+    return false;
+  }
+  if (!job.fields.empty() && options.record.empty()) {
+    error = "the job's fields need a store: give record in the job or --record";
+    return false;
+  }
+  // Each candidate of --port auto would need an output ready before its sync.
+  if (!job.generators.empty() && std::count(options.ports.begin(), options.ports.end(), kAutoPort) > 0) {
+    error = "a job with a generator cannot take --port auto: name the stations' ports with --port";
+    return false;
+  }
+  for (const auto& generator : job.generators) {
+    const std::string refusal = ProgramRefusal(generator.second.command);
+    if (!refusal.empty()) {
+      error = "the generator " + generator.first + ": " + refusal;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool PlanRunFields(const CliOptions& options, const JobFile& job, const FirmwareImage& image,
+                   const std::string& product, std::vector<JobField>& fields,
+                   std::optional<SerialBlock>& block, std::string& error) {
+  fields.clear();
+  block.reset();
+  if (!options.serialAt.empty()) {
+    if (!SerialField(options, image, product, fields, block, error)) return false;
+  } else if (!job.fields.empty()) {
+    fields = job.fields;
+    block = DrawsOf(fields, product);
+    if (!CheckFieldPlaces(fields, image.bytes, job.overwrite, error) ||
+        !CheckListsInStore(options.record, fields, error)) {
+      return false;
+    }
+  }
+  if (block) block->describe = [fields](DeviceRecord& record) { record.fields = DescribeFields(fields, record); };
+  return true;
+}
+
+int ImportList(const CliOptions& options) {
+  ListImport import;
+  import.list.name = options.importList[0];
+  import.list.kind = options.listKind;
+  import.list.secret = options.secretList;
+  import.list.length = options.listKind == "number" ? 0 : options.listLength;
+  if (options.listKind != "number" && options.listLength == 0)
+    return Refuse("--list-kind " + options.listKind + " needs --list-length");
+  if (options.listKind == "number" && options.listLength != 0)
+    return Refuse("--list-length is for hex and text lists");
+  std::string error, fileSha256;
+  if (!ReadListFile(options.importList[1], options.listColumn, import, fileSha256, error)) return Refuse(error);
+  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error);
+  if (store == nullptr || !store->ImportList(import, error)) return Refuse(error);
+  std::printf("%zu items added to the list %s from %s, SHA-256 %s\n", import.items.size(),
+              import.list.name.c_str(), options.importList[1].c_str(), fileSha256.c_str());
+  return kExitAllFlashed;
+}
+
+int ShowLists(const CliOptions& options) {
+  std::string error;
+  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error);
+  std::vector<ListInfo> lists;
+  std::vector<CounterInfo> counters;
+  if (store == nullptr || !store->ReadStock(0, 0, lists, counters, error)) return Refuse(error);
+  if (lists.empty()) std::printf("no lists in %s\n", StoreTargetName(options.record).c_str());
+  for (const ListInfo& list : lists) {
+    const std::string kind = list.kind + (list.kind == "number" ? "" : ":" + std::to_string(list.length));
+    std::printf("%s: %s, %s, %llu items, %llu given, %llu left\n", list.name.c_str(), kind.c_str(),
+                list.secret ? "secret" : "not secret", static_cast<unsigned long long>(list.items),
+                static_cast<unsigned long long>(list.given),
+                static_cast<unsigned long long>(list.items - list.given));
+  }
+  return kExitAllFlashed;
+}
