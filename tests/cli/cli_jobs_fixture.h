@@ -205,19 +205,6 @@ class JobsTest : public RecordsTest {
     return Dir() + "/job/small.toml";
   }
 
-  // fwflash-cli on a raw terminal: exit code 2, the reason, and not one byte on the port.
-  void ExpectRefused(std::vector<std::string> args, const std::string& reason) {
-    PseudoTerminalPair port;
-    ASSERT_TRUE(port.Ok());
-    args.insert(args.begin(), {"--port", ttyname(port.Terminal())});
-    const ProgramResult run = RunCli(args);
-    std::string shown;
-    for (const std::string& arg : args) shown += " " + arg;
-    EXPECT_EQ(run.status, 2) << shown << "\n" << run.out << run.err;
-    EXPECT_NE(run.err.find(reason), std::string::npos) << shown << "\n" << run.err;
-    pollfd sent = {port.Device(), POLLIN, 0};
-    EXPECT_EQ(poll(&sent, 1, 0), 0) << "bytes reached the port:" << shown;
-  }
 
   // The four-field job with four stations, 3 devices each, on the store record (as the
   // job names it), read back by query; storeFiles: the store's own files or dump, searched

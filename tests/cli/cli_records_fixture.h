@@ -22,6 +22,7 @@
 //                                     and devices that serve for minutes
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -33,6 +34,7 @@
 
 #include "payload/crc32.h"
 #include "tests/cli/cli_fixture.h"
+#include "tests/support/pseudo_terminal_pair.h"
 
 class BackgroundCli {
  public:
@@ -219,6 +221,20 @@ class RecordsTest : public CliTest {
     return DataPrefix(i) + "-" + std::to_string(conversation) + ".bin";
   }
   std::string DeviceReport(size_t i) const { return Dir() + "/report" + std::to_string(i); }
+
+  // fwflash-cli on a raw terminal: exit code 2, the reason, and not one byte on the port.
+  void ExpectRefused(std::vector<std::string> args, const std::string& reason) {
+    PseudoTerminalPair port;
+    ASSERT_TRUE(port.Ok());
+    args.insert(args.begin(), {"--port", ttyname(port.Terminal())});
+    const ProgramResult run = RunCli(args);
+    std::string shown;
+    for (const std::string& arg : args) shown += " " + arg;
+    EXPECT_EQ(run.status, 2) << shown << "\n" << run.out << run.err;
+    EXPECT_NE(run.err.find(reason), std::string::npos) << shown << "\n" << run.err;
+    pollfd sent = {port.Device(), POLLIN, 0};
+    EXPECT_EQ(poll(&sent, 1, 0), 0) << "bytes reached the port:" << shown;
+  }
 
   // A board at Link(i) that is plugged in again after each complete conversation; it
   // asks for the test image's size and keeps each conversation's data and its report.

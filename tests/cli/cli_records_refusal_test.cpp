@@ -11,21 +11,6 @@ namespace {
 
 class CliRecordsRefusalTest : public RecordsTest {
  protected:
-  // Runs fwflash-cli on the raw terminal; true when it refused with exit code 2, said
-  // why (holding reason) and wrote nothing to the port.
-  void ExpectRefused(std::vector<std::string> args, const std::string& reason) {
-    PseudoTerminalPair port;
-    ASSERT_TRUE(port.Ok());
-    args.insert(args.begin(), {"--port", ttyname(port.Terminal())});
-    const ProgramResult run = RunCli(args);
-    std::string shown;
-    for (const std::string& arg : args) shown += " " + arg;
-    EXPECT_EQ(run.status, 2) << shown << "\n" << run.out << run.err;
-    EXPECT_NE(run.err.find(reason), std::string::npos) << shown << "\n" << run.err;
-    pollfd sent = {port.Device(), POLLIN, 0};
-    EXPECT_EQ(poll(&sent, 1, 0), 0) << "bytes reached the port:" << shown;
-  }
-
   std::vector<std::string> Serials(const std::string& at, const std::string& format,
                                    std::vector<std::string> more = {}) {
     std::vector<std::string> args = {"--firmware", Image(), "--record", Db(), "--spool", Spool(),
