@@ -50,7 +50,8 @@ def process_figures(pid):
 
 class Clients:
     """CLIENTS event streams on one selector: the first time each sees a station's
-    (port, serial, state, percent)."""
+    (port, serial, state, percent), in the whole list ("stations") or in the rows that
+    changed ("changes")."""
 
     def __init__(self, address):
         self.selector = selectors.DefaultSelector()
@@ -75,7 +76,7 @@ class Clients:
                 self.buffers[stream] += data
                 # Chunked transfer: the events are found by their own lines.
                 while True:
-                    found = re.search(rb'event: stations\ndata: (\{.*?\})\n\n', self.buffers[stream], re.S)
+                    found = re.search(rb'event: (?:stations|changes)\ndata: ([^\n]*)\n\n', self.buffers[stream])
                     if not found:
                         break
                     self.buffers[stream] = self.buffers[stream][found.end():]
