@@ -10,46 +10,8 @@ build=${FWFLASH_BUILD_DIR:?the Linux build with fwflash-vdev}
 exe=${FWFLASH_WINE_CLI:?fwflash-cli.exe}
 declare -A ports=([COM1]=${FWFLASH_WINE_COM1:?} [COM2]=${FWFLASH_WINE_COM2:?})
 work=$(mktemp -d /tmp/fwflash-wine-jobs.XXXXXX)
-windows_path() { local path=${1//\//\\}; echo "Z:$path"; }  # Wine's Z: is /
-declare -A device_pids=()
-
-fail() { echo "FAIL: $*"; exit 1; }
-cli() {  # through a file: programs that Wine starts in the background would keep a pipe open
-  local status=0
-  wineserver -p 5 </dev/null >/dev/null 2>&1 || true
-  timeout 120 wine "$exe" "$@" >"$work/cli.out" 2>&1 || status=$?
-  tr -d '\r' <"$work/cli.out"
-  return $status
-}
-# A port names the virtual device's link while one runs, else an empty directory: for a
-# port whose path names nothing Wine would open the machine's /dev/ttyS0.
-start_device() {
-  local name=$1 port=${ports[$1]}
-  rmdir "$port"
-  "$build/fwflash-vdev" --link "$port" --size 600 --data "$work/$name" --report "$work/$name.report" \
-    --quiet --timeout 120 >/dev/null &
-  device_pids[$name]=$!
-  for _ in $(seq 200); do [ -L "$port" ] && return 0; sleep 0.05; done
-  fail "the virtual device at $port did not start"
-}
-stop_devices() {
-  local name
-  wineserver -k 2>/dev/null; wineserver -w
-  for name in "${!device_pids[@]}"; do
-    kill "${device_pids[$name]}" 2>/dev/null || true
-    wait "${device_pids[$name]}" 2>/dev/null || true
-    rm -rf "${ports[$name]}"; mkdir "${ports[$name]}"
-  done
-  device_pids=()
-}
+source "$(dirname "$0")/wine_devices.sh"
 trap 'stop_devices || true; rm -rf "$work"' EXIT
-wait_for_conversation() {  # NAME N
-  for _ in $(seq 400); do
-    grep -qx "complete_conversations=$2" "$work/$1.report" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  fail "$1 did not report conversation $2 complete"
-}
 
 mkdir "$work/job"
 python3 -c "
