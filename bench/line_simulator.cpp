@@ -48,6 +48,7 @@ class PrintedEvents final : public StoreEvents {
     std::fprintf(stderr, "store back, %llu delivered\n", static_cast<unsigned long long>(delivered));
   }
   void ListLow(const std::string&, int64_t) override {}  // the simulated line draws from no list
+  void ScrubFailed(const std::string&) override {}     // nor gives secrets
 };
 
 struct Tally {

@@ -9,9 +9,10 @@
 
 namespace {
 
-// A device synced while a job's fields or serial numbers are on, for which the store gave
+// A device synced while serial numbers or a job's fields are on, for which the store gave
 // no values.
-const char kNoValues[] = "no serial number: the record store cannot be reached";
+const char kNoSerial[] = "no serial number: the record store cannot be reached";
+const char kNoValues[] = "no values for the job's fields: the record store cannot be reached";
 
 constexpr unsigned kGeneratorRetryMs = 5000;
 
@@ -69,7 +70,7 @@ BeginResult AttemptBooks::Begin(const std::string& port) {
   if (generators_ != nullptr) record_.drawn = generators_->Values();
   BeginResult result = session_->Begin(record_);
   if (result == BeginResult::Begun && generators_ != nullptr) generators_->Consume();
-  if (result == BeginResult::Failed) problem_ = kNoValues;
+  if (result == BeginResult::Failed) problem_ = records_.job != nullptr ? kNoValues : kNoSerial;
   if (result == BeginResult::Begun && !records_.fields.empty()) {
     if (StampFields(records_.fields, image_.bytes, record_, stamped_, problem_)) {
       record_.imageCrc32 = Crc32(stamped_.data(), stamped_.size());

@@ -78,6 +78,11 @@ class JsonOutput : public Output {
     Write({{"event", "list"}, {"name", DisplayText(list)}, {"left", left}});
   }
 
+  void ScrubFailed(const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "scrub"}, {"ok", false}, {"message", message}});
+  }
+
   void JobStarted(const std::string& path, const std::string& sha256) override {
     std::lock_guard<std::mutex> lock(mutex_);
     Write({{"event", "job"}, {"path", DisplayText(path)}, {"sha256", sha256}});

@@ -62,6 +62,7 @@ class ReportStoreEvents : public StoreEvents {
                  Counted(delivered, "record").c_str());
   }
   void ListLow(const std::string&, int64_t) override {}  // a report takes no items
+  void ScrubFailed(const std::string&) override {}     // nor gives any
 };
 
 void SetBinaryOutput() {

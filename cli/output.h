@@ -18,6 +18,8 @@
 //                                          delivered from the spool
 //   Output::SerialsUsedUp(message)         the block of serial numbers has run out
 //   Output::ListLow(list, left)            a job's list is low (once per list and run)
+//   Output::ScrubFailed(message)           the run's end could not clear the given secret
+//                                          items' old copies from the store's files
 //   Output::Summary(stations, exit, spooled)
 //                                          the run's end; spooled: records still
 //                                          waiting, when the run keeps records

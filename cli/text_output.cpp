@@ -92,6 +92,12 @@ class TextOutput : public Output {
     Write("the list " + list + " is low: " + Counted(static_cast<uint64_t>(left), "item") + " left");
   }
 
+  void ScrubFailed(const std::string& message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write(message + "; the old copies of the secret items given stay in the store's files "
+          "until a later run's end clears them");
+  }
+
   void JobStarted(const std::string& path, const std::string& sha256) override {
     std::lock_guard<std::mutex> lock(mutex_);
     Write("job " + DisplayText(path) + ", SHA-256 " + sha256);

@@ -129,7 +129,7 @@ std::string RecordKeeper::ExhaustedReason() {
 void RecordKeeper::Scrub() {
   std::string error;
   std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
-  if (store == nullptr || !store->Scrub(error)) events_.StoreDown(error);
+  if (store == nullptr || !store->Scrub(error)) events_.ScrubFailed(error);
 }
 
 bool RecordKeeper::Down() {

@@ -47,6 +47,9 @@ class StoreEvents {
   virtual void StoreBack(uint64_t delivered) = 0;
   // A list fell below a tenth of its items or below 100 left: told once per list and run.
   virtual void ListLow(const std::string& list, int64_t left) = 0;
+  // The run's end could not clear the old copies of the secret items given (a checkpoint
+  // or a vacuum failed): they stay in the store's files until a later run's end clears them.
+  virtual void ScrubFailed(const std::string& message) = 0;
 
  protected:
   ~StoreEvents() = default;

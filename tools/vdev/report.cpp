@@ -10,8 +10,9 @@ namespace {
 void SaveData(const Options& options, int number, const ConversationRecord& record) {
   const std::string path = options.dataPrefix + "-" + std::to_string(number) + ".bin";
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  const bool written = file != nullptr &&
-                       std::fwrite(record.data.data(), 1, record.data.size(), file) == record.data.size();
+  // An empty conversation's data() may be null, which fwrite must not be given.
+  const bool written = file != nullptr && (record.data.empty() ||
+                       std::fwrite(record.data.data(), 1, record.data.size(), file) == record.data.size());
   if (file == nullptr || std::fclose(file) != 0 || !written) {
     std::fprintf(stderr, "fwflash-vdev: cannot write %s\n", path.c_str());
   }
