@@ -36,14 +36,19 @@ CREATE TABLE fwflash_failed_steps (
 );
 CREATE FUNCTION fwflash_keep_counts() RETURNS trigger LANGUAGE plpgsql AS $body$
 DECLARE
-  same_counts boolean := TG_OP = 'UPDATE' AND
-    (NEW.start_ms, NEW.pc, NEW.port, NEW.product, NEW.firmware_size, NEW.firmware_crc32,
-     NEW.serial) IS NOT DISTINCT FROM
-    (OLD.start_ms, OLD.pc, OLD.port, OLD.product, OLD.firmware_size, OLD.firmware_crc32,
-     OLD.serial);
-  old_hour bigint := OLD.start_ms - ((OLD.start_ms % 3600000) + 3600000) % 3600000;
-  old_day bigint := OLD.start_ms - ((OLD.start_ms % 86400000) + 86400000) % 86400000;
+  same_counts boolean := false;
+  old_hour bigint;
+  old_day bigint;
 BEGIN
+  IF TG_OP <> 'INSERT' THEN
+    same_counts := TG_OP = 'UPDATE' AND
+      (NEW.start_ms, NEW.pc, NEW.port, NEW.product, NEW.firmware_size, NEW.firmware_crc32,
+       NEW.serial) IS NOT DISTINCT FROM
+      (OLD.start_ms, OLD.pc, OLD.port, OLD.product, OLD.firmware_size, OLD.firmware_crc32,
+       OLD.serial);
+    old_hour := OLD.start_ms - ((OLD.start_ms % 3600000) + 3600000) % 3600000;
+    old_day := OLD.start_ms - ((OLD.start_ms % 86400000) + 86400000) % 86400000;
+  END IF;
   IF same_counts THEN
     IF NEW.ok <> OLD.ok THEN
       UPDATE fwflash_counts SET passed = passed + NEW.ok::int - OLD.ok::int,
@@ -125,6 +130,12 @@ BEGIN
   RETURN NULL;
 END
 $body$;
-CREATE TRIGGER fwflash_keep_counts AFTER INSERT OR UPDATE OR DELETE ON fwflash_records
+CREATE TRIGGER fwflash_keep_counts AFTER INSERT OR DELETE ON fwflash_records
 FOR EACH ROW EXECUTE FUNCTION fwflash_keep_counts();
+CREATE TRIGGER fwflash_keep_counts_update AFTER UPDATE ON fwflash_records FOR EACH ROW
+WHEN ((OLD.start_ms, OLD.pc, OLD.port, OLD.product, OLD.firmware_size, OLD.firmware_crc32,
+       OLD.serial, OLD.ok, OLD.step) IS DISTINCT FROM
+      (NEW.start_ms, NEW.pc, NEW.port, NEW.product, NEW.firmware_size, NEW.firmware_crc32,
+       NEW.serial, NEW.ok, NEW.step))
+EXECUTE FUNCTION fwflash_keep_counts();
 )sql";
