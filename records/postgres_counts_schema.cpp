@@ -2,10 +2,13 @@
 
 // Per record, for its hour and its day at once: a completed attempt in the same counts as
 // its interrupted one only moves its outcome (and its failed step, when that changed);
-// any other change takes the old row away and adds the new one. A row whose last device
-// goes is deleted by the statement that would count it down; its smallest and largest
-// serial number are looked up again among the records only when the one taken away was
-// one of them.
+// any other change takes the old row away and adds the new one. Counting down is an
+// update of the rows first and then a delete of those left at zero: the update waits for
+// and sees a concurrent writer's count, where a choice between "delete the row at 1" and
+// "count down the rest" made on the statement's snapshot lost a count when another writer
+// of the same hour committed in between. A row's smallest and largest serial number are
+// looked up again among the records only when the one taken away was one of them. An
+// update that moves none of the counted columns (a record delivered again) fires nothing.
 const char kPostgresCountsSql[] = R"sql(
 CREATE TABLE fwflash_counts (
   period_ms bigint NOT NULL,
@@ -59,19 +62,16 @@ BEGIN
     END IF;
   ELSE
     IF TG_OP <> 'INSERT' THEN
-      WITH gone AS (
-        DELETE FROM fwflash_counts
-        WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
-          AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
-          AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32
-          AND passed + failed = 1
-        RETURNING 1)
       UPDATE fwflash_counts SET passed = passed - OLD.ok::int, failed = failed - (NOT OLD.ok)::int,
         serials = serials - (OLD.serial IS NOT NULL)::int
       WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
         AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
+        AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32;
+      DELETE FROM fwflash_counts
+      WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
+        AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
         AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32
-        AND passed + failed > 1;
+        AND passed + failed = 0;
       IF OLD.serial IS NOT NULL THEN
         UPDATE fwflash_counts c SET
           lowest_serial = (SELECT min(r.serial) FROM fwflash_records r
@@ -105,18 +105,16 @@ BEGIN
   END IF;
   IF TG_OP <> 'INSERT' AND NOT OLD.ok AND
      NOT (same_counts AND NOT NEW.ok AND NEW.step = OLD.step) THEN
-    WITH gone AS (
-      DELETE FROM fwflash_failed_steps
-      WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
-        AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
-        AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32
-        AND step = OLD.step AND failed = 1
-      RETURNING 1)
     UPDATE fwflash_failed_steps SET failed = failed - 1
     WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
       AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
       AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32
-      AND step = OLD.step AND failed > 1;
+      AND step = OLD.step;
+    DELETE FROM fwflash_failed_steps
+    WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
+      AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
+      AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32
+      AND step = OLD.step AND failed = 0;
   END IF;
   IF TG_OP <> 'DELETE' AND NOT NEW.ok AND
      NOT (same_counts AND NOT OLD.ok AND NEW.step = OLD.step) THEN

@@ -1,7 +1,9 @@
 // The counts kept beside the records: a summary read from them is the summary of the
 // records themselves, counted here one record at a time, whatever wrote them and however.
+#include <chrono>
 #include <map>
 #include <random>
+#include <thread>
 #include <tuple>
 
 #include "records/kept_counts.h"
@@ -183,6 +185,43 @@ TEST_P(KeptCountsTest, RecordsKeptBeforeTheCountsAreCountedWhenTheStoreIsOpened)
   ExpectSummariesOfTheRecords(*store);
   WriteALine(*store, 20, 4, "line-pc-2");  // and counted from now on
   ExpectSummariesOfTheRecords(*store);
+}
+
+// A record leaving its counts (taken away, or an interrupted attempt completed as failed at
+// its step, which moves only the failed step) while another writer is adding an attempt of
+// the same station and hour and has not committed: the count goes down once all the same.
+TEST_P(KeptCountsTest, ACountGoesDownOnceWhileAnotherWriterOfItsHourIsAddingOne) {
+  if (GetParam() == Engine::Sqlite) GTEST_SKIP() << "SQLite has one writer at a time";
+  std::unique_ptr<RecordStore> store = Open();
+  ASSERT_TRUE(store);
+  const std::string leavings[] = {"UPDATE fwflash_records SET step = 'sync', end_ms = start_ms + 2000 WHERE id = $1",
+                                  "DELETE FROM fwflash_records WHERE id = $1"};
+  for (const std::string& leaving : leavings) {
+    std::string error;
+    DeviceRecord record = AnAttempt(kDay0 + 5 * kHour);
+    ASSERT_EQ(store->BeginAttempt(record, nullptr, error), BeginResult::Begun) << error;
+    PGconn* adding = PQconnectdb(target_.c_str());
+    PGconn* taking = PQconnectdb(target_.c_str());
+    PGresult* added = PQexec(adding, ("BEGIN; CREATE TEMP TABLE copy AS SELECT * FROM fwflash_records WHERE id = '" +
+                                      record.id + "'; UPDATE copy SET id = id || '-copy'; "
+                                      "INSERT INTO fwflash_records SELECT * FROM copy").c_str());
+    EXPECT_EQ(PQresultStatus(added), PGRES_COMMAND_OK) << PQerrorMessage(adding);
+    PQclear(added);
+    const char* id = record.id.c_str();
+    ASSERT_EQ(PQsendQueryParams(taking, leaving.c_str(), 1, nullptr, &id, nullptr, nullptr, 0), 1);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Sql("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'") != "1" &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    PQclear(PQexec(adding, "COMMIT"));
+    while (PGresult* taken = PQgetResult(taking)) {
+      EXPECT_EQ(PQresultStatus(taken), PGRES_COMMAND_OK) << PQerrorMessage(taking);
+      PQclear(taken);
+    }
+    PQfinish(adding);
+    PQfinish(taking);
+    ExpectSummariesOfTheRecords(*store);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, KeptCountsTest, testing::Values(Engine::Sqlite, Engine::Postgres),
