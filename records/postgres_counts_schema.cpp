@@ -2,13 +2,14 @@
 
 // Per record, for its hour and its day at once: a completed attempt in the same counts as
 // its interrupted one only moves its outcome (and its failed step, when that changed);
-// any other change takes the old row away and adds the new one. Counting down is an
-// update of the rows first and then a delete of those left at zero: the update waits for
-// and sees a concurrent writer's count, where a choice between "delete the row at 1" and
-// "count down the rest" made on the statement's snapshot lost a count when another writer
-// of the same hour committed in between. A row's smallest and largest serial number are
-// looked up again among the records only when the one taken away was one of them. An
-// update that moves none of the counted columns (a record delivered again) fires nothing.
+// any other change takes the old row away and adds the new one. Every path writes the
+// count rows first and the failed steps after, so that the count rows' locks order the
+// writers of the same hour. Taking a record away is an update of its count rows and then
+// a delete of those left at zero: a choice between "delete the row at 1" and "count down
+// the rest" made on the statement's snapshot lost a count when another writer of the
+// same hour committed in between. A row's smallest and largest serial number are looked
+// up again among the records only when the one taken away was one of them. An update
+// that moves none of the counted columns (a record delivered again) fires nothing.
 const char kPostgresCountsSql[] = R"sql(
 CREATE TABLE fwflash_counts (
   period_ms bigint NOT NULL,
@@ -53,13 +54,13 @@ BEGIN
     old_day := OLD.start_ms - ((OLD.start_ms % 86400000) + 86400000) % 86400000;
   END IF;
   IF same_counts THEN
-    IF NEW.ok <> OLD.ok THEN
-      UPDATE fwflash_counts SET passed = passed + NEW.ok::int - OLD.ok::int,
-        failed = failed + OLD.ok::int - NEW.ok::int
-      WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
-        AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
-        AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32;
-    END IF;
+    -- Also holds the hour's and day's count rows, as every other writer of them does
+    -- first, so that the failed steps below are counted on what those writers committed.
+    UPDATE fwflash_counts SET passed = passed + NEW.ok::int - OLD.ok::int,
+      failed = failed + OLD.ok::int - NEW.ok::int
+    WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
+      AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
+      AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32;
   ELSE
     IF TG_OP <> 'INSERT' THEN
       UPDATE fwflash_counts SET passed = passed - OLD.ok::int, failed = failed - (NOT OLD.ok)::int,
@@ -105,16 +106,18 @@ BEGIN
   END IF;
   IF TG_OP <> 'INSERT' AND NOT OLD.ok AND
      NOT (same_counts AND NOT NEW.ok AND NEW.step = OLD.step) THEN
+    WITH gone AS (
+      DELETE FROM fwflash_failed_steps
+      WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
+        AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
+        AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32
+        AND step = OLD.step AND failed = 1
+      RETURNING 1)
     UPDATE fwflash_failed_steps SET failed = failed - 1
     WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
       AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
       AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32
-      AND step = OLD.step;
-    DELETE FROM fwflash_failed_steps
-    WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
-      AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
-      AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32
-      AND step = OLD.step AND failed = 0;
+      AND step = OLD.step AND failed > 1;
   END IF;
   IF TG_OP <> 'DELETE' AND NOT NEW.ok AND
      NOT (same_counts AND NOT OLD.ok AND NEW.step = OLD.step) THEN
