@@ -8,8 +8,7 @@
 // a delete of those left at zero: a choice between "delete the row at 1" and "count down
 // the rest" made on the statement's snapshot lost a count when another writer of the
 // same hour committed in between. A row's smallest and largest serial number are looked
-// up again among the records only when the one taken away was one of them. An update
-// that moves none of the counted columns (a record delivered again) fires nothing.
+// up again among the records only when the one taken away was one of them.
 const char kPostgresCountsSql[] = R"sql(
 CREATE TABLE fwflash_counts (
   period_ms bigint NOT NULL,
@@ -54,13 +53,16 @@ BEGIN
     old_day := OLD.start_ms - ((OLD.start_ms % 86400000) + 86400000) % 86400000;
   END IF;
   IF same_counts THEN
-    -- Also holds the hour's and day's count rows, as every other writer of them does
-    -- first, so that the failed steps below are counted on what those writers committed.
-    UPDATE fwflash_counts SET passed = passed + NEW.ok::int - OLD.ok::int,
-      failed = failed + OLD.ok::int - NEW.ok::int
-    WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
-      AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
-      AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32;
+    -- Also when only the failed step moves: it holds the hour's and day's count rows, as
+    -- every other writer of them does first, so that the failed steps below are counted
+    -- on what those writers committed.
+    IF NEW.ok <> OLD.ok OR NEW.step <> OLD.step THEN
+      UPDATE fwflash_counts SET passed = passed + NEW.ok::int - OLD.ok::int,
+        failed = failed + OLD.ok::int - NEW.ok::int
+      WHERE (period_ms, start_ms) IN ((3600000, old_hour), (86400000, old_day))
+        AND pc = OLD.pc AND port = OLD.port AND product = OLD.product
+        AND firmware_size = OLD.firmware_size AND firmware_crc32 = OLD.firmware_crc32;
+    END IF;
   ELSE
     IF TG_OP <> 'INSERT' THEN
       UPDATE fwflash_counts SET passed = passed - OLD.ok::int, failed = failed - (NOT OLD.ok)::int,
@@ -131,12 +133,6 @@ BEGIN
   RETURN NULL;
 END
 $body$;
-CREATE TRIGGER fwflash_keep_counts AFTER INSERT OR DELETE ON fwflash_records
+CREATE TRIGGER fwflash_keep_counts AFTER INSERT OR UPDATE OR DELETE ON fwflash_records
 FOR EACH ROW EXECUTE FUNCTION fwflash_keep_counts();
-CREATE TRIGGER fwflash_keep_counts_update AFTER UPDATE ON fwflash_records FOR EACH ROW
-WHEN ((OLD.start_ms, OLD.pc, OLD.port, OLD.product, OLD.firmware_size, OLD.firmware_crc32,
-       OLD.serial, OLD.ok, OLD.step) IS DISTINCT FROM
-      (NEW.start_ms, NEW.pc, NEW.port, NEW.product, NEW.firmware_size, NEW.firmware_crc32,
-       NEW.serial, NEW.ok, NEW.step))
-EXECUTE FUNCTION fwflash_keep_counts();
 )sql";
