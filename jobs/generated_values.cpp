@@ -39,7 +39,7 @@ StationGenerators::StationGenerators(const JobFile& job, const std::vector<JobFi
     : environment_(std::move(environment)) {
   for (const auto& entry : job.generators) {
     Generator generator;
-    generator.spec = entry.second;
+    generator.settings = entry.second;
     for (const JobField& field : fields)
       if (field.source == JobField::Source::Generator && field.generator == entry.first)
         generator.fields.push_back(&field);
@@ -50,12 +50,12 @@ StationGenerators::StationGenerators(const JobFile& job, const std::vector<JobFi
 bool StationGenerators::Run(Generator& generator, std::string& problem) const {
   std::string output, errorTail;
   std::vector<DrawnValue> values;
-  if (RunProgram(generator.spec.command, environment_, generator.spec.timeoutS, output, errorTail, problem) &&
+  if (RunProgram(generator.settings.command, environment_, generator.settings.timeoutS, output, errorTail, problem) &&
       ReadOutput(output, generator.fields, values, problem)) {
     generator.output = std::move(values);
     return true;
   }
-  problem = "the generator " + generator.spec.name + ": " + problem;
+  problem = "the generator " + generator.settings.name + ": " + problem;
   while (!errorTail.empty() && (errorTail.back() == '\n' || errorTail.back() == '\r')) errorTail.pop_back();
   if (!errorTail.empty()) problem += "; its stderr ends: " + errorTail;
   return false;

@@ -34,7 +34,7 @@ class StationGenerators {
 
  private:
   struct Generator {
-    JobGenerator spec;
+    JobGenerator settings;
     std::vector<const JobField*> fields;
     std::vector<DrawnValue> output;  // empty: none waiting
   };
