@@ -59,18 +59,4 @@ serial=(--firmware "$work/firmware.bin" "${ports[@]}" --record "$work/serial.sql
         --spool "$work/spool.sqlite" --serial-at 0x40 --serial-format u32le)
 job=(--job "$work/job.toml" "${ports[@]}")
 
-echo "pair  --serial-at alone: wall s  cpu s    four-field job: wall s  cpu s"
-: >"$work/serial"; : >"$work/job"
-for pair in $(seq "$pairs"); do
-  alone=$(run serial "${serial[@]}")
-  fields=$(run job "${job[@]}")
-  echo "$alone" >>"$work/serial"; echo "$fields" >>"$work/job"
-  printf '%4d  %25s %6s    %22s %6s\n' "$pair" $alone $fields
-done
-paste -d' ' "$work/serial" "$work/job" | awk '{ print $3 / $1 }' >"$work/ratios"
-awk -v s="$(cut -d' ' -f1 "$work/serial" | median)" -v j="$(cut -d' ' -f1 "$work/job" | median)" \
-    -v sc="$(cut -d' ' -f2 "$work/serial" | median)" -v jc="$(cut -d' ' -f2 "$work/job" | median)" \
-    -v q="$(median <"$work/ratios")" -v n="$stations" 'BEGIN {
-  printf "median wall: --serial-at alone %.3f s, four-field job %.3f s; ratio pair by pair %.3f (aim: at most 1.01)\n", s, j, q
-  printf "median CPU: --serial-at alone %.3f s, four-field job %.3f s, for %d devices\n", sc, jc, n
-}'
+run_pairs "$pairs" 1.01 "--serial-at alone" serial "four-field job" job

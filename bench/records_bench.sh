@@ -20,18 +20,4 @@ plain=(--firmware "$work/firmware.bin" "${ports[@]}")
 records=("${plain[@]}" --record "$work/records.sqlite" --spool "$work/spool.sqlite"
          --serial-at 0x40 --serial-format u32le)
 
-echo "pair  without records: wall s  cpu s    with records: wall s  cpu s"
-: >"$work/without"; : >"$work/with"
-for pair in $(seq "$pairs"); do
-  without=$(run without "${plain[@]}")
-  with=$(run with "${records[@]}")
-  echo "$without" >>"$work/without"; echo "$with" >>"$work/with"
-  printf '%4d  %23s %6s    %20s %6s\n' "$pair" $without $with
-done
-paste -d' ' "$work/without" "$work/with" | awk '{ print $3 / $1 }' >"$work/ratios"
-awk -v w="$(cut -d' ' -f1 "$work/without" | median)" -v r="$(cut -d' ' -f1 "$work/with" | median)" \
-    -v wc="$(cut -d' ' -f2 "$work/without" | median)" -v rc="$(cut -d' ' -f2 "$work/with" | median)" \
-    -v q="$(median <"$work/ratios")" -v n="$stations" 'BEGIN {
-  printf "median wall: without records %.3f s, with records %.3f s; ratio pair by pair %.3f (aim: at most 1.02)\n", w, r, q
-  printf "median CPU: without %.3f s, with %.3f s, for %d devices\n", wc, rc, n
-}'
+run_pairs "$pairs" 1.02 "without records" plain "with records" records

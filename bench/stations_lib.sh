@@ -4,6 +4,10 @@
 #   run LABEL ARGS...                one fwflash-cli run: prints "wall cpu" in seconds;
 #                                    fails unless it exits 0
 #   median                           the median of the numbers on standard input
+#   run_pairs PAIRS AIM A_NAME A_ARGS B_NAME B_ARGS
+#                                    runs A then B, PAIRS times (A_ARGS and B_ARGS name
+#                                    arrays of options); prints each pair, the medians
+#                                    and the median of B/A pair by pair against AIM
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -29,3 +33,24 @@ run() {
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+run_pairs() {
+  local pairs=$1 aim=$2 a_name=$3 b_name=$5 pair a b
+  local -n a_args=$4 b_args=$6
+  echo "pair  $a_name: wall s  cpu s    $b_name: wall s  cpu s"
+  : >"$work/a"; : >"$work/b"
+  for pair in $(seq "$pairs"); do
+    a=$(run a "${a_args[@]}")
+    b=$(run b "${b_args[@]}")
+    echo "$a" >>"$work/a"; echo "$b" >>"$work/b"
+    printf '%4d  %*s %6s    %*s %6s\n' "$pair" $((${#a_name} + 8)) $a $((${#b_name} + 8)) $b
+  done
+  paste -d' ' "$work/a" "$work/b" | awk '{ print $3 / $1 }' >"$work/ratios"
+  awk -v a="$(cut -d' ' -f1 "$work/a" | median)" -v b="$(cut -d' ' -f1 "$work/b" | median)" \
+      -v ac="$(cut -d' ' -f2 "$work/a" | median)" -v bc="$(cut -d' ' -f2 "$work/b" | median)" \
+      -v q="$(median <"$work/ratios")" -v n="$stations" -v an="$a_name" -v bn="$b_name" \
+      -v aim="$aim" 'BEGIN {
+    printf "median wall: %s %.3f s, %s %.3f s; ratio pair by pair %.3f (aim: at most %s)\n", an, a, bn, b, q, aim
+    printf "median CPU: %s %.3f s, %s %.3f s, for %d devices\n", an, ac, bn, bc, n
+  }'
+}
