@@ -43,6 +43,32 @@ def flashed_line(line, *extra):
     return cli, url, passing, failing
 
 
+class EventStream:
+    """The server's event stream at url, read as it comes: events() gives every (kind, data)
+    received so far, after reading what has arrived within 0.1 s."""
+
+    def __init__(self, url):
+        host, number = url.split('/')[2].split(':')
+        self.socket = socket.create_connection((host, int(number)), timeout=10)
+        self.socket.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
+        self.socket.settimeout(0.1)
+        self.received = b''
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.socket.close()
+
+    def events(self):
+        try:
+            self.received += self.socket.recv(65536)
+        except socket.timeout:
+            pass
+        return [(kind.decode(), json.loads(data)) for kind, data in
+                re.findall(rb'event: (\w+)\ndata: (.*)\n', self.received)]
+
+
 class Api(unittest.TestCase):
     def test_stations_records_and_summary_as_json(self):
         with Line() as line:
@@ -171,17 +197,11 @@ class Api(unittest.TestCase):
             self.assertEqual(row['state'], 'passed')  # its last word, kept
             # A stream opened now gets the clock of now, by which a page tells the silence,
             # and the station's end of running (in the whole list, or as a change after it).
-            host, number = url.split('/')[2].split(':')
-            with socket.create_connection((host, int(number)), timeout=10) as stream:
-                stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
-                received, events = b'', []
-
+            with EventStream(url) as stream:
                 def stations_events():
-                    nonlocal received
-                    received += stream.recv(65536)
-                    events[:] = [json.loads(data) for data in re.findall(rb'event: (?:stations|changes)\ndata: (.*)\n', received)]
-                    return events and not events[-1]['stations'][0]['running']
-                wait_for(stations_events, 'the stream to tell the station is not running')
+                    found = [data for kind, data in stream.events() if kind in ('stations', 'changes')]
+                    return found if found and not found[-1]['stations'][0]['running'] else None
+                events = wait_for(stations_events, 'the stream to tell the station is not running')
             self.assertGreater(events[0]['now_ms'] - events[0]['stations'][0]['updated_ms'], 15000)
 
     def test_a_heartbeat_sends_nothing_and_a_change_only_its_station(self):
@@ -189,20 +209,9 @@ class Api(unittest.TestCase):
             _, url = line.cli()
             rows = [station_row('pc-1', '/dev/ttyUSB%d' % i, 'flashing', 10, label='A%d' % i) for i in range(3)]
             write_stations(line.store, rows)
-            host, number = url.split('/')[2].split(':')
-            with socket.create_connection((host, int(number)), timeout=10) as stream:
-                stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
-                stream.settimeout(0.1)
-                received = b''
-
+            with EventStream(url) as stream:
                 def events():
-                    nonlocal received
-                    try:
-                        received += stream.recv(65536)
-                    except socket.timeout:
-                        pass
-                    return [(kind.decode(), json.loads(data)) for kind, data in
-                            re.findall(rb'event: (stations|changes)\ndata: (.*)\n', received)]
+                    return [(kind, data) for kind, data in stream.events() if kind in ('stations', 'changes')]
                 wait_for(lambda: [len(data['stations']) for kind, data in events()][-1:] == [3], 'every station')
                 before = len(events())
                 for row in rows:  # heartbeats: written again, only their time new
@@ -217,19 +226,9 @@ class Api(unittest.TestCase):
     def test_a_store_that_cannot_be_read_stops_the_streams_clock_of_reading(self):
         with Line() as line:
             _, url = line.cli(store=line.postgresql())
-            host, number = url.split('/')[2].split(':')
-            with socket.create_connection((host, int(number)), timeout=10) as stream:
-                stream.sendall(b'GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n')
-                stream.settimeout(0.1)
-                received = b''
-
+            with EventStream(url) as stream:
                 def clocks():
-                    nonlocal received
-                    try:
-                        received += stream.recv(65536)
-                    except socket.timeout:
-                        pass
-                    return [json.loads(data) for data in re.findall(rb'event: clock\ndata: (.*)\n', received)]
+                    return [data for kind, data in stream.events() if kind == 'clock']
                 # Without news the stream still tells the time, and that of the store's last reading.
                 first = wait_for(lambda: clocks()[-1:], 'a clock without news')[0]
                 self.assertLessEqual(first['now_ms'] - first['read_ms'], 3000)
