@@ -12,6 +12,10 @@
 
 #include <stdint.h>
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define FWBOOT_SYNC 0xA5u
 #define FWBOOT_SYNC_ACK 0x5Au
 #define FWBOOT_REQUEST 0x80u
@@ -40,5 +44,9 @@ void fwboot_check(fwboot_state *state);
 /* buffer: one page of RAM, fwboot_flash_page_size() bytes. window_ms: how long a valid
  * application waits for a sync before it starts. */
 fwboot_outcome fwboot_run(uint8_t *buffer, uint16_t window_ms);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

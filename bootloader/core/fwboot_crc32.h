@@ -6,9 +6,17 @@
 
 #include <stdint.h>
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define FWBOOT_CRC32_START 0xFFFFFFFFul
 
 uint32_t fwboot_crc32_update(uint32_t crc, uint8_t byte);
 uint32_t fwboot_crc32_final(uint32_t crc);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

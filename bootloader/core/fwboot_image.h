@@ -11,6 +11,10 @@
 
 #include <stdint.h>
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define FWBOOT_HEADER_SIZE 8u
 #define FWBOOT_RECORD_SIZE 12u
 #define FWBOOT_HEADER_MAGIC 0x31425746ul /* "FWB1" as stored, little-endian */
@@ -25,5 +29,9 @@ void fwboot_make_header(uint8_t header[FWBOOT_HEADER_SIZE], uint32_t app_length)
 /* The application's length from a received header; 0 when it is no header or the
  * application would not fit in max_app_length bytes (or is empty). */
 uint32_t fwboot_header_app_length(const uint8_t header[FWBOOT_HEADER_SIZE], uint32_t max_app_length);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

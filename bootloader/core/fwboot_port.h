@@ -6,6 +6,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 /* UART seam. */
 void fwboot_uart_put(uint8_t byte);
 /* 1 with a byte in *byte, 0 when none came within timeout_ms milliseconds. */
@@ -22,5 +26,9 @@ void fwboot_flash_read(uint32_t offset, uint8_t *data, uint16_t length);
 
 /* Hands the processor to the application; a port where that cannot happen returns. */
 void fwboot_start_application(void);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

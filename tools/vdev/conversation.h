@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/vdev/line_pacer.h"
+#include "pseudo_terminal/line_pacer.h"
+#include "pseudo_terminal/pseudo_terminal.h"
 #include "tools/vdev/options.h"
-#include "tools/vdev/pseudo_terminal.h"
 
 enum class Ending {
   Complete,        // both end rounds done

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "device/download_protocol.h"
+#include "pseudo_terminal/line_pacer.h"
+#include "pseudo_terminal/pseudo_terminal.h"
+#include "pseudo_terminal/stop_signal.h"
 #include "tools/vdev/conversation.h"
-#include "tools/vdev/line_pacer.h"
 #include "tools/vdev/options.h"
-#include "tools/vdev/pseudo_terminal.h"
 #include "tools/vdev/random_faults.h"
 #include "tools/vdev/report.h"
-#include "tools/vdev/stop_signal.h"
 
 namespace {
 

@@ -10,8 +10,6 @@
 
 #define BOOT_SECTION_START 0x3F000ul
 
-void avr_flash_start(void) {}
-
 uint16_t fwboot_flash_page_size(void) { return SPM_PAGESIZE; }
 uint32_t fwboot_flash_area_size(void) { return BOOT_SECTION_START; }
 

@@ -12,11 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bootloader/ports/host/host_port.h"
-
-extern "C" {
 #include "bootloader/core/fwboot_port.h"
-}
+#include "bootloader/ports/host/host_port.h"
 
 namespace {
 
@@ -78,21 +75,21 @@ bool OpenFlash(const FlashSettings& settings, std::string& error) {
   return true;
 }
 
-extern "C" uint16_t fwboot_flash_page_size(void) { return settings_.pageSize; }
-extern "C" uint32_t fwboot_flash_area_size(void) { return AreaSize(); }
+uint16_t fwboot_flash_page_size(void) { return settings_.pageSize; }
+uint32_t fwboot_flash_area_size(void) { return AreaSize(); }
 
-extern "C" int fwboot_flash_erase_page(uint32_t offset) {
+int fwboot_flash_erase_page(uint32_t offset) {
   if (!PageInArea(offset)) return 0;
   Program(offset, nullptr);
   return 1;
 }
 
-extern "C" int fwboot_flash_write_page(uint32_t offset, const uint8_t* data) {
+int fwboot_flash_write_page(uint32_t offset, const uint8_t* data) {
   if (!PageInArea(offset)) return 0;
   Program(offset, data);
   return 1;
 }
 
-extern "C" void fwboot_flash_read(uint32_t offset, uint8_t* data, uint16_t length) {
+void fwboot_flash_read(uint32_t offset, uint8_t* data, uint16_t length) {
   std::memcpy(data, flash_ + offset, length);
 }

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/vdev/line_pacer.h"
-#include "tools/vdev/pseudo_terminal.h"
+#include "pseudo_terminal/line_pacer.h"
+#include "pseudo_terminal/pseudo_terminal.h"
 
 // Exit statuses of fwflash-boot-sim.
 constexpr int kExitStopped = 0;      // SIGTERM or SIGINT

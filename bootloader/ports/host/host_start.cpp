@@ -2,13 +2,10 @@
 // plays the application's part.
 #include <cstdio>
 
-#include "bootloader/ports/host/host_port.h"
-
-extern "C" {
 #include "bootloader/core/fwboot_port.h"
-}
+#include "bootloader/ports/fwboot_report.h"
 
-extern "C" void fwboot_start_application(void) {
-  std::printf("{\"started\":true}\n");
+void fwboot_start_application(void) {
+  std::printf(FWBOOT_STARTED_TEXT "\n");
   std::fflush(stdout);
 }

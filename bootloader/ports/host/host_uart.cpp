@@ -2,12 +2,9 @@
 // wait: the core knows no end, as a device knows none.
 #include <cstdlib>
 
-#include "bootloader/ports/host/host_port.h"
-#include "tools/vdev/stop_signal.h"
-
-extern "C" {
 #include "bootloader/core/fwboot_port.h"
-}
+#include "bootloader/ports/host/host_port.h"
+#include "pseudo_terminal/stop_signal.h"
 
 namespace {
 PseudoTerminal* terminal_ = nullptr;
@@ -26,12 +23,12 @@ void AttachUart(PseudoTerminal& terminal, LinePacer& pacer) {
 
 // With no program at the other end the byte is lost on the line, as on a real one: a
 // terminal would keep it for the next program to open it.
-extern "C" void fwboot_uart_put(uint8_t byte) {
+void fwboot_uart_put(uint8_t byte) {
   pacer_->BeforeSend();
   if (terminal_->WaitForProgram(Clock::now())) terminal_->WriteByte(byte);
 }
 
-extern "C" int fwboot_uart_get(uint8_t* byte, uint16_t timeout_ms) {
+int fwboot_uart_get(uint8_t* byte, uint16_t timeout_ms) {
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
     switch (terminal_->ReadByte(*byte, until)) {

@@ -5,13 +5,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "bootloader/ports/host/host_port.h"
-#include "tools/vdev/stop_signal.h"
-
-extern "C" {
+#include "bootloader/core/fwboot.h"
 #include "bootloader/core/fwboot_port.h"
-#include "bootloader/core/fwboot_state_text.h"
-}
+#include "bootloader/ports/fwboot_report.h"
+#include "bootloader/ports/host/host_port.h"
+#include "pseudo_terminal/stop_signal.h"
 
 namespace {
 

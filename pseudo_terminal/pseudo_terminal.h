@@ -1,5 +1,5 @@
-// The virtual device's end of a pseudo-terminal: the program opens the other end, the
-// terminal's path, as its COM1.
+// A device's end of a pseudo-terminal (the virtual device's, the bootloader
+// simulation's): the program opens the other end, the terminal's path, as its COM1.
 //
 //   Create(link, leftover, error)
 //                         opens a terminal, raw at once, puts leftover bytes in its input

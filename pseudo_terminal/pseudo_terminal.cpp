@@ -1,4 +1,4 @@
-#include "tools/vdev/pseudo_terminal.h"
+#include "pseudo_terminal/pseudo_terminal.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "tools/vdev/stop_signal.h"
+#include "pseudo_terminal/stop_signal.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
-// SIGTERM and SIGINT end the virtual device cleanly. They stay blocked except while it
-// waits for the terminal, so that a wait notices them without a race.
+// SIGTERM and SIGINT end a device on a pseudo-terminal (the virtual device, the bootloader
+// simulation) cleanly. They stay blocked except while it waits for the terminal, so that
+// a wait notices them without a race.
 //
 //   BlockStopSignals()    installs the handler and blocks both signals
 //   StopRequested()       whether one of them has arrived

@@ -1,4 +1,4 @@
-#include "fwboot_state_text.h"
+#include "bootloader/ports/fwboot_report.h"
 
 static char *append(char *at, const char *text) {
   while (*text) *at++ = *text++;

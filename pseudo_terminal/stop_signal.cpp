@@ -1,4 +1,4 @@
-#include "tools/vdev/stop_signal.h"
+#include "pseudo_terminal/stop_signal.h"
 
 #include <poll.h>
 

@@ -2,27 +2,26 @@
  * is a RAM array, erased at power-on. Erase and write behave as a flash page's would. */
 #include <string.h>
 
-#include "avr_port.h"
 #include "bootloader/core/fwboot_port.h"
+#include "qemu_port.h"
 
-#define PAGE_SIZE 256u
 #define AREA_PAGES 8u
 
-static uint8_t area[PAGE_SIZE * AREA_PAGES];
+static uint8_t area[QEMU_FLASH_PAGE_SIZE * AREA_PAGES];
 
-void avr_flash_start(void) { memset(area, 0xFF, sizeof area); }
+void qemu_flash_start(void) { memset(area, 0xFF, sizeof area); }
 
-uint16_t fwboot_flash_page_size(void) { return PAGE_SIZE; }
+uint16_t fwboot_flash_page_size(void) { return QEMU_FLASH_PAGE_SIZE; }
 uint32_t fwboot_flash_area_size(void) { return sizeof area; }
 
 int fwboot_flash_erase_page(uint32_t offset) {
-  memset(area + offset, 0xFF, PAGE_SIZE);
+  memset(area + offset, 0xFF, QEMU_FLASH_PAGE_SIZE);
   return 1;
 }
 
 int fwboot_flash_write_page(uint32_t offset, const uint8_t *data) {
   uint16_t i;
-  for (i = 0; i < PAGE_SIZE; ++i) area[offset + i] &= data[i]; /* flash bits only fall to 0 */
+  for (i = 0; i < QEMU_FLASH_PAGE_SIZE; ++i) area[offset + i] &= data[i]; /* flash bits only fall to 0 */
   return 1;
 }
 

@@ -1,4 +1,4 @@
-#include "tools/vdev/line_pacer.h"
+#include "pseudo_terminal/line_pacer.h"
 
 #include <time.h>
 

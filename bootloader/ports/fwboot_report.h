@@ -1,0 +1,26 @@
+/* The lines a port that reports prints (the simulation on stdout, the emulated
+ * ATmega2560 on USART1); the core reports nothing itself.
+ *
+ *   fwboot_state_text(state, text)   the state found at a reset:
+ *       {"valid":true,"length":N,"crc32":"0x89ABCDEF"}   or   {"valid":false}
+ *     text must hold FWBOOT_STATE_TEXT_SIZE bytes; it ends with a NUL, no newline.
+ *   FWBOOT_STARTED_TEXT              the application's start */
+#ifndef FWBOOT_REPORT_H
+#define FWBOOT_REPORT_H
+
+#include "bootloader/core/fwboot.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define FWBOOT_STATE_TEXT_SIZE 64u
+#define FWBOOT_STARTED_TEXT "{\"started\":true}"
+
+void fwboot_state_text(const fwboot_state *state, char *text);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
