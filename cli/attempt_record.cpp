@@ -18,9 +18,11 @@ constexpr unsigned kGeneratorRetryMs = 5000;
 
 }  // namespace
 
-AttemptBooks::AttemptBooks(const StationRecords& records, const FirmwareImage& image, const std::string& port)
+AttemptBooks::AttemptBooks(const StationRecords& records, const FirmwareImage& image, const std::string& port,
+                           bool retryGenerators)
     : records_(records), image_(image),
-      session_(records.keeper != nullptr ? records.keeper->Session() : nullptr), port_(port) {
+      session_(records.keeper != nullptr ? records.keeper->Session() : nullptr), port_(port),
+      retryGenerators_(retryGenerators) {
   if (records.job == nullptr || session_ == nullptr) return;
   generators_ = std::make_unique<StationGenerators>(
       *records.job, records.fields,
@@ -44,8 +46,9 @@ bool AttemptBooks::PrepareAhead(const StopRequest& stop) {
   std::string problem;
   while (generators_ != nullptr && !stop.Requested() && !generators_->Prepare(problem)) {
     if (!generatorFailing_ && records_.generatorEvents != nullptr)
-      records_.generatorEvents->GeneratorFailed(port_, problem);
+      records_.generatorEvents->GeneratorFailed(port_, problem, retryGenerators_);
     generatorFailing_ = true;
+    if (!retryGenerators_) return false;
     Pause(stop, kGeneratorRetryMs);
   }
   if (stop.Requested()) return false;

@@ -4,14 +4,18 @@
 //   StationRecords              what a station needs for its records: the keeper, the
 //                               place of each device's serial number (if any), the PC and
 //                               the product
-//   AttemptBooks(records, image, port)
+//   AttemptBooks(records, image, port, retryGenerators)
 //     MayTakeDevice(stop)       whether the station may take a device now: with serial
 //                               numbers only while numbers are left, waiting while the
 //                               store does not answer; with generators once each has
-//                               an output ready for it, trying a failed one again every
-//                               5 s (false when stopped)
+//                               an output ready for it (false when stopped)
 //     PrepareAhead(stop)        runs the generators for the next device now, while the
-//                               station waits for it (false when stopped)
+//                               station waits for it. A failed one is tried again every
+//                               5 s with retryGenerators (a station that waits for its
+//                               devices), else it is false at once: a one-shot run
+//                               takes no device without its values (false when stopped)
+//     GeneratorFailing()        a generator's last run failed: the station ends with
+//                               exit code 1, whether it gave up or was stopped
 //     Begin(port)               writes the attempt after the device's handshake: its id,
 //                               its start, failed with step "interrupted" until it ends;
 //                               with fields it takes the device's values (its serial
@@ -40,7 +44,8 @@
 // A station's generator that failed: told once until it works again.
 class GeneratorEvents {
  public:
-  virtual void GeneratorFailed(const std::string& port, const std::string& message) = 0;
+  // retrying: the station tries it again every 5 s; else it takes no device.
+  virtual void GeneratorFailed(const std::string& port, const std::string& message, bool retrying) = 0;
 
  protected:
   ~GeneratorEvents() = default;
@@ -58,7 +63,8 @@ struct StationRecords {
 
 class AttemptBooks {
  public:
-  AttemptBooks(const StationRecords& records, const FirmwareImage& image, const std::string& port);
+  AttemptBooks(const StationRecords& records, const FirmwareImage& image, const std::string& port,
+               bool retryGenerators);
   ~AttemptBooks();
 
   bool MayTakeDevice(const StopRequest& stop);
@@ -68,6 +74,7 @@ class AttemptBooks {
   std::optional<int64_t> Serial() const { return record_.serial; }
   void Complete(const StationResult& result);
   const std::string& Problem() const { return problem_; }  // why Begin failed, when it did
+  bool GeneratorFailing() const { return generatorFailing_; }
 
  private:
   const StationRecords& records_;
@@ -78,5 +85,6 @@ class AttemptBooks {
   std::string problem_;
   std::string port_;
   std::unique_ptr<StationGenerators> generators_;  // null without generators
+  bool retryGenerators_;
   bool generatorFailing_ = false;
 };

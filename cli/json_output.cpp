@@ -88,10 +88,10 @@ class JsonOutput : public Output {
     Write({{"event", "job"}, {"path", DisplayText(path)}, {"sha256", sha256}});
   }
 
-  void GeneratorFailed(const std::string& port, const std::string& message) override {
+  void GeneratorFailed(const std::string& port, const std::string& message, bool retrying) override {
     std::lock_guard<std::mutex> lock(mutex_);
     Write({{"event", "generator"}, {"port", DisplayText(port)}, {"ok", false}, {"message", message},
-           {"retrying", true}});
+           {"retrying", retrying}});
   }
 
   void GeneratorUnused(uint64_t outputs) override {

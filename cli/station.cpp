@@ -166,12 +166,15 @@ void Count(StationTally& tally, const StationResult& result) {
   tally.exitCode = std::max(tally.exitCode, ExitCodeOf(result));
 }
 
-// A station's end: told, and counted as failing when it stopped for want of serial numbers.
-StationTally Ended(StationTally tally, const StationRecords& records, StationEvents& events) {
+// A station's end: told, and counted as failing when it stopped for want of serial
+// numbers or of a generator's values.
+StationTally Ended(StationTally tally, const StationRecords& records, const AttemptBooks& books,
+                   StationEvents& events) {
   if (records.keeper != nullptr && records.keeper->BlockExhausted()) {
     tally.blockExhausted = true;
     tally.exitCode = std::max(tally.exitCode, kExitDeviceFailed);
   }
+  if (books.GeneratorFailing()) tally.exitCode = std::max(tally.exitCode, kExitDeviceFailed);
   events.StationEnded(tally.port);
   return tally;
 }
@@ -182,7 +185,7 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
                         const StationRecords& records, StopRequest& stop, StationEvents& events) {
   StationTally tally;
   tally.port = path;
-  AttemptBooks books(records, image, path);
+  AttemptBooks books(records, image, path, mode.wait);
   StationResult result;
   if (!mode.wait) {
     if (FlashOnce(path, image, books, stop, events, result)) Count(tally, result);
@@ -198,16 +201,16 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
     Count(tally, result);
     AwaitDeparture(path, port, stop);
   }
-  return Ended(tally, records, events);
+  return Ended(tally, records, books, events);
 }
 
 StationTally FlashAnswered(OwnedPort port, const std::string& path, const FirmwareImage& image,
                            const StationRecords& records, StationEvents& events) {
   StationTally tally;
   tally.port = path;
-  AttemptBooks books(records, image, path);
+  AttemptBooks books(records, image, path, false);  // a job with generators takes no --port auto
   MessageCollector messages;
   StationResult result;
   if (Flash(port.get(), path, image, true, messages, Clock::now(), books, events, result)) Count(tally, result);
-  return Ended(tally, records, events);
+  return Ended(tally, records, books, events);
 }

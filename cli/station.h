@@ -12,7 +12,9 @@
 //                   (taking its serial number, which its image then carries) and
 //                   completed before its result is told. With serial numbers a station
 //                   takes a device only while the store answers, and none once the
-//                   block of numbers is used up
+//                   block of numbers is used up. Without wait, a station whose
+//                   generator fails takes no device and ends with exit code 1; with
+//                   wait it tries the generator again every 5 s
 //   FlashAnswered(port, path, image, events)
 //                   flashes the device that has just acknowledged the sync on the open
 //                   port (device/port_probe.h): the conversation goes on from there

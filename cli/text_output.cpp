@@ -103,9 +103,10 @@ class TextOutput : public Output {
     Write("job " + DisplayText(path) + ", SHA-256 " + sha256);
   }
 
-  void GeneratorFailed(const std::string& port, const std::string& message) override {
+  void GeneratorFailed(const std::string& port, const std::string& message, bool retrying) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    Write(DisplayText(port) + ": " + message + "; no device is taken until it works, trying again every 5 s");
+    Write(DisplayText(port) + ": " + message +
+          (retrying ? "; no device is taken until it works, trying again every 5 s" : "; no device was started"));
   }
 
   void GeneratorUnused(uint64_t outputs) override {

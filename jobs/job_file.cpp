@@ -51,6 +51,17 @@ std::string FromJobFolder(const fs::path& folder, const std::string& path) {
   return given.is_absolute() ? path : (folder / given).lexically_normal().u8string();
 }
 
+// A program written as a path stays a path. Made relative to the job's folder it may
+// have lost its "./" (lexically_normal makes "./keygen" of a job named without a folder
+// "keygen"): a name that posix_spawnp would look up on PATH. Windows looks up even
+// "job\keygen.exe" in the program's own folder and on PATH; only a path that starts
+// with ".\" or "..\" (or is absolute) is taken from the working directory alone.
+std::string ProgramFromJobFolder(const fs::path& folder, const std::string& program) {
+  const fs::path path = fs::u8path(FromJobFolder(folder, program));
+  if (path.has_root_path() || *path.begin() == "..") return path.u8string();
+  return (fs::path(".") / path).u8string();
+}
+
 std::string Text(const Value& table, const std::string& key) {
   return table.contains(key) ? toml::find<std::string>(table, key) : std::string();
 }
@@ -115,7 +126,7 @@ JobGenerator ReadGenerator(const std::string& name, const Value& table, const fs
     Refuse("a generator's command names its program first", toml::find(table, "command"), "empty");
   // A program given as a path is the job folder's; a bare name is found on PATH.
   if (generator.command[0].find_first_of("/\\") != std::string::npos)
-    generator.command[0] = FromJobFolder(folder, generator.command[0]);
+    generator.command[0] = ProgramFromJobFolder(folder, generator.command[0]);
   const int64_t timeout = NonNegative(table, "timeout_s", 10);
   if (timeout < 1 || timeout > 3600) Refuse("\"timeout_s\" runs from 1 to 3600", toml::find(table, "timeout_s"), "here");
   generator.timeoutS = static_cast<unsigned>(timeout);

@@ -1,7 +1,8 @@
 // A product's production job, read from its TOML file in one place: the product, the
 // firmware, the store and spool, and each device's fields with their sources. Paths in
-// it are relative to the file's own folder, so that a job's folder may be copied from PC
-// to PC; a generator's program too when it names a path (a bare name is looked up on
+// it are relative to the file's own folder (the working directory for a file named
+// without one), so that a job's folder may be copied from PC to PC; a generator's
+// program too when it names a path, which stays a path (a bare name is looked up on
 // PATH).
 //
 //   ReadJobFile(path, job, error)   false with the reason: the TOML library's own message

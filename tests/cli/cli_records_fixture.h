@@ -3,8 +3,10 @@
 // (the sqlite3 shell, psql) and from `--report --csv` (parsed by Python's csv module),
 // and the image each device should have received.
 //
-//   BackgroundCli(args, out, err)     fwflash-cli running on its own, its output in files;
-//                                     killed (SIGKILL) if it still runs when it goes
+//   BackgroundCli(args, out, err, folder)
+//                                     fwflash-cli running on its own, its output in files,
+//                                     in the working directory folder (the test's own when
+//                                     empty); killed (SIGKILL) if it still runs when it goes
 //     Exit(limitMs)                   its exit status; -1 when it has not ended in time,
 //                                     -2 when a signal ended it
 //   AwaitCondition(test, limitMs)     polls until test() holds; false at the limit
@@ -38,7 +40,8 @@
 
 class BackgroundCli {
  public:
-  BackgroundCli(const std::vector<std::string>& args, const std::string& out, const std::string& err) {
+  BackgroundCli(const std::vector<std::string>& args, const std::string& out, const std::string& err,
+                const std::string& folder = "") {
     const std::string program = BuildPath("fwflash-cli");
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -48,6 +51,7 @@ class BackgroundCli {
     if (pid_ == 0) {
       dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
       dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+      if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
       execv(argv[0], argv.data());
       _exit(127);
     }

@@ -2,7 +2,9 @@
 # fwflash-cli.exe's production jobs under Wine, in a SQLite file: a job with a counter, a
 # secret list and a generator (a small .exe, run through CreateProcess with an argument
 # array), two stations, each device's image checked byte for byte and no secret in the
-# output or the store; a .bat generator refused before anything is sent.
+# output or the store; the job named from its own folder and from the one above, its
+# generator written as a path; a one-shot run whose generator cannot start ended before
+# its port opens; a .bat generator refused before anything is sent.
 # Run by run-wine-tests.sh with COM1 and COM2 mapped to $FWFLASH_WINE_COM1 and _COM2
 # (empty directories until now).
 set -euo pipefail
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
 }
 C
 i686-w64-mingw32-gcc -O2 -o "$work/job/keygen.exe" "$work/keygen.c" -lbcrypt || fail "cannot build the generator"
-printf 'Pw-wine-0001\nPw-wine-0002\nPw-wine-0003\n' >"$work/passwords.txt"
+printf 'Pw-wine-%04d\n' 1 2 3 4 5 6 7 >"$work/passwords.txt"
 job() {  # job GENERATOR: the job file with this generator's program
   cat >"$work/job/job.toml" <<TOML
 product = "wine-probe"
@@ -103,4 +105,43 @@ assert seen == {500, 501}, seen
 given = list(db.execute("SELECT item = digest FROM fwflash_list_items WHERE given_ms IS NOT NULL"))
 assert given == [(1,), (1,)], given
 PY
+
+echo "-- the job named from its own folder (job.toml, .\\job.toml) and from the one above (job\\job.toml)"
+named=0
+named_run() {  # FOLDER JOB GENERATOR: one device on COM1 flashed by the job named JOB in FOLDER
+  job "$3"
+  rm -f "$work/COM1.report"
+  start_device COM1
+  out=$(cd "$1" && cli --job "$2" --port COM1) || fail "the job $2 in $1 with the generator $3 failed: $out"
+  wait_for_conversation COM1 1
+  stop_devices
+  named=$((named + 1))
+  mv "$work/COM1-1.bin" "$work/named-$named.bin"
+}
+named_run "$work/job" job.toml ./keygen.exe
+named_run "$work/job" '.\job.toml' ./keygen.exe
+named_run "$work" 'job\job.toml' ./keygen.exe
+named_run "$work/job" job.toml '.\\keygen.exe'  # a TOML string: ".\keygen.exe"
+python3 - "$work" "$named" <<'PY' || fail "a device of the job named from a folder did not get its values"
+import os, sqlite3, struct, sys
+work, runs = sys.argv[1], int(sys.argv[2])
+base = open(work + "/job/base.bin", "rb").read()
+serials = set()
+for run in range(1, runs + 1):
+    sent = open("%s/named-%d.bin" % (work, run), "rb").read()
+    assert sent[:0x100] == base[:0x100] and sent[0x120:] == base[0x120:], run
+    assert sent[0x104:0x110].startswith(b"Pw-wine-000") and sent[0x110:0x120] != bytes(16), run
+    serials.add(struct.unpack("<I", sent[0x100:0x104])[0])
+assert serials == set(range(502, 502 + runs)), serials
+db = sqlite3.connect(work + "/job/line.sqlite")
+assert list(db.execute("SELECT count(*) FROM fwflash_records WHERE ok")) == [(2 + runs,)]
+assert not os.path.exists(work + "/line.sqlite"), "a store outside the job's folder"
+PY
+
+echo "-- a one-shot run whose generator cannot start ends with exit 1 before its port opens (COM2: exit 3 if opened)"
+job "./nokeygen.exe"
+status=0; out=$(cd "$work/job" && cli --job job.toml --port COM2) || status=$?
+[ "$status" = 1 ] || fail "exit $status, not 1, for a generator that cannot start: $out"
+grep -qE 'the generator keygen: cannot start \.[\\/]nokeygen\.exe .*; no device was started$' <<<"$out" ||
+  fail "no reason for the generator that cannot start: $out"
 echo "wine_jobs: ok"
