@@ -2,6 +2,8 @@
 // MAC most significant first whatever the byte order, and the shows a format refuses.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "jobs/field_plan.h"
 #include "jobs/field_show.h"
 #include "secrets/sha256.h"
@@ -30,7 +32,19 @@ struct Shown {
   std::string text;
 };
 
+void PrintTo(const Shown& shown, std::ostream* out) {
+  *out << shown.format << " " << shown.show << " " << shown.number;
+}
+
 class ShowNumberTest : public testing::TestWithParam<Shown> {};
+
+// "u48be_mac_13": the format and the show, and the case's place for the ones that share them.
+std::string CaseName(const testing::TestParamInfo<Shown>& info) {
+  std::string name = info.param.format + "_" + info.param.show + "_" + std::to_string(info.index);
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
 
 TEST_P(ShowNumberTest, TheNumberReadsAsItsShowSays) {
   const Shown& c = GetParam();
@@ -51,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Shown{"dec:32", "hex", 42, "0x000000000000002A"},  // 2^63-1: 8 bytes
                     Shown{"hex:3", "hex", 0xFFF, "0x0FFF"}, Shown{"hex:4", "hex", 0xAB, "0x00AB"},
                     Shown{"u48be", "mac", kMac, "00:50:C2:00:00:08"}, Shown{"u48le", "mac", kMac, "00:50:C2:00:00:08"},
-                    Shown{"u48be", "mac", 0xFFFFFFFFFFFF, "FF:FF:FF:FF:FF:FF"}, Shown{"u48le", "mac", 0, "00:00:00:00:00:00"}));
+                    Shown{"u48be", "mac", 0xFFFFFFFFFFFF, "FF:FF:FF:FF:FF:FF"}, Shown{"u48le", "mac", 0, "00:00:00:00:00:00"}),
+    CaseName);
 
 TEST(FieldShowTest, AShowThatDoesNotFitItsFormatIsRefusedWithTheReason) {
   const std::pair<std::string, std::string> refused[] = {
