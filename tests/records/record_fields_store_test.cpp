@@ -22,6 +22,14 @@ class FieldsStoreTest : public EngineTest {
     for (const DrawnValue& drawn : record.drawn) values[drawn.field] = drawn.value.Reveal();
     return values;
   }
+  // A job's draws for the product acme: these counters, no serial block.
+  static SerialBlock JobDraws(std::vector<CounterDraw> counters) {
+    SerialBlock block;
+    block.product = "acme";
+    block.serial = false;
+    block.counters = std::move(counters);
+    return block;
+  }
   static ListImport Items(const std::string& list, bool secret, const std::vector<std::string>& texts) {
     ListImport import;
     import.list = {list, "text", 8, secret};
@@ -76,20 +84,13 @@ TEST_P(FieldsStoreTest, TheMigrationKeepsEveryRecordAndTheSerialCounterGoesOn) {
   EXPECT_EQ(records[0].jobSha256, "");
   EXPECT_EQ(records[0].fields, "{}");
   EXPECT_EQ(Draw(*store, {"acme", 1, false, 1000})["serial"], "42") << "the job's serial field goes on counting";
-  SerialBlock job;
-  job.product = "acme";
-  job.serial = false;
-  job.counters = {{"serial", 1, false, 1000, 1}};
-  EXPECT_EQ(Draw(*store, job)["serial"], "43") << "the same counter, by its field's name";
+  EXPECT_EQ(Draw(*store, JobDraws({{"serial", 1, false, 1000, 1}}))["serial"], "43") << "the same counter, by its field's name";
 }
 
 TEST_P(FieldsStoreTest, ACounterStepsAndEndsWhereItsLastStepWouldPassTheBlock) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
-  SerialBlock block;
-  block.product = "acme";
-  block.serial = false;
-  block.counters = {{"mac", 0x100, false, 0x11F, 8}};  // room for 0x100, 0x108, 0x110, 0x118
+  SerialBlock block = JobDraws({{"mac", 0x100, false, 0x11F, 8}});  // room for 0x100, 0x108, 0x110, 0x118
   for (int64_t mac : {0x100, 0x108, 0x110, 0x118}) EXPECT_EQ(Draw(*store, block)["mac"], std::to_string(mac));
   EXPECT_TRUE(Draw(*store, block, BeginResult::BlockExhausted).empty());
   block.counters[0].last = 0x126;  // one address short of another step of 8
@@ -143,10 +144,7 @@ TEST_P(FieldsStoreTest, AListGivesEachItemOnceAndASecretOneRestsAsItsDigest) {
 TEST_P(FieldsStoreTest, TheCountersRangeIsTheLowestAndHighestNumberAsEachRecordShowsIt) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
-  SerialBlock block;
-  block.product = "acme";
-  block.serial = false;
-  block.counters = {{"mac", 1, false, 1000, 1}, {"count", 1, false, 1000, 1}, {"word", 1, false, 1000, 1}};
+  SerialBlock block = JobDraws({{"mac", 1, false, 1000, 1}, {"count", 1, false, 1000, 1}, {"word", 1, false, 1000, 1}});
   const std::vector<std::string> shown[] = {
       {R"("mac":"00:50:C2:00:00:10")", R"("count":"9")", R"("word":"0xFF")"},
       {R"("mac":"346852163608")", R"("count":"10")", R"("word":"0x0100")"},  // 0x0050C2000018
