@@ -20,6 +20,13 @@ bool IsMacFormat(const FieldFormat& format) {
          format.number.width == 6;
 }
 
+// The fewest whole bytes that hold the format's largest value.
+unsigned HexWidth(const FieldFormat& format) {
+  unsigned bytes = 1;
+  for (uint64_t rest = static_cast<uint64_t>(LargestSerial(format.number)) >> 8; rest != 0; rest >>= 8) ++bytes;
+  return bytes;
+}
+
 }  // namespace
 
 bool ParseFieldShow(const std::string& text, const FieldFormat& format, FieldShow& show, std::string& error) {
@@ -37,12 +44,6 @@ bool ParseFieldShow(const std::string& text, const FieldFormat& format, FieldSho
   }
   show = text == "decimal" ? FieldShow::Decimal : text == "hex" ? FieldShow::Hex : FieldShow::Mac;
   return true;
-}
-
-unsigned HexWidth(const FieldFormat& format) {
-  unsigned bytes = 1;
-  for (uint64_t rest = static_cast<uint64_t>(LargestSerial(format.number)) >> 8; rest != 0; rest >>= 8) ++bytes;
-  return bytes;
 }
 
 std::string ShowNumber(const FieldFormat& format, FieldShow show, int64_t number) {

@@ -8,11 +8,10 @@
 //                          asked of a format other than u48le/u48be
 //   ShowNumber(format, show, number)
 //                          decimal: as it is; hex: "0x" and upper-case digits, two per
-//                          byte of the format's hex width; mac: six upper-case pairs
-//                          joined by ":", the most significant first
-//   HexWidth(format)       the smallest whole number of bytes that holds the format's
-//                          largest value: u16 2 … u64 8, dec:6 3 (999999 = 0x0F423F),
-//                          hex:3 2 (0x0FFF)
+//                          byte of the smallest whole number of bytes that holds the
+//                          format's largest value (u16 2 … u64 8, dec:6 3 as 999999 is
+//                          0x0F423F, hex:3 2); mac: six upper-case pairs joined by ":",
+//                          the most significant first
 #pragma once
 
 #include <cstdint>
@@ -24,4 +23,3 @@ enum class FieldShow { Decimal, Hex, Mac };
 
 bool ParseFieldShow(const std::string& text, const FieldFormat& format, FieldShow& show, std::string& error);
 std::string ShowNumber(const FieldFormat& format, FieldShow show, int64_t number);
-unsigned HexWidth(const FieldFormat& format);
