@@ -22,6 +22,16 @@ const Secret* ValueOf(const JobField& field, const DeviceRecord& record, Secret&
   return nullptr;
 }
 
+// A number's value as its field shows it; any other value in its list syntax.
+std::string Shown(const JobField& field, const std::string& value) {
+  int64_t number = 0;
+  std::string error;
+  if (field.format.kind != FieldFormat::Kind::Number || field.show == FieldShow::Decimal ||
+      !ParseSerialNumber(value, number, error))
+    return value;
+  return ShowNumber(field.format, field.show, number);
+}
+
 }  // namespace
 
 bool CheckFieldPlaces(const std::vector<JobField>& fields, const std::vector<uint8_t>& image,
@@ -136,7 +146,7 @@ std::string DescribeFields(const std::vector<JobField>& fields, const DeviceReco
     std::vector<uint8_t> bytes;
     std::string error;
     if (!field.secret) {
-      described[field.name] = value->Reveal();
+      described[field.name] = Shown(field, value->Reveal());
     } else if (RenderField(field.format, value->Reveal(), bytes, error)) {
       described[field.name] = Fingerprint(std::string(bytes.begin(), bytes.end()));
     } else {

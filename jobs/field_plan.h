@@ -15,8 +15,10 @@
 //                        the base image with each field's value of the record (serial,
 //                        drawn) at its place; false when a value does not fit its format
 //   DescribeFields(fields, record)
-//                        the record's fields: a JSON object of each field's value in its
-//                        list syntax, or a secret's fingerprint of the bytes written
+//                        the record's fields: a JSON object of each field's value as the
+//                        field shows it (a number as decimal, hex or MAC, anything else
+//                        in its list syntax), or a secret's fingerprint of the bytes
+//                        written
 #pragma once
 
 #include <string>

@@ -16,7 +16,7 @@ using Value = toml::value;
 
 const std::set<std::string> kJobKeys = {"product", "firmware", "from", "record", "spool",
                                         "overwrite", "field", "generator"};
-const std::set<std::string> kFieldKeys = {"name", "at", "format", "counter", "list", "generator", "secret"};
+const std::set<std::string> kFieldKeys = {"name", "at", "format", "show", "counter", "list", "generator", "secret"};
 const std::set<std::string> kCounterKeys = {"first", "last", "step"};
 const std::set<std::string> kGeneratorKeys = {"command", "timeout_s"};
 
@@ -85,6 +85,8 @@ JobField ReadField(const Value& table, const std::set<std::string>& taken) {
   field.formatText = toml::find<std::string>(table, "format");
   std::string error;
   if (!ParseFieldFormat(field.formatText, field.format, error)) Refuse(error, toml::find(table, "format"), "this format");
+  if (table.contains("show") && !ParseFieldShow(toml::find<std::string>(table, "show"), field.format, field.show, error))
+    Refuse(error, toml::find(table, "show"), "this show");
   field.secret = table.contains("secret") && toml::find<bool>(table, "secret");
   const int sources = table.contains("counter") + table.contains("list") + table.contains("generator");
   if (sources != 1) Refuse("the field " + field.name + " needs one source: counter, list or generator", table, "here");

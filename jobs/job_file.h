@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "jobs/field_format.h"
+#include "jobs/field_show.h"
 #include "records/record_store.h"
 
 struct JobField {
@@ -27,6 +28,7 @@ struct JobField {
   uint64_t at = 0;
   std::string formatText;
   FieldFormat format;
+  FieldShow show = FieldShow::Decimal;  // how a number's value is shown in the record
   Source source = Source::Counter;
   CounterDraw counter;     // Counter: first, last, step (field is the name)
   std::string list;        // List: the list's name

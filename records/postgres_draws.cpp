@@ -43,14 +43,23 @@ FROM fwflash_lists ORDER BY name
 )sql";
 
 // A counter's values on the records of a range: the serial column for serial (records
-// from before jobs have no fields), else the field's number in the fields' JSON.
+// from before jobs have no fields), else the field's value in the fields' JSON as shown:
+// a decimal, 0x and upper-case hex digits, or a MAC address. Each is keyed by its number
+// as 16 hex digits, so that the text's least and greatest (bytewise) are the lowest and
+// highest by number; the key is cut off again.
 constexpr char kCounterRangeSql[] = R"sql(
 WITH v AS (
-  SELECT CASE WHEN $4 = 'serial' THEN serial
-              WHEN fields::jsonb->>$4 ~ '^[0-9]+$' THEN (fields::jsonb->>$4)::numeric::bigint END AS value
+  SELECT CASE WHEN $4 = 'serial' THEN serial::text ELSE fields::jsonb->>$4 END AS shown
   FROM fwflash_records WHERE product = $3 AND start_ms >= $1 AND start_ms < $2
+), k AS (
+  SELECT shown, CASE
+    WHEN shown ~ '^[0-9]{1,19}$' THEN CASE WHEN shown::numeric <= 9223372036854775807
+                                           THEN lpad(upper(to_hex(shown::bigint)), 16, '0') END
+    WHEN shown ~ '^0x[0-9A-F]{1,16}$' THEN lpad(substr(shown, 3), 16, '0')
+    WHEN shown ~ '^[0-9A-F]{2}(:[0-9A-F]{2}){5}$' THEN '0000' || replace(shown, ':', '') END AS key
+  FROM v
 )
-SELECT min(value), max(value) FROM v
+SELECT substr(min((key || shown) COLLATE "C"), 17), substr(max((key || shown) COLLATE "C"), 17) FROM k
 )sql";
 
 }  // namespace
@@ -133,8 +142,10 @@ bool PgReadStock(PgDb& db, int64_t sinceMs, int64_t untilMs, std::vector<ListInf
     PgResult range = db.Exec(kCounterRangeSql, {PgInt(sinceMs), PgInt(untilMs), PgText(counter.product),
                                                 PgText(counter.field)}, error);
     if (!range.Ok() || range.Rows() != 1) return false;
-    counter.lowestInRange = range.OptionalInt(0, 0);
-    counter.highestInRange = range.OptionalInt(0, 1);
+    if (!range.IsNull(0, 0)) {
+      counter.lowestInRange = range.Text(0, 0);
+      counter.highestInRange = range.Text(0, 1);
+    }
     counters.push_back(counter);
   }
   return true;

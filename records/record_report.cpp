@@ -64,8 +64,8 @@ std::string FormatStock(const std::vector<ListInfo>& lists, const std::vector<Co
   }
   for (const CounterInfo& counter : counters) {
     if (!counter.lowestInRange) continue;
-    report += "counter " + counter.field + " of " + counter.product + ": " + std::to_string(*counter.lowestInRange) +
-              " to " + std::to_string(*counter.highestInRange) + "\n";
+    report += "counter " + counter.field + " of " + counter.product + ": " + *counter.lowestInRange + " to " +
+              *counter.highestInRange + "\n";
   }
   return report;
 }

@@ -121,7 +121,9 @@ struct ListImport {
 struct CounterInfo {
   std::string product, field;
   int64_t last = 0;          // the last value given (first - step while none was)
-  std::optional<int64_t> lowestInRange, highestInRange;  // on the records of the range asked for
+  // On the records of the range asked for: the lowest and the highest value by number,
+  // each as its record shows it (decimal, 0x hex or a MAC address).
+  std::optional<std::string> lowestInRange, highestInRange;
 };
 
 class RecordStore {

@@ -42,15 +42,26 @@ FROM fwflash_lists ORDER BY name
 )sql";
 
 // A counter's values on the records of a range: the serial column for serial (records
-// from before jobs have no fields), else the field's number in the fields' JSON.
+// from before jobs have no fields), else the field's value in the fields' JSON as shown:
+// a decimal, 0x and upper-case hex digits, or a MAC address. Each is keyed by its number
+// as 16 hex digits, so that the text's least and greatest are the lowest and highest by
+// number; the key is cut off again.
 constexpr char kCounterRangeSql[] = R"sql(
 WITH v AS (
-  SELECT CASE WHEN ?4 = 'serial' THEN serial
-              WHEN json_extract(fields, '$.' || ?4) GLOB '[0-9]*'
-              THEN CAST(json_extract(fields, '$.' || ?4) AS INTEGER) END AS value
+  SELECT CASE WHEN ?4 = 'serial' THEN CAST(serial AS TEXT)
+              ELSE CAST(json_extract(fields, '$.' || ?4) AS TEXT) END AS shown
   FROM fwflash_records WHERE product = ?3 AND start_ms >= ?1 AND start_ms < ?2
+), k AS (
+  SELECT shown, CASE
+    WHEN shown GLOB '[0-9]*' AND shown NOT GLOB '*[^0-9]*' AND length(shown) <= 19
+      THEN printf('%016X', CAST(shown AS INTEGER))
+    WHEN shown GLOB '0x[0-9A-F]*' AND substr(shown, 3) NOT GLOB '*[^0-9A-F]*' AND length(shown) <= 18
+      THEN substr('0000000000000000' || substr(shown, 3), -16)
+    WHEN shown GLOB '[0-9A-F][0-9A-F]:[0-9A-F][0-9A-F]:[0-9A-F][0-9A-F]:[0-9A-F][0-9A-F]:[0-9A-F][0-9A-F]:[0-9A-F][0-9A-F]'
+      THEN '0000' || replace(shown, ':', '') END AS key
+  FROM v
 )
-SELECT min(value), max(value) FROM v
+SELECT substr(min(key || shown), 17), substr(max(key || shown), 17) FROM k
 )sql";
 
 }  // namespace
@@ -182,8 +193,10 @@ bool SqliteReadStock(SqliteDb& db, int64_t sinceMs, int64_t untilMs, std::vector
     range.BindText(3, counter.product);
     range.BindText(4, counter.field);
     if (range.Step(error) != Row::Row) return false;
-    counter.lowestInRange = range.OptionalInt(0);
-    counter.highestInRange = range.OptionalInt(1);
+    if (!range.IsNull(0)) {
+      counter.lowestInRange = range.Text(0);
+      counter.highestInRange = range.Text(1);
+    }
   }
   return true;
 }

@@ -387,8 +387,8 @@
 
   function fillPcChoices(list) {
     const select = $('filter-pc');
-    const pcs = Array.from(new Set(list.map((s) => s.pc)));
-    if (filterPc && !pcs.includes(filterPc)) pcs.push(filterPc);
+    // In the tiles' order, a bookmarked PC without stations (yet) among them.
+    const pcs = Array.from(new Set(list.map((s) => s.pc).concat(filterPc ? [filterPc] : []))).sort(collator.compare);
     const options = [el('option', null, 'all PCs')];
     options[0].value = '';
     for (const pc of pcs) {

@@ -213,6 +213,10 @@ class JobsTest : public RecordsTest {
   using Artifacts = std::vector<std::pair<std::string, std::string>>;
   void ExpectFourFieldJob(const std::string& record, const Query& query, const std::function<Artifacts()>& storeFiles);
 
+  // A job of a serial field shown as hex and a MAC block shown as MAC addresses, three
+  // devices on the store record, its shows checked in the records, the CSV and the report.
+  void ExpectShownNumbers(const std::string& record, const Query& query);
+
   // Runs of two stations killed (SIGKILL) at varied moments, five times.
   void ExpectKilledRunsGiveNoItemTwice(const std::string& record, const std::string& importTo, const Query& query);
 

@@ -29,6 +29,8 @@ TEST_F(CliJobsRefusalTest, AJobThatCannotBeFlashedAsWrittenIsRefusedBeforeAByteI
                 "unknown key \"lsat\"");
   ExpectRefused({"--job", FieldsJob(Field("Serial", "0x180", "u32le", Counter()))}, "[a-z][a-z0-9_]*");
   ExpectRefused({"--job", FieldsJob(Field("key", "0x180", "bytes:4", Counter()))}, "a counter needs a number format");
+  ExpectRefused({"--job", FieldsJob(Field("mac", "0x180", "u32be", "show = \"mac\"\n" + Counter()))},
+                "show = \"mac\" needs the format u48le or u48be");
   // One place says each setting.
   const std::string job = FieldsJob(Field("serial", "0x180", "u32le", Counter()));
   ExpectRefused({"--job", job, "--record", Db()}, "--record is given in the job and on the command line");

@@ -9,7 +9,7 @@ import urllib.request
 from urllib.parse import urlparse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from line_processes import (BUILD, PG_PASSWORD, Heartbeats, Line, console_errors, now_ms,  # noqa: E402
+from line_processes import (BUILD, PG_PASSWORD, Heartbeats, Line, Program, console_errors, now_ms,  # noqa: E402
                             requested_urls, station_row, wait_for, write_stations)
 
 TILES = """return Array.from(document.querySelectorAll('.tile')).map((tile) => ({
@@ -308,6 +308,42 @@ class Dashboard(unittest.TestCase):
             driver.get(bookmark)
             wait_for(lambda: driver.execute_script(shown) == ['pc-2/dev/ttyUSB1'], 'the filter of the bookmark')
             self.assertEqual(console_errors(driver), [])
+
+    def test_a_mac_field_reads_as_a_mac_and_the_pc_filter_lists_pcs_as_the_tiles(self):
+        with Line() as line:
+            _, url = line.cli()
+            port = os.path.join(line.dir, 'mac-station')
+            line.device(port)
+            job = os.path.join(line.dir, 'job.toml')
+            with open(job, 'w') as f:
+                f.write('product = "acme-probe"\nfirmware = "image.bin"\nrecord = "records.sqlite"\n'
+                        'spool = "job-spool.sqlite"\noverwrite = true\n\n'
+                        '[[field]]\nname = "mac"\nat = 0x100\nformat = "u48le"\nshow = "mac"\n'
+                        'counter = { first = 0x0050C2000000, last = 0x0050C2000FFF, step = 8 }\n')
+            station = Program([os.path.join(BUILD, 'fwflash-cli'), '--job', job, '--port', port, '--pc', 'pc10'])
+            line.programs.append(station)
+            self.assertEqual(station.wait(60), 0, station.transcript())
+            # PCs that sort wrong as text: pc10 flashed, pc2 and pc1 written after it.
+            write_stations(line.store, [station_row('pc2', '/dev/ttyUSB0'), station_row('pc1', '/dev/ttyUSB0')])
+            driver = line.browser(1280, 800)
+            driver.get(url)
+            wait_for(lambda: tile(driver, '/dev/ttyUSB0', 'pc1') and tile(driver, port, 'pc10'), 'the tiles')
+            rows = "return Array.from(document.querySelectorAll('#records tbody td.fields'), (c) => c.textContent)"
+            wait_for(lambda: driver.execute_script(rows) == ['mac=00:50:C2:00:00:00'], 'the record\'s MAC')
+            options = "return Array.from(document.getElementById('filter-pc').options, (o) => o.value)"
+            groups = "return Array.from(document.querySelectorAll('h3.pc'), (h) => h.textContent)"
+            self.assertEqual(driver.execute_script(groups), ['pc1', 'pc2', 'pc10'])
+            self.assertEqual(driver.execute_script(options), ['', 'pc1', 'pc2', 'pc10'])
+            shots = os.environ.get('FWFLASH_SCREENSHOTS', os.path.join(BUILD, 'screenshots'))
+            os.makedirs(shots, exist_ok=True)
+            driver.execute_script("document.getElementById('records').scrollIntoView()")
+            self.assertTrue(driver.save_screenshot(os.path.join(shots, 'dashboard-mac-1280x800.png')))
+            # A bookmarked PC with no station yet takes its place among them.
+            driver.get(url + '?pc=pc3')
+            wait_for(lambda: driver.execute_script(options) == ['', 'pc1', 'pc2', 'pc3', 'pc10'],
+                     'the bookmarked PC in its place')
+            self.assertEqual(console_errors(driver), [])
+
 
 if __name__ == '__main__':
     unittest.main(argv=[sys.argv[0]] + ['Dashboard.test_' + name for name in sys.argv[1:]])

@@ -42,6 +42,7 @@ counter = { first = 100000, last = 199999 }
 name = "mac"
 at = 0x1F8
 format = "u48be"
+show = "mac"
 counter = { first = 0x0050C2000000, last = 0x0050C2000FFF, step = 8 }
 
 [[field]]
@@ -77,6 +78,8 @@ TEST_F(JobFileTest, AJobFillsItsSettingsWithPathsFromItsOwnFolder) {
   EXPECT_EQ(job.fields[1].counter.first, 0x0050C2000000);
   EXPECT_EQ(job.fields[1].counter.step, 8);
   EXPECT_EQ(job.fields[0].counter.step, 1) << "the default step";
+  EXPECT_EQ(job.fields[1].show, FieldShow::Mac);
+  EXPECT_EQ(job.fields[0].show, FieldShow::Decimal) << "the default show";
   EXPECT_EQ(job.fields[2].source, JobField::Source::List);
   EXPECT_TRUE(job.fields[3].secret);
   const JobGenerator& keygen = job.generators.at("keygen");
@@ -112,6 +115,8 @@ TEST_F(JobFileTest, WhatIsNotAJobIsRefusedWithItsPlace) {
       {"step = 8", "step = 0"},                {"first = 100000", "first = 300000"},
       {"last = 199999", "last = 5000000000"},  {"generator = \"keygen\"", "generator = \"hsm\""},
       {"format = \"ascii:12\"", "format = \"ascii:0\""}, {"list = \"acme-passwords\"", "counter = { }"},
+      {"format = \"ascii:12\"", "format = \"ascii:12\"\nshow = \"hex\""},
+      {"show = \"mac\"", "show = \"hexadecimal\""},
   };
   for (const auto& change : values) {
     job = kJob;
@@ -120,6 +125,13 @@ TEST_F(JobFileTest, WhatIsNotAJobIsRefusedWithItsPlace) {
     EXPECT_FALSE(refusal.empty()) << change.second;
     EXPECT_NE(refusal.find(" | "), std::string::npos) << change.second << ": no place in the file\n" << refusal;
   }
+  // A MAC is 6 bytes: the show's own line is pointed at.
+  job = kJob;
+  job.replace(job.find("format = \"u48be\""), 16, "format = \"u32be\"");
+  const std::string mac = Refusal(job);
+  EXPECT_NE(mac.find("show = \"mac\" needs the format u48le or u48be"), std::string::npos) << mac;
+  EXPECT_NE(mac.find(" | show = \"mac\"\n"), std::string::npos) << mac;
+  EXPECT_NE(mac.find("~~~~~ this show"), std::string::npos) << mac;
   EXPECT_NE(Refusal(kJob + std::string("[[field]]\nname = \"n\"\nat = 0\nformat = \"u16le\"\n")).find("needs one source"),
             std::string::npos);
 }

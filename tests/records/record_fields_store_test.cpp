@@ -14,12 +14,21 @@ class FieldsStoreTest : public EngineTest {
     DeviceRecord record;
     record.id = NewUuidV4();
     record.startMs = 1000;
+    record.product = block.product;
     std::string error;
     EXPECT_EQ(store.BeginAttempt(record, &block, error), expected) << error;
     std::map<std::string, std::string> values;
     if (record.serial) values["serial"] = std::to_string(*record.serial);
     for (const DrawnValue& drawn : record.drawn) values[drawn.field] = drawn.value.Reveal();
     return values;
+  }
+  // A job's draws for the product acme: these counters, no serial block.
+  static SerialBlock JobDraws(std::vector<CounterDraw> counters) {
+    SerialBlock block;
+    block.product = "acme";
+    block.serial = false;
+    block.counters = std::move(counters);
+    return block;
   }
   static ListImport Items(const std::string& list, bool secret, const std::vector<std::string>& texts) {
     ListImport import;
@@ -75,20 +84,13 @@ TEST_P(FieldsStoreTest, TheMigrationKeepsEveryRecordAndTheSerialCounterGoesOn) {
   EXPECT_EQ(records[0].jobSha256, "");
   EXPECT_EQ(records[0].fields, "{}");
   EXPECT_EQ(Draw(*store, {"acme", 1, false, 1000})["serial"], "42") << "the job's serial field goes on counting";
-  SerialBlock job;
-  job.product = "acme";
-  job.serial = false;
-  job.counters = {{"serial", 1, false, 1000, 1}};
-  EXPECT_EQ(Draw(*store, job)["serial"], "43") << "the same counter, by its field's name";
+  EXPECT_EQ(Draw(*store, JobDraws({{"serial", 1, false, 1000, 1}}))["serial"], "43") << "the same counter, by its field's name";
 }
 
 TEST_P(FieldsStoreTest, ACounterStepsAndEndsWhereItsLastStepWouldPassTheBlock) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
-  SerialBlock block;
-  block.product = "acme";
-  block.serial = false;
-  block.counters = {{"mac", 0x100, false, 0x11F, 8}};  // room for 0x100, 0x108, 0x110, 0x118
+  SerialBlock block = JobDraws({{"mac", 0x100, false, 0x11F, 8}});  // room for 0x100, 0x108, 0x110, 0x118
   for (int64_t mac : {0x100, 0x108, 0x110, 0x118}) EXPECT_EQ(Draw(*store, block)["mac"], std::to_string(mac));
   EXPECT_TRUE(Draw(*store, block, BeginResult::BlockExhausted).empty());
   block.counters[0].last = 0x126;  // one address short of another step of 8
@@ -134,6 +136,45 @@ TEST_P(FieldsStoreTest, AListGivesEachItemOnceAndASecretOneRestsAsItsDigest) {
   EXPECT_EQ(lists[0].given, 3u);
   EXPECT_EQ(lists[0].givenInRange, 3u);
   EXPECT_TRUE(store->Scrub(error)) << error;
+}
+
+// A record's fields keep each value as its field shows it; the report's range reads the
+// numbers back: a job may change its show while its counter goes on, a hex may come
+// from formats of other widths, and a decimal 10 is above 9.
+TEST_P(FieldsStoreTest, TheCountersRangeIsTheLowestAndHighestNumberAsEachRecordShowsIt) {
+  std::unique_ptr<RecordStore> store = Open();
+  ASSERT_TRUE(store);
+  SerialBlock block = JobDraws({{"mac", 1, false, 1000, 1}, {"count", 1, false, 1000, 1}, {"word", 1, false, 1000, 1}});
+  const std::vector<std::string> shown[] = {
+      {R"("mac":"00:50:C2:00:00:10")", R"("count":"9")", R"("word":"0xFF")"},
+      {R"("mac":"346852163608")", R"("count":"10")", R"("word":"0x0100")"},  // 0x0050C2000018
+      {R"("mac":"0x0050C2000008")", R"("count":"100")", R"("word":"0x00FE")"},
+      {R"("mac":"sha256:0123456789abcdef")", R"("count":"0x0A")"},  // a fingerprint is no number
+  };
+  for (const auto& fields : shown) {
+    block.describe = [&](DeviceRecord& record) {
+      record.fields = "{";
+      for (const std::string& field : fields) record.fields += (record.fields.size() > 1 ? "," : "") + field;
+      record.fields += "}";
+    };
+    Draw(*store, block);
+  }
+  std::vector<ListInfo> lists;
+  std::vector<CounterInfo> counters;
+  std::string error;
+  ASSERT_TRUE(store->ReadStock(0, 2000, lists, counters, error)) << error;
+  std::map<std::string, std::pair<std::string, std::string>> ranges;
+  for (const CounterInfo& counter : counters) {
+    ASSERT_TRUE(counter.lowestInRange && counter.highestInRange) << counter.field;
+    ranges[counter.field] = {*counter.lowestInRange, *counter.highestInRange};
+  }
+  using Range = std::pair<std::string, std::string>;
+  EXPECT_EQ(ranges["mac"], Range("0x0050C2000008", "346852163608"));
+  EXPECT_EQ(ranges["count"], Range("9", "100"));
+  EXPECT_EQ(ranges["word"], Range("0x00FE", "0x0100"));
+  counters.clear();
+  ASSERT_TRUE(store->ReadStock(2000, 3000, lists, counters, error)) << error;
+  EXPECT_FALSE(counters.at(0).lowestInRange) << "no records in the range";
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, FieldsStoreTest, testing::Values(Engine::Sqlite, Engine::Postgres), EngineName);
