@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "cli/auto_ports.h"
+#include "ports/auto_ports.h"
 #include "device/port_probe.h"
 #include "toolkit/text_encoding.h"
 

@@ -8,13 +8,13 @@
 #include <thread>
 
 #include "cli/attempt_record.h"
-#include "cli/auto_ports.h"
+#include "ports/auto_ports.h"
 #include "cli/auto_stations.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_source.h"
 #include "cli/job_setup.h"
 #include "cli/output.h"
-#include "cli/port_list.h"
+#include "ports/port_list.h"
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
 #include "cli/station.h"

@@ -1,6 +1,6 @@
 // fwflash: puts the firmware image it carries into the device on COM1, or on the port
 // that --port names.
-#include "cli/auto_ports.h"
+#include "ports/auto_ports.h"
 #include "files/program_file.h"
 #include "program/command_line.h"
 #include "toolkit/message_dialog.h"

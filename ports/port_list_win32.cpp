@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cli/port_list.h"
+#include "ports/port_list.h"
 
 namespace {
 

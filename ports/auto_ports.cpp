@@ -1,10 +1,10 @@
-#include "cli/auto_ports.h"
+#include "ports/auto_ports.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
-#include "cli/port_list.h"
+#include "ports/port_list.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <map>
 
-#include "cli/port_diagnosis.h"
+#include "ports/port_diagnosis.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <system_error>
 
-#include "cli/port_list.h"
+#include "ports/port_list.h"
 
 namespace fs = std::filesystem;
 

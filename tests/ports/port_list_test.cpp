@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/port_list.h"
+#include "ports/port_list.h"
 #include "tests/support/scratch_dir.h"
 
 namespace fs = std::filesystem;
