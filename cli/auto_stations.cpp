@@ -9,8 +9,9 @@
 #include <mutex>
 #include <thread>
 
-#include "cli/auto_ports.h"
 #include "device/port_probe.h"
+#include "ports/auto_ports.h"
+#include "ports/port_identity.h"
 #include "toolkit/text_encoding.h"
 
 namespace {
@@ -41,10 +42,18 @@ std::string Joined(const std::vector<std::string>& paths) {
   return joined.empty() ? "none" : joined;
 }
 
+// The candidates as they are now; a port list that cannot be read is told, and leaves none.
+std::vector<std::string> Candidates(const CliOptions& options) {
+  std::vector<std::string> candidates;
+  std::string error;
+  if (!AutoPortCandidates(options.excludes, candidates, error)) std::fprintf(stderr, "%s\n", error.c_str());
+  return candidates;
+}
+
 std::vector<StationTally> FlashAnswering(const CliOptions& options, const FirmwareImage& image,
                                          const StationRecords& records, StopRequest& stop,
                                          StationEvents& events, int& exitCode) {
-  const std::vector<std::string> candidates = AutoPortCandidates(options.excludes);
+  const std::vector<std::string> candidates = Candidates(options);
   std::vector<ProbedPort> answered = ProbePorts(candidates, &stop, false);
   if (answered.empty()) {
     const std::string line = "auto: no device answered the sync (candidates: " + Joined(candidates) + ")";
@@ -106,9 +115,9 @@ std::vector<StationTally> WaitOnEveryCandidate(const CliOptions& options, const 
   while (!stop.Requested() && !counted.Done()) {
     if (Clock::now() - listed >= kListInterval) {
       listed = Clock::now();
-      for (const std::string& path : AutoPortCandidates(options.excludes)) {
+      for (const std::string& path : Candidates(options)) {
         const bool served = std::any_of(stations.begin(), stations.end(), [&](const AutoStation& station) {
-          return station.path == path || SamePort(station.path, path);
+          return SamePort(station.path, path);
         });
         if (served) continue;
         stations.push_back({path, {}, {}});

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cli/auto_ports.h"
 #include "cli/job_options.h"
 #include "device/serial_port.h"
+#include "ports/auto_ports.h"
 
 namespace {
 

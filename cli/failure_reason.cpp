@@ -1,6 +1,6 @@
 #include "cli/failure_reason.h"
 
-#include "cli/port_diagnosis.h"
+#include "ports/port_diagnosis.h"
 #include "toolkit/text_encoding.h"
 
 FailureReason ExplainFailures(const std::string& port, const std::vector<DeviceFailure>& failures) {

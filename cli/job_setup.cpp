@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cli/auto_ports.h"
+#include "ports/auto_ports.h"
 
 #include "cli/record_setup.h"
 #include "jobs/field_plan.h"

@@ -8,13 +8,11 @@
 #include <thread>
 
 #include "cli/attempt_record.h"
-#include "cli/auto_ports.h"
 #include "cli/auto_stations.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_source.h"
 #include "cli/job_setup.h"
 #include "cli/output.h"
-#include "cli/port_list.h"
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
 #include "cli/station.h"
@@ -24,6 +22,8 @@
 #include "files/program_file.h"
 #include "fwflash_version.h"
 #include "payload/payload_block.h"
+#include "ports/auto_ports.h"
+#include "ports/port_list.h"
 #include "records/record_csv.h"
 #include "records/record_keeper.h"
 #include "records/record_report.h"
@@ -88,7 +88,11 @@ int ShowVersion(const char* startedAs) {
 
 int ListPorts() {
   std::vector<ListedPort> ports;
-  if (!ListSerialPorts(ports)) return kExitDeviceFailed;
+  std::string error;
+  if (!ListSerialPorts(ports, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitDeviceFailed;
+  }
   for (const ListedPort& port : ports) std::printf("%s\n", FormatListedPort(port).c_str());
   return kExitAllFlashed;
 }

@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "device/port_reads.h"
+#include "device/same_device_posix.h"
 #include "device/serial_port.h"
 
 using port_reads::Fail;
@@ -231,5 +232,10 @@ bool DeviceGone(const SerialPort* port, const std::string& path) {
   if (poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL))) return true;
   struct stat opened {}, named {};
   if (fstat(port->fd, &opened) != 0 || stat(path.c_str(), &named) != 0) return true;
-  return opened.st_rdev != named.st_rdev || opened.st_ino != named.st_ino;
+  return !SameDevice(opened, named);
+}
+
+bool SameDevice(const struct stat& a, const struct stat& b) {
+  if (S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode)) return a.st_rdev == b.st_rdev;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }

@@ -1,7 +1,7 @@
 // fwflash: puts the firmware image it carries into the device on COM1, or on the port
 // that --port names.
-#include "cli/auto_ports.h"
 #include "files/program_file.h"
+#include "ports/auto_ports.h"
 #include "program/command_line.h"
 #include "toolkit/message_dialog.h"
 #include "toolkit/toolkit.h"
@@ -9,6 +9,7 @@
 #include "forms/Main.h"
 #include "forms/Progress.h"
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -17,6 +18,15 @@ namespace {
 // object is made, it is torn down after it: the windows' destruction handlers run at exit
 // and may still report through it.
 const bool DialogsMadeFirst = (ReplaceDialogs(ReplaceDialogs(nullptr)), true);
+
+// The candidates of --port auto as they are now; a port list that cannot be read is told
+// on stderr and leaves none.
+std::vector<std::string> AutoCandidates(const std::vector<std::string>& excludes) {
+  std::vector<std::string> candidates;
+  std::string error;
+  if (!AutoPortCandidates(excludes, candidates, error)) std::fprintf(stderr, "%s\n", error.c_str());
+  return candidates;
+}
 
 }  // namespace
 
@@ -40,7 +50,7 @@ int main(int argc, char** argv) {
     // creation has read the language file.
     Application->CreateForm(Mainform);
     if (!port.empty()) Mainform->PortPath = port;
-    if (port == kAutoPort) Mainform->AutoPorts = [excludes] { return AutoPortCandidates(excludes); };
+    if (port == kAutoPort) Mainform->AutoPorts = [excludes] { return AutoCandidates(excludes); };
     Application->CreateForm(Form_Progress);
     Application->CreateForm(Form_Done);
     Application->Run();

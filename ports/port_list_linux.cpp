@@ -1,14 +1,13 @@
 // Serial ports of a Linux machine, from sysfs and udev's links alone: device nodes are
 // only named and resolved as paths, never opened.
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <system_error>
 
-#include "cli/port_list.h"
+#include "ports/port_list_linux.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +16,8 @@ namespace {
 // Nodes (resolved) mapped to the stable links that lead to them.
 using StableLinks = std::multimap<std::string, std::string>;
 
-bool ReportFailure(const fs::path& path, const std::error_code& error) {
-  std::fprintf(stderr, "cannot list serial ports: %s: %s\n", path.c_str(), error.message().c_str());
+bool Fail(const fs::path& path, const std::error_code& cause, std::string& error) {
+  error = "cannot list serial ports: " + path.string() + ": " + cause.message();
   return false;
 }
 
@@ -50,14 +49,14 @@ bool ReadFolder(const fs::path& folder, std::vector<std::string>& names, std::er
 
 // udev's by-id and by-path links, in name order within each kind; none where udev or
 // the adapters are absent.
-bool ReadStableLinks(const fs::path& devRoot, StableLinks& links) {
+bool ReadStableLinks(const fs::path& devRoot, StableLinks& links, std::string& error) {
   for (const char* kind : {"by-id", "by-path"}) {
     const fs::path folder = devRoot / "serial" / kind;
     std::vector<std::string> names;
-    std::error_code error;
-    if (!ReadFolder(folder, names, error)) {
-      if (error == std::errc::no_such_file_or_directory) continue;
-      return ReportFailure(folder, error);
+    std::error_code cause;
+    if (!ReadFolder(folder, names, cause)) {
+      if (cause == std::errc::no_such_file_or_directory) continue;
+      return Fail(folder, cause, error);
     }
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
@@ -85,15 +84,15 @@ void ReadUsbDevice(const fs::path& device, ListedPort& port) {
 
 }  // namespace
 
-bool ListSerialPorts(std::vector<ListedPort>& ports, const std::string& sysfsRoot,
-                     const std::string& devRoot) {
+bool ListSysfsPorts(std::vector<ListedPort>& ports, const std::string& sysfsRoot,
+                    const std::string& devRoot, std::string& error) {
   ports.clear();
   const fs::path ttys = fs::path(sysfsRoot) / "class" / "tty";
   std::vector<std::string> names;
-  std::error_code error;
-  if (!ReadFolder(ttys, names, error)) return ReportFailure(ttys, error);
+  std::error_code cause;
+  if (!ReadFolder(ttys, names, cause)) return Fail(ttys, cause, error);
   StableLinks links;
-  if (!ReadStableLinks(devRoot, links)) return false;
+  if (!ReadStableLinks(devRoot, links, error)) return false;
 
   for (const std::string& name : names) {
     const std::string device = ResolvedPath(ttys / name / "device");
@@ -109,4 +108,8 @@ bool ListSerialPorts(std::vector<ListedPort>& ports, const std::string& sysfsRoo
   }
   SortByPath(ports);
   return true;
+}
+
+bool ListSerialPorts(std::vector<ListedPort>& ports, std::string& error) {
+  return ListSysfsPorts(ports, "/sys", "/dev", error);
 }

@@ -2,7 +2,7 @@
 // a port another program holds and for one the user may not open.
 #include <windows.h>
 
-#include "cli/port_diagnosis.h"
+#include "ports/port_diagnosis.h"
 
 FailureCause ClassifyFailure(const DeviceFailure& failure) {
   const DWORD error = static_cast<DWORD>(failure.systemError);

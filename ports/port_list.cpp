@@ -1,6 +1,6 @@
 // The parts of port listing that are the same on every platform: order, line format and
 // the reading of Windows device instance ids (kept here so that they are tested on Linux).
-#include "cli/port_list.h"
+#include "ports/port_list.h"
 
 #include <algorithm>
 #include <cctype>

@@ -8,14 +8,15 @@
 #include <setupapi.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 
-#include "cli/port_list.h"
+#include "ports/port_list.h"
 
 namespace {
 
-bool ReportFailure(const char* what, DWORD error) {
-  std::fprintf(stderr, "cannot list serial ports: %s failed with error %lu\n", what, error);
+bool Fail(const char* what, DWORD cause, std::string& error) {
+  error = std::string("cannot list serial ports: ") + what + " failed with error " +
+          std::to_string(cause);
   return false;
 }
 
@@ -31,12 +32,12 @@ std::string Utf8(const std::wstring& text) {
 
 // The COM names under HARDWARE\DEVICEMAP\SERIALCOMM, virtual ports included. The key
 // only exists while some port does.
-bool ReadComNames(std::vector<ListedPort>& ports) {
+bool ReadComNames(std::vector<ListedPort>& ports, std::string& error) {
   HKEY key;
   LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0,
                               KEY_QUERY_VALUE, &key);
   if (status == ERROR_FILE_NOT_FOUND) return true;
-  if (status != ERROR_SUCCESS) return ReportFailure("opening SERIALCOMM", status);
+  if (status != ERROR_SUCCESS) return Fail("opening SERIALCOMM", status, error);
   DWORD longestName = 0, longestData = 0;
   status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                             &longestName, &longestData, nullptr, nullptr);
@@ -56,7 +57,7 @@ bool ReadComNames(std::vector<ListedPort>& ports) {
   RegCloseKey(key);
   if (status == ERROR_NO_MORE_ITEMS) return true;
   ports.clear();
-  return ReportFailure("reading SERIALCOMM", status);
+  return Fail("reading SERIALCOMM", status, error);
 }
 
 std::wstring PortName(HDEVINFO devices, SP_DEVINFO_DATA& device) {
@@ -104,14 +105,14 @@ void ReadUsbIds(DEVINST node, ListedPort& port) {
 
 }  // namespace
 
-bool ListSerialPorts(std::vector<ListedPort>& ports) {
+bool ListSerialPorts(std::vector<ListedPort>& ports, std::string& error) {
   ports.clear();
-  if (!ReadComNames(ports)) return false;
+  if (!ReadComNames(ports, error)) return false;
   HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVINTERFACE_COMPORT, nullptr, nullptr,
                                           DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   if (devices == INVALID_HANDLE_VALUE) {
     ports.clear();
-    return ReportFailure("SetupDiGetClassDevs", GetLastError());
+    return Fail("SetupDiGetClassDevs", GetLastError(), error);
   }
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof device;

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/port_list.h"
+#include "ports/port_list_linux.h"
 #include "tests/support/scratch_dir.h"
 
 namespace fs = std::filesystem;
@@ -69,7 +69,8 @@ class FakeSystem : public testing::Test {
 
   std::vector<std::string> ListedLines(const fs::path& devRoot) {
     std::vector<ListedPort> ports;
-    EXPECT_TRUE(ListSerialPorts(ports, sys_, devRoot));
+    std::string error;
+    EXPECT_TRUE(ListSysfsPorts(ports, sys_, devRoot, error)) << error;
     std::vector<std::string> lines;
     for (const ListedPort& port : ports) lines.push_back(FormatListedPort(port));
     return lines;
@@ -107,19 +108,26 @@ TEST_F(FakeSystem, StableLinksAreMatchedWhereTheyLead) {
     EXPECT_EQ(line.find("by-"), std::string::npos) << line;
 }
 
+// The reason names the folder that could not be read.
 TEST_F(FakeSystem, UnreadableFoldersFailTheListing) {
   std::vector<ListedPort> ports = {ListedPort{}};
-  EXPECT_FALSE(ListSerialPorts(ports, scratch_.Path() + "/no-sys", dev_));
+  std::string error;
+  EXPECT_FALSE(ListSysfsPorts(ports, scratch_.Path() + "/no-sys", dev_, error));
   EXPECT_TRUE(ports.empty());
+  EXPECT_EQ(error.rfind("cannot list serial ports: " + scratch_.Path() + "/no-sys/class/tty: ", 0), 0u)
+      << error;
   fs::remove_all(dev_ / "serial/by-path");
   Write(dev_ / "serial/by-path", "not a folder");
-  EXPECT_FALSE(ListSerialPorts(ports, sys_, dev_));
+  EXPECT_FALSE(ListSysfsPorts(ports, sys_, dev_, error));
+  EXPECT_TRUE(ports.empty());
+  EXPECT_NE(error.find((dev_ / "serial/by-path").string()), std::string::npos) << error;
 }
 
 // Reads this machine's sysfs only; whether it opens anything is a matter for strace.
 TEST(RealSystem, ListsNoTerminalsAndNoPseudoTerminals) {
   std::vector<ListedPort> ports;
-  ASSERT_TRUE(ListSerialPorts(ports));
+  std::string error;
+  ASSERT_TRUE(ListSerialPorts(ports, error)) << error;
   for (const ListedPort& port : ports) {
     EXPECT_EQ(port.path.find("pts"), std::string::npos) << port.path;
     EXPECT_NE(port.path, "/dev/tty0");

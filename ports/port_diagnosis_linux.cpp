@@ -11,15 +11,10 @@
 #include <fstream>
 #include <map>
 
-#include "cli/port_diagnosis.h"
+#include "device/same_device_posix.h"
+#include "ports/port_diagnosis.h"
 
 namespace {
-
-// Whether two stat results name the same device (or, for other files, the same file).
-bool SameFile(const struct stat& a, const struct stat& b) {
-  if (S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode)) return a.st_rdev == b.st_rdev;
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 // The process ids under /proc, in ascending order.
 std::map<long, std::string> Processes() {
@@ -41,7 +36,7 @@ bool HoldsOpen(const std::string& pidName, const struct stat& port) {
   while (dirent* fd = !holds && fds != nullptr ? readdir(fds) : nullptr) {
     struct stat target {};
     holds = fd->d_name[0] != '.' && stat((folder + "/" + fd->d_name).c_str(), &target) == 0 &&
-            SameFile(target, port);
+            SameDevice(target, port);
   }
   if (fds != nullptr) closedir(fds);
   return holds;

@@ -1,9 +1,11 @@
-// The serial ports of this machine, for `fwflash-cli --list-ports`. Listing never opens a
-// port: a port another program holds stays undisturbed, and no board is reset by it.
+// The serial ports of this machine, for `fwflash-cli --list-ports` and --port auto. Listing
+// never opens a port: a port another program holds stays undisturbed, and no board is reset
+// by it. One source per platform (port_list_linux.cpp, port_list_win32.cpp), the rest shared.
 //
-//   ListSerialPorts(ports)     the ports, in natural order of their paths (ttyS2 before
-//                              ttyS10, COM2 before COM10); false, after a message on
-//                              stderr, when the system's list cannot be read
+//   ListSerialPorts(ports, error)  the ports, in natural order of their paths (ttyS2 before
+//                              ttyS10, COM2 before COM10); false, with no ports and the
+//                              reason in error ("cannot list serial ports: ..."), when
+//                              the system's list cannot be read
 //   FormatListedPort(port)     one port as one line, without the newline
 //
 // A line is the path followed by `key=value` fields, each left out when it has no value:
@@ -30,13 +32,7 @@ struct ListedPort {
   std::string friendlyName;  // Windows only: "USB Serial Port (COM5)"
 };
 
-#ifdef _WIN32
-bool ListSerialPorts(std::vector<ListedPort>& ports);
-#else
-// Reads <sysfsRoot>/class/tty; nodes and their links are looked for under devRoot.
-bool ListSerialPorts(std::vector<ListedPort>& ports, const std::string& sysfsRoot = "/sys",
-                     const std::string& devRoot = "/dev");
-#endif
+bool ListSerialPorts(std::vector<ListedPort>& ports, std::string& error);
 
 std::string FormatListedPort(const ListedPort& port);
 
