@@ -17,6 +17,7 @@
 #include "cli/port_list.h"
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
+#include "cli/standard_output.h"
 #include "cli/station.h"
 #include "cli/station_state_events.h"
 #include "cli/stop_signals.h"
@@ -29,27 +30,7 @@
 #include "records/record_report.h"
 #include "records/record_time.h"
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
-
-// Whether standard output is a terminal that takes the escape codes of the live lines.
-bool OutputIsTerminal() {
-#ifdef _WIN32
-  HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  return GetConsoleMode(console, &mode) &&
-         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-#else
-  return isatty(STDOUT_FILENO) != 0;
-#endif
-}
 
 // The store's problems while a report is made, on standard error.
 class ReportStoreEvents : public StoreEvents {
@@ -64,13 +45,6 @@ class ReportStoreEvents : public StoreEvents {
   void ListLow(const std::string&, int64_t) override {}  // a report takes no items
   void ScrubFailed(const std::string&) override {}     // nor gives any
 };
-
-void SetBinaryOutput() {
-#ifdef _WIN32
-  std::fflush(stdout);
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-}
 
 int Refuse(const std::string& reason) {
   std::fprintf(stderr, "fwflash-cli: %s\n", reason.c_str());
