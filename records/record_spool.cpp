@@ -6,11 +6,10 @@
 #include <system_error>
 
 std::string SpoolStoreKey(const std::string& storeName) {
-  if (IsPostgresTarget(storeName)) return storeName;
-  const std::string prefix = "sqlite:";
-  const std::string path =
-      storeName.compare(0, prefix.size(), prefix) == 0 ? storeName.substr(prefix.size()) : storeName;
+  const StoreTarget target = ParseStoreTarget(storeName);
+  if (target.engine == StoreTarget::Engine::Postgres) return storeName;
   std::error_code failure;
-  const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::u8path(path), failure);
-  return failure ? path : absolute.lexically_normal().u8string();
+  const std::filesystem::path absolute =
+      std::filesystem::absolute(std::filesystem::u8path(target.location), failure);
+  return failure ? target.location : absolute.lexically_normal().u8string();
 }

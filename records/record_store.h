@@ -11,8 +11,7 @@
 //                                    answer (Unreachable: it may later) or the target
 //                                    was refused (Refused: a bad file or URI, a
 //                                    rejected login, a newer schema)
-//   StoreTargetName(target)          the target as it may be shown: no password
-//   IsPostgresTarget(target)         whether the target names a PostgreSQL server
+//   (the target itself, its name as shown and its engine: records/store_target.h)
 //
 //   RecordStore::BeginAttempt        writes a new attempt as failed/"interrupted"; with a
 //                                    serial block it takes the product's next number
@@ -59,6 +58,7 @@
 
 #include "records/device_record.h"
 #include "records/station_state.h"
+#include "records/store_target.h"
 
 // A counter field: kept per product and field name. A device's value v uses v to
 // v + step - 1, all within the block.
@@ -151,5 +151,3 @@ enum class OpenProblem { None, Unreachable, Refused };
 
 std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::string& error,
                                              OpenProblem* problem = nullptr);
-std::string StoreTargetName(const std::string& target);
-bool IsPostgresTarget(const std::string& target);
