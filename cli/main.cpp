@@ -20,6 +20,7 @@
 #include "cli/standard_output.h"
 #include "cli/station.h"
 #include "cli/station_state_events.h"
+#include "cli/store_progress.h"
 #include "cli/stop_signals.h"
 #include "dashboard/line_serving.h"
 #include "files/program_file.h"
@@ -44,6 +45,8 @@ class ReportStoreEvents : public StoreEvents {
   }
   void ListLow(const std::string&, int64_t) override {}  // a report takes no items
   void ScrubFailed(const std::string&) override {}     // nor gives any
+  void CountingKept(uint64_t records) override { TellCountingKept(records); }
+  void KeptCounted(int percent) override { TellKeptCounted(percent); }
 };
 
 int Refuse(const std::string& reason) {
@@ -138,7 +141,10 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   StopRequest stop;
   StopOnSignals(stop);
   DashboardServer dashboard;
-  if (!options.serve.empty() && !StartServing(options.serve, options.record, dashboard, error)) return Refuse(error);
+  if (!options.serve.empty()) {
+    if (!StartServing(options.serve, options.record, dashboard, error)) return Refuse(error);
+    std::fprintf(stderr, "fwflash-cli: the line's dashboard is at %s\n", dashboard.Url().c_str());
+  }
 
   std::atomic<uint64_t> unusedOutputs{0};
   records.unusedOutputs = &unusedOutputs;
@@ -184,7 +190,7 @@ int Report(const CliOptions& options) {
   RecordKeeper keeper(options.record, options.spool.empty() ? DefaultSpoolPath() : options.spool,
                       std::nullopt, events);
   if (!keeper.Open(error)) return Refuse(error);
-  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error);
+  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error, nullptr, &events);
   if (store == nullptr) return Refuse(error);
   if (options.csv) {
     SetBinaryOutput();  // the CSV's CRLF line ends as they are

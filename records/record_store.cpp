@@ -3,12 +3,12 @@
 #include "records/store_engines.h"
 
 std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::string& error,
-                                             OpenProblem* problem) {
+                                             OpenProblem* problem, OpenEvents* events) {
   OpenProblem ignored;
   OpenProblem& found = problem != nullptr ? *problem : ignored;
   found = OpenProblem::Refused;
   const StoreTarget parsed = ParseStoreTarget(target);
-  if (parsed.engine == StoreTarget::Engine::Postgres) return OpenPostgresStore(parsed.location, error, found);
+  if (parsed.engine == StoreTarget::Engine::Postgres) return OpenPostgresStore(parsed.location, error, found, events);
   if (parsed.location.empty()) {
     error = "no record store named: give a SQLite file or a postgresql:// URI";
     return nullptr;
@@ -17,5 +17,5 @@ std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::str
     error = "unknown kind of record store: give a SQLite file or a postgresql:// URI";
     return nullptr;
   }
-  return OpenSqliteStore(parsed.location, error, found);
+  return OpenSqliteStore(parsed.location, error, found, events);
 }

@@ -11,6 +11,9 @@
 //                                    answer (Unreachable: it may later) or the target
 //                                    was refused (Refused: a bad file or URI, a
 //                                    rejected login, a newer schema)
+//                                    With events, tells the filling of an older store's
+//                                    kept counts, which its first opening does once
+//   OpenEvents                       that filling: its start and each tenth done
 //   (the target itself, its name as shown and its engine: records/store_target.h)
 //
 //   RecordStore::BeginAttempt        writes a new attempt as failed/"interrupted"; with a
@@ -149,5 +152,16 @@ class RecordStore {
 
 enum class OpenProblem { None, Unreachable, Refused };
 
+// Told only for a store large enough that the filling takes a while.
+class OpenEvents {
+ public:
+  virtual void CountingKept(uint64_t records) = 0;
+  virtual void KeptCounted(int percent) = 0;
+
+ protected:
+  ~OpenEvents() = default;
+};
+
 std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::string& error,
-                                             OpenProblem* problem = nullptr);
+                                             OpenProblem* problem = nullptr,
+                                             OpenEvents* events = nullptr);

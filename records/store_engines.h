@@ -1,9 +1,9 @@
 // The engines behind OpenRecordStore, and what they share about the schema, the serial
 // blocks and their messages.
 //
-//   OpenSqliteStore(path, error, problem)
+//   OpenSqliteStore(path, error, problem, events)
 //                                    a SQLite file, made with its schema when missing
-//   OpenPostgresStore(uri, error, problem)
+//   OpenPostgresStore(uri, error, problem, events)
 //                                    a PostgreSQL server
 //   kRecordSchemaVersion             the newest schema this build knows
 //   Migration                        a schema version, the SQL that makes it, and whether
@@ -30,9 +30,9 @@
 #include "records/record_store.h"
 
 std::unique_ptr<RecordStore> OpenSqliteStore(const std::string& path, std::string& error,
-                                             OpenProblem& problem);
+                                             OpenProblem& problem, OpenEvents* events);
 std::unique_ptr<RecordStore> OpenPostgresStore(const std::string& uri, std::string& error,
-                                               OpenProblem& problem);
+                                               OpenProblem& problem, OpenEvents* events);
 
 constexpr int64_t kRecordSchemaVersion = 4;
 
