@@ -109,7 +109,7 @@ bool FillCounts(PgDb& db, OpenEvents* events, std::string& error) {
                         }, events, error);
 }
 
-bool MigrateInTransaction(PgDb& db, OpenEvents* events, std::string& error) {
+bool MigrateInTransaction(PgDb& db, OpenEvents* events, bool& newer, std::string& error) {
   if (!db.Exec(kSchemaLockSql, {}, error).Ok() ||
       !db.Exec("CREATE TABLE IF NOT EXISTS fwflash_schema (version bigint NOT NULL)", {}, error).Ok())
     return false;
@@ -117,6 +117,7 @@ bool MigrateInTransaction(PgDb& db, OpenEvents* events, std::string& error) {
   if (!recorded.Ok()) return false;
   std::set<int64_t> applied;
   for (int row = 0; row < recorded.Rows(); ++row) applied.insert(recorded.Int(row, 0));
+  newer = SchemaIsNewer(applied);
   auto apply = [&](const Migration& migration, std::string& why) {
     return db.Exec(migration.sql, {}, why).Ok() &&
            (!migration.fillsCounts || FillCounts(db, events, why)) &&
@@ -128,7 +129,12 @@ bool MigrateInTransaction(PgDb& db, OpenEvents* events, std::string& error) {
 
 }  // namespace
 
-bool MakePostgresSchema(PgDb& db, OpenEvents* events, std::string& error) {
-  return db.Transaction("BEGIN", [&](std::string& why) { return MigrateInTransaction(db, events, why); },
-                        error);
+bool MakePostgresSchema(PgDb& db, OpenEvents* events, std::string& error, OpenProblem& problem) {
+  bool newer = false;
+  const auto migrate = [&](std::string& why) { return MigrateInTransaction(db, events, newer, why); };
+  if (db.Transaction("BEGIN", migrate, error)) return true;
+  // A newer schema or missing rights stay; a connection lost meanwhile may come back.
+  problem = newer || db.FailedSqlState() == kInsufficientPrivilege ? OpenProblem::Refused
+                                                                    : OpenProblem::Unreachable;
+  return false;
 }

@@ -93,12 +93,7 @@ class PostgresStore final : public RecordStore {
       error = "cannot connect to the record store " + name_ + ": " + error;
       return false;
     }
-    if (MakePostgresSchema(db_, events, error)) return true;
-    // A newer schema or missing rights stay; a connection lost meanwhile may come back.
-    problem = error.find("schema is version") != std::string::npos ||
-                      error.find("permission denied") != std::string::npos
-                  ? OpenProblem::Refused
-                  : OpenProblem::Unreachable;
+    if (MakePostgresSchema(db_, events, error, problem)) return true;
     error = "record store " + name_ + ": " + error;
     return false;
   }
