@@ -8,7 +8,8 @@ std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::str
   OpenProblem& found = problem != nullptr ? *problem : ignored;
   found = OpenProblem::Refused;
   const StoreTarget parsed = ParseStoreTarget(target);
-  if (parsed.engine == StoreTarget::Engine::Postgres) return OpenPostgresStore(parsed.location, error, found, events);
+  if (parsed.engine == StoreTarget::Engine::Postgres)
+    return OpenPostgresStore(parsed.location, error, found, events);
   if (parsed.location.empty()) {
     error = "no record store named: give a SQLite file or a postgresql:// URI";
     return nullptr;
