@@ -49,6 +49,8 @@ class PrintedEvents final : public StoreEvents {
   }
   void ListLow(const std::string&, int64_t) override {}  // the simulated line draws from no list
   void ScrubFailed(const std::string&) override {}     // nor gives secrets
+  void CountingKept(uint64_t) override {}               // an older store's filling, untimed
+  void KeptCounted(int) override {}
 };
 
 struct Tally {

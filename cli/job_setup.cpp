@@ -6,6 +6,7 @@
 #include "ports/auto_ports.h"
 
 #include "cli/record_setup.h"
+#include "cli/store_progress.h"
 #include "jobs/field_plan.h"
 #include "jobs/list_file.h"
 #include "jobs/program_run.h"
@@ -46,7 +47,8 @@ bool SerialField(const CliOptions& options, const FirmwareImage& image, const st
 bool CheckListsInStore(const std::string& target, const std::vector<JobField>& fields, std::string& error) {
   for (const JobField& field : fields) {
     if (field.source != JobField::Source::List) continue;
-    std::unique_ptr<RecordStore> store = OpenRecordStore(target, error);
+    OpeningOnStderr opening;
+    std::unique_ptr<RecordStore> store = OpenRecordStore(target, error, nullptr, &opening);
     std::vector<ListInfo> lists;
     std::vector<CounterInfo> counters;
     return store != nullptr && store->ReadStock(0, 0, lists, counters, error) &&
@@ -129,7 +131,8 @@ int ImportList(const CliOptions& options) {
     return Refuse("--list-length is for hex and text lists");
   std::string error, fileSha256;
   if (!ReadListFile(options.importList[1], options.listColumn, import, fileSha256, error)) return Refuse(error);
-  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error);
+  OpeningOnStderr opening;
+  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error, nullptr, &opening);
   if (store == nullptr || !store->ImportList(import, error)) return Refuse(error);
   std::printf("%zu items added to the list %s from %s, SHA-256 %s\n", import.items.size(),
               import.list.name.c_str(), options.importList[1].c_str(), fileSha256.c_str());
@@ -138,7 +141,8 @@ int ImportList(const CliOptions& options) {
 
 int ShowLists(const CliOptions& options) {
   std::string error;
-  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error);
+  OpeningOnStderr opening;
+  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error, nullptr, &opening);
   std::vector<ListInfo> lists;
   std::vector<CounterInfo> counters;
   if (store == nullptr || !store->ReadStock(0, 0, lists, counters, error)) return Refuse(error);

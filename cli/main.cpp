@@ -15,8 +15,10 @@
 #include "cli/output.h"
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
+#include "cli/standard_output.h"
 #include "cli/station.h"
 #include "cli/station_state_events.h"
+#include "cli/store_progress.h"
 #include "cli/stop_signals.h"
 #include "dashboard/line_serving.h"
 #include "files/program_file.h"
@@ -29,27 +31,7 @@
 #include "records/record_report.h"
 #include "records/record_time.h"
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
-
-// Whether standard output is a terminal that takes the escape codes of the live lines.
-bool OutputIsTerminal() {
-#ifdef _WIN32
-  HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  return GetConsoleMode(console, &mode) &&
-         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-#else
-  return isatty(STDOUT_FILENO) != 0;
-#endif
-}
 
 // The store's problems while a report is made, on standard error.
 class ReportStoreEvents : public StoreEvents {
@@ -63,14 +45,9 @@ class ReportStoreEvents : public StoreEvents {
   }
   void ListLow(const std::string&, int64_t) override {}  // a report takes no items
   void ScrubFailed(const std::string&) override {}     // nor gives any
+  void CountingKept(uint64_t records) override { TellCountingKept(records); }
+  void KeptCounted(int percent) override { TellKeptCounted(percent); }
 };
-
-void SetBinaryOutput() {
-#ifdef _WIN32
-  std::fflush(stdout);
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-}
 
 int Refuse(const std::string& reason) {
   std::fprintf(stderr, "fwflash-cli: %s\n", reason.c_str());
@@ -168,7 +145,10 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   StopRequest stop;
   StopOnSignals(stop);
   DashboardServer dashboard;
-  if (!options.serve.empty() && !StartServing(options.serve, options.record, dashboard, error)) return Refuse(error);
+  if (!options.serve.empty()) {
+    if (!StartServing(options.serve, options.record, dashboard, error)) return Refuse(error);
+    std::fprintf(stderr, "fwflash-cli: the line's dashboard is at %s\n", dashboard.Url().c_str());
+  }
 
   std::atomic<uint64_t> unusedOutputs{0};
   records.unusedOutputs = &unusedOutputs;
@@ -214,7 +194,7 @@ int Report(const CliOptions& options) {
   RecordKeeper keeper(options.record, options.spool.empty() ? DefaultSpoolPath() : options.spool,
                       std::nullopt, events);
   if (!keeper.Open(error)) return Refuse(error);
-  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error);
+  std::unique_ptr<RecordStore> store = OpenRecordStore(options.record, error, nullptr, &events);
   if (store == nullptr) return Refuse(error);
   if (options.csv) {
     SetBinaryOutput();  // the CSV's CRLF line ends as they are

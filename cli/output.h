@@ -16,6 +16,8 @@
 //   Output::StoreDown / StoreBack          the record store's problem, once while it
 //                                          lasts, and its return with the records
 //                                          delivered from the spool
+//   Output::CountingKept / KeptCounted     an older store's kept counts filled, on
+//                                          standard error (cli/store_progress.h)
 //   Output::SerialsUsedUp(message)         the block of serial numbers has run out
 //   Output::ListLow(list, left)            a job's list is low (once per list and run)
 //   Output::ScrubFailed(message)           the run's end could not clear the given secret
@@ -34,6 +36,7 @@
 #include "cli/port_labels.h"
 #include "cli/station.h"
 #include "cli/station_result.h"
+#include "cli/store_progress.h"
 #include "records/record_keeper.h"
 
 class Output : public StationEvents, public StoreEvents, public GeneratorEvents {
@@ -41,6 +44,8 @@ class Output : public StationEvents, public StoreEvents, public GeneratorEvents 
   virtual ~Output() = default;
   void StationWaiting(const std::string&) override {}  // the lines tell devices, not waits
   void StationEnded(const std::string&) override {}
+  void CountingKept(uint64_t records) override { TellCountingKept(records); }
+  void KeptCounted(int percent) override { TellKeptCounted(percent); }
   virtual void SerialsUsedUp(const std::string& message) = 0;
   // A production job's: its identity at the start, a generator's failure (told once
   // until it works again), and the generated values that no device took.

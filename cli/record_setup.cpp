@@ -1,40 +1,8 @@
+// This PC's name and the arguments in UTF-8 are per platform (record_setup_posix.cpp,
+// _win32.cpp).
 #include "cli/record_setup.h"
 
 #include "files/program_file.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-std::string HostName() {
-  char name[256] = {};
-#ifdef _WIN32
-  DWORD size = sizeof name;
-  if (!GetComputerNameA(name, &size)) return "unknown";
-#else
-  if (gethostname(name, sizeof name - 1) != 0) return "unknown";
-#endif
-  return name;
-}
-
-std::string Utf8Argument(const std::string& argument) {
-#ifdef _WIN32
-  const int wideSize = MultiByteToWideChar(CP_ACP, 0, argument.c_str(), -1, nullptr, 0);
-  if (wideSize <= 0) return argument;
-  std::wstring wide(static_cast<size_t>(wideSize), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, argument.c_str(), -1, &wide[0], wideSize);
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return argument;
-  std::string utf8(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], size, nullptr, nullptr);
-  utf8.pop_back();  // the terminating NUL
-  return utf8;
-#else
-  return argument;
-#endif
-}
 
 std::string DefaultProduct(const std::string& programFile) {
   std::string name = ProgramName(programFile);

@@ -1,15 +1,12 @@
 #include "dashboard/line_serving.h"
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 bool StartServing(const std::string& option, const std::string& target, DashboardServer& server,
                   std::string& error) {
   ServeAddress address;
-  if (!ParseServeAddress(option, address, error) || !server.Start(address, target, error)) return false;
-  std::fprintf(stderr, "fwflash-cli: the line's dashboard is at %s\n", server.Url().c_str());
-  return true;
+  return ParseServeAddress(option, address, error) && server.Start(address, target, error);
 }
 
 void ServeUntilStopped(DashboardServer& server, const StopRequest& stop) {

@@ -1,8 +1,8 @@
 // fwflash-cli --serve: the line's dashboard beside the process's stations, or alone.
 //
 //   StartServing(option, target, server, error)   reads [ADDR:]PORT, binds and serves
-//                                                 target's store; says where on standard
-//                                                 error; false with the reason otherwise
+//                                                 target's store (server.Url() says
+//                                                 where); false with the reason otherwise
 //   ServeUntilStopped(server, stop)               serves on until the stop request
 //                                                 (SIGINT, SIGTERM), then stops serving
 #pragma once

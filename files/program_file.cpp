@@ -1,13 +1,8 @@
+// The program's own file is found per platform (program_file_linux.cpp, _win32.cpp).
 #include "files/program_file.h"
 
 #include <algorithm>
 #include <cctype>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -17,17 +12,6 @@ std::string Lowercase(std::string text) {
 }
 
 }  // namespace
-
-std::string ProgramFile(const char* startedAs) {
-  char path[4096];
-#ifdef _WIN32
-  const long length = static_cast<long>(GetModuleFileNameA(nullptr, path, sizeof path));
-#else
-  const long length = static_cast<long>(readlink("/proc/self/exe", path, sizeof path));
-#endif
-  if (length > 0 && static_cast<size_t>(length) < sizeof path) return std::string(path, length);
-  return startedAs != nullptr ? startedAs : "";
-}
 
 std::string ProgramName(const std::string& file) {
   const size_t slash = file.find_last_of("/\\");

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <toml.hpp>
 
+#include "records/store_target.h"
 #include "secrets/sha256.h"
 
 namespace {
@@ -45,8 +46,9 @@ bool ValidName(const std::string& name) {
 
 // A path of the job, relative to its folder; a SQLite store's too, a server's never.
 std::string FromJobFolder(const fs::path& folder, const std::string& path) {
-  if (path.empty() || path.rfind("postgresql://", 0) == 0 || path.rfind("postgres://", 0) == 0) return path;
-  if (path.rfind("sqlite:", 0) == 0) return "sqlite:" + FromJobFolder(folder, path.substr(7));
+  const StoreTarget target = ParseStoreTarget(path);
+  if (path.empty() || target.engine == StoreTarget::Engine::Postgres) return path;
+  if (target.prefixed) return kSqlitePrefix + FromJobFolder(folder, target.location);
   const fs::path given = fs::u8path(path);
   return given.is_absolute() ? path : (folder / given).lexically_normal().u8string();
 }

@@ -3,20 +3,12 @@
 #include <cctype>
 #include <chrono>
 
+#include "files/utf16.h"
 #include "jobs/program_run.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::wstring Wide(const std::string& utf8) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  if (size <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], size);
-  wide.pop_back();
-  return wide;
-}
 
 // One argument quoted as the C runtime's parser reads it back: backslashes before a
 // quote doubled, quotes escaped, the whole in quotes when it holds a space or a tab.
@@ -44,11 +36,11 @@ std::wstring Merged(const Environment& additions) {
   for (const wchar_t* entry = own; entry != nullptr && *entry != L'\0'; entry += wcslen(entry) + 1) {
     const std::wstring text = entry;
     bool replaced = false;
-    for (const auto& addition : additions) replaced = replaced || text.rfind(Wide(addition.first) + L"=", 0) == 0;
+    for (const auto& addition : additions) replaced = replaced || text.rfind(WideFromUtf8(addition.first) + L"=", 0) == 0;
     if (!replaced) block += text + L'\0';
   }
   if (own != nullptr) FreeEnvironmentStringsW(own);
-  for (const auto& addition : additions) block += Wide(addition.first) + L"=" + Wide(addition.second) + L'\0';
+  for (const auto& addition : additions) block += WideFromUtf8(addition.first) + L"=" + WideFromUtf8(addition.second) + L'\0';
   return block + L'\0';
 }
 
@@ -107,7 +99,7 @@ bool RunProgram(const std::vector<std::string>& command, const Environment& envi
   startup.hStdOutput = outWrite;
   startup.hStdError = errWrite;
   std::wstring line;
-  for (const std::string& argument : command) line += (line.empty() ? L"" : L" ") + Quoted(Wide(argument));
+  for (const std::string& argument : command) line += (line.empty() ? L"" : L" ") + Quoted(WideFromUtf8(argument));
   std::wstring block = Merged(environment);
   PROCESS_INFORMATION process = {};
   const BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE,

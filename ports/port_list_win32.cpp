@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ports/port_list.h"
+#include "files/utf16.h"
 
 namespace {
 
@@ -18,16 +19,6 @@ bool Fail(const char* what, DWORD cause, std::string& error) {
   error = std::string("cannot list serial ports: ") + what + " failed with error " +
           std::to_string(cause);
   return false;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string result(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, result.data(), size, nullptr, nullptr);
-  return result;
 }
 
 // The COM names under HARDWARE\DEVICEMAP\SERIALCOMM, virtual ports included. The key
@@ -50,7 +41,7 @@ bool ReadComNames(std::vector<ListedPort>& ports, std::string& error) {
                            reinterpret_cast<BYTE*>(data.data()), &dataSize);
     if (status == ERROR_SUCCESS && type == REG_SZ) {
       ListedPort port;
-      port.path = Utf8(data.c_str());
+      port.path = Utf8FromWide(data.c_str());
       ports.push_back(port);
     }
   }
@@ -117,11 +108,11 @@ bool ListSerialPorts(std::vector<ListedPort>& ports, std::string& error) {
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof device;
   for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
-    const std::string name = Utf8(PortName(devices, device));
+    const std::string name = Utf8FromWide(PortName(devices, device));
     const auto port = std::find_if(ports.begin(), ports.end(),
                                    [&](const ListedPort& listed) { return listed.path == name; });
     if (port == ports.end()) continue;  // its driver has not registered the name (yet)
-    port->friendlyName = Utf8(FriendlyName(devices, device));
+    port->friendlyName = Utf8FromWide(FriendlyName(devices, device));
     ReadUsbIds(device.DevInst, *port);
   }
   SetupDiDestroyDeviceInfoList(devices);

@@ -1,6 +1,5 @@
 #include "records/kept_counts.h"
 
-#include <cstdio>
 #include <limits>
 
 namespace {
@@ -161,11 +160,9 @@ std::string PostgresParams(const char* sql) {
 
 bool FillKeptCounts(int64_t firstMs, int64_t lastMs, uint64_t records,
                     const std::function<bool(int64_t, int64_t, std::string&)>& fill,
-                    std::string& error) {
-  const bool tell = records >= kTellFrom;
-  if (tell)
-    std::fprintf(stderr, "record store: counting the %llu records kept so far, once\n",
-                 static_cast<unsigned long long>(records));
+                    OpenEvents* events, std::string& error) {
+  const bool tell = events != nullptr && records >= kTellFrom;
+  if (tell) events->CountingKept(records);
   int told = 0;
   for (int64_t from = FloorTo(firstMs, kDayMs); from <= lastMs;) {
     const int64_t to = from > kMax - kFillMs ? kMax : from + kFillMs;
@@ -173,7 +170,7 @@ bool FillKeptCounts(int64_t firstMs, int64_t lastMs, uint64_t records,
     const double done = to > lastMs ? 1.0 : double(to - firstMs) / (double(lastMs) - double(firstMs) + 1);
     if (tell && int(done * 10) > told) {
       told = int(done * 10);
-      std::fprintf(stderr, "record store: counted %d %%\n", told * 10);
+      events->KeptCounted(told * 10);
     }
     if (to == kMax) break;
     from = to;

@@ -22,10 +22,11 @@
 //                                    Text, Int and OptionalInt by column number
 //   PostgresParams(sql)              the same text with $1 .. $10
 //   kFillCountsSql                   fills the counts from the records of [?1, ?2)
-//   FillKeptCounts(first, last, records, fill, error)
+//   FillKeptCounts(first, last, records, fill, events, error)
 //                                    fills the counts for records starting in [first,
 //                                    last] a few days at a time, each by fill(from, to),
-//                                    with progress on stderr for a large store
+//                                    telling events (if any) its progress for a large
+//                                    store
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,7 @@
 #include <vector>
 
 #include "records/device_record.h"
+#include "records/record_store.h"
 
 constexpr int64_t kHourMs = 3600000;
 constexpr int64_t kDayMs = 86400000;
@@ -94,4 +96,4 @@ extern const char kFillStepsSql[];
 
 bool FillKeptCounts(int64_t firstMs, int64_t lastMs, uint64_t records,
                     const std::function<bool(int64_t, int64_t, std::string&)>& fill,
-                    std::string& error);
+                    OpenEvents* events, std::string& error);

@@ -51,6 +51,8 @@ std::string OneLine(const char* message) {
 }
 
 // A server that answered but will not have us stays refused; anything else may pass.
+// libpq keeps no result, so no SQLSTATE, of a failed connection: its message is all
+// there is to tell the two apart.
 bool ServerRefused(const std::string& message) {
   for (const char* sign : {"authentication failed", "does not exist", "pg_hba.conf",
                            "no password supplied", "permission denied", "SSL", "invalid"}) {
@@ -123,6 +125,11 @@ PgResult::~PgResult() { PQclear(result_); }
 
 std::string PgResult::ErrorMessage() const {
   return result_ != nullptr ? PQresultErrorMessage(result_) : "";
+}
+
+std::string PgResult::SqlState() const {
+  const char* state = result_ != nullptr ? PQresultErrorField(result_, PG_DIAG_SQLSTATE) : nullptr;
+  return state != nullptr ? state : "";
 }
 
 PgResult::PgResult(PgResult&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
@@ -214,6 +221,7 @@ bool PgDb::Connect(const std::string& uri, std::string& error, OpenProblem& prob
 }
 
 PgResult PgDb::Exec(const char* sql, const std::vector<PgParam>& params, std::string& error) {
+  failedSqlState_.clear();
   std::vector<const char*> values;
   for (const PgParam& param : params) values.push_back(param ? param->c_str() : nullptr);
   // Statements without values go as they are, which also lets a migration hold several.
@@ -234,6 +242,7 @@ PgResult PgDb::Exec(const char* sql, const std::vector<PgParam>& params, std::st
     result = std::move(current);
   }
   if (!result.Ok()) {
+    failedSqlState_ = result.SqlState();
     const std::string reason = result.ErrorMessage();
     error = reason.empty() ? LastError() : Redacted(OneLine(reason.c_str()));
   }
@@ -269,7 +278,9 @@ bool PgDb::Transaction(const char* begin, const std::function<bool(std::string&)
   if (body(error) && Exec("COMMIT", {}, error).Ok()) return true;
   if (!stale_ && PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
     std::string ignored;  // the body's failure is the one to report
+    const std::string failedSqlState = failedSqlState_;
     Exec("ROLLBACK", {}, ignored);
+    failedSqlState_ = failedSqlState;
   }
   return false;
 }

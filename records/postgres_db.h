@@ -2,8 +2,8 @@
 //
 //   PgParam, PgText/PgInt/PgOptionalInt/PgBool/PgDouble
 //                                   a statement's value as text (nullopt: NULL)
-//   PgResult                        a statement's result: Ok, ErrorMessage, Rows,
-//                                   Text/Int/Bool/Double
+//   PgResult                        a statement's result: Ok, ErrorMessage, SqlState,
+//                                   Rows, Text/Int/Bool/Double
 //   PgRow(result, row)              one row of a result, its columns read by number alone
 //   PgDb::Connect(uri, error, problem)
 //                                   connects with a time-out and TCP keepalives unless
@@ -20,6 +20,9 @@
 //   PgDb::Listen(channel, error) / PgDb::WaitForNotice(timeoutMs, noticed, error)
 //                                   listens (again after a reconnection) and waits for
 //                                   a notice on the connection's socket, or timeoutMs
+//   PgDb::FailedSqlState()          the SQLSTATE of the last statement's failure when the
+//                                   server refused it ("42501"), else empty (it was not
+//                                   refused, or never reached the server)
 //   PgDb::Reconnections()           how many times a lost connection was made again
 //   PgDb::Redacted(text)            the text without any password the connection knows
 //
@@ -56,6 +59,7 @@ class PgResult {
 
   bool Ok() const;
   std::string ErrorMessage() const;
+  std::string SqlState() const;
   int Rows() const;
   std::string Text(int row, int column) const;
   bool IsNull(int row, int column) const;
@@ -97,6 +101,7 @@ class PgDb {
   bool Listen(const char* channel, std::string& error);
   bool WaitForNotice(unsigned timeoutMs, bool& noticed, std::string& error);
   std::string Redacted(const std::string& text) const;
+  const std::string& FailedSqlState() const { return failedSqlState_; }
   uint64_t Reconnections() const { return reconnections_; }
 
  private:
@@ -107,6 +112,7 @@ class PgDb {
   pg_conn* conn_ = nullptr;
   std::vector<std::string> secrets_;  // the URI's passwords and PGPASSWORD
   std::string listening_;             // the channel listened to, renewed on reconnection
+  std::string failedSqlState_;        // the last statement's, when the server refused it
   uint64_t reconnections_ = 0;
   bool stale_ = false;                // a statement went unanswered: reconnect first
 };

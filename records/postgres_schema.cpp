@@ -97,7 +97,7 @@ CREATE INDEX fwflash_list_items_left ON fwflash_list_items (list, seq) WHERE giv
 // The advisory lock's key is "fwflash" in ASCII, the same for every fwflash on the server.
 constexpr char kSchemaLockSql[] = "SELECT pg_advisory_xact_lock(28841729413182312)";
 
-bool FillCounts(PgDb& db, std::string& error) {
+bool FillCounts(PgDb& db, OpenEvents* events, std::string& error) {
   PgResult kept = db.Exec("SELECT min(start_ms), max(start_ms), count(*) FROM fwflash_records", {}, error);
   if (!kept.Ok()) return false;
   if (kept.Int(0, 2) == 0) return true;
@@ -106,10 +106,10 @@ bool FillCounts(PgDb& db, std::string& error) {
                         [&](int64_t from, int64_t to, std::string& why) {
                           return db.Exec(counts.c_str(), {PgInt(from), PgInt(to)}, why).Ok() &&
                                  db.Exec(steps.c_str(), {PgInt(from), PgInt(to)}, why).Ok();
-                        }, error);
+                        }, events, error);
 }
 
-bool MigrateInTransaction(PgDb& db, std::string& error) {
+bool MigrateInTransaction(PgDb& db, OpenEvents* events, bool& newer, std::string& error) {
   if (!db.Exec(kSchemaLockSql, {}, error).Ok() ||
       !db.Exec("CREATE TABLE IF NOT EXISTS fwflash_schema (version bigint NOT NULL)", {}, error).Ok())
     return false;
@@ -117,9 +117,10 @@ bool MigrateInTransaction(PgDb& db, std::string& error) {
   if (!recorded.Ok()) return false;
   std::set<int64_t> applied;
   for (int row = 0; row < recorded.Rows(); ++row) applied.insert(recorded.Int(row, 0));
+  newer = SchemaIsNewer(applied);
   auto apply = [&](const Migration& migration, std::string& why) {
     return db.Exec(migration.sql, {}, why).Ok() &&
-           (!migration.fillsCounts || FillCounts(db, why)) &&
+           (!migration.fillsCounts || FillCounts(db, events, why)) &&
            db.Exec("INSERT INTO fwflash_schema (version) VALUES ($1)", {PgInt(migration.version)},
                    why).Ok();
   };
@@ -128,7 +129,12 @@ bool MigrateInTransaction(PgDb& db, std::string& error) {
 
 }  // namespace
 
-bool MakePostgresSchema(PgDb& db, std::string& error) {
-  return db.Transaction("BEGIN", [&](std::string& why) { return MigrateInTransaction(db, why); },
-                        error);
+bool MakePostgresSchema(PgDb& db, OpenEvents* events, std::string& error, OpenProblem& problem) {
+  bool newer = false;
+  const auto migrate = [&](std::string& why) { return MigrateInTransaction(db, events, newer, why); };
+  if (db.Transaction("BEGIN", migrate, error)) return true;
+  // A newer schema or missing rights stay; a connection lost meanwhile may come back.
+  problem = newer || db.FailedSqlState() == kInsufficientPrivilege ? OpenProblem::Refused
+                                                                    : OpenProblem::Unreachable;
+  return false;
 }

@@ -87,18 +87,13 @@ std::vector<PgParam> RecordParams(const DeviceRecord& record) {
 
 class PostgresStore final : public RecordStore {
  public:
-  bool Open(const std::string& uri, std::string& error, OpenProblem& problem) {
+  bool Open(const std::string& uri, OpenEvents* events, std::string& error, OpenProblem& problem) {
     name_ = UriWithoutPassword(uri);
     if (!db_.Connect(uri, error, problem)) {
       error = "cannot connect to the record store " + name_ + ": " + error;
       return false;
     }
-    if (MakePostgresSchema(db_, error)) return true;
-    // A newer schema or missing rights stay; a connection lost meanwhile may come back.
-    problem = error.find("schema is version") != std::string::npos ||
-                      error.find("permission denied") != std::string::npos
-                  ? OpenProblem::Refused
-                  : OpenProblem::Unreachable;
+    if (MakePostgresSchema(db_, events, error, problem)) return true;
     error = "record store " + name_ + ": " + error;
     return false;
   }
@@ -303,8 +298,8 @@ class PostgresStore final : public RecordStore {
 }  // namespace
 
 std::unique_ptr<RecordStore> OpenPostgresStore(const std::string& uri, std::string& error,
-                                               OpenProblem& problem) {
+                                               OpenProblem& problem, OpenEvents* events) {
   auto store = std::make_unique<PostgresStore>();
-  if (store->Open(uri, error, problem)) return store;
+  if (store->Open(uri, events, error, problem)) return store;
   return nullptr;
 }

@@ -14,7 +14,7 @@ constexpr auto kStopCheck = std::chrono::milliseconds(100);
 bool KeeperSession::Connected() {
   if (store_ != nullptr) return true;
   std::string error;
-  store_ = OpenRecordStore(keeper_.target_, error);
+  store_ = OpenRecordStore(keeper_.target_, error, nullptr, &keeper_.events_);
   if (store_ == nullptr) keeper_.StoreFailed(error);
   return store_ != nullptr;
 }
@@ -91,7 +91,7 @@ RecordKeeper::~RecordKeeper() {
 
 bool RecordKeeper::Open(std::string& error) {
   OpenProblem problem = OpenProblem::None;
-  std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error, &problem);
+  std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error, &problem, &events_);
   if (store == nullptr && problem != OpenProblem::Unreachable) return false;
   if (!spool_.Open(spoolPath_, StoreTargetName(target_), error)) return false;
   if (store == nullptr) {
@@ -115,7 +115,7 @@ uint64_t RecordKeeper::Spooled() { return spool_.Waiting(); }
 void RecordKeeper::DeliverSpool() {
   if (spool_.Waiting() == 0) return;
   std::string error;
-  std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
+  std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error, nullptr, &events_);
   uint64_t delivered = 0;
   if (store != nullptr) spool_.Deliver(*store, delivered, error);
   if (delivered > 0) events_.StoreBack(delivered);
@@ -128,7 +128,7 @@ std::string RecordKeeper::ExhaustedReason() {
 
 void RecordKeeper::Scrub() {
   std::string error;
-  std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
+  std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error, nullptr, &events_);
   if (store == nullptr || !store->Scrub(error)) events_.ScrubFailed(error);
 }
 
@@ -165,7 +165,7 @@ void RecordKeeper::Recover() {
       if (changed_.wait_for(lock, kRetryInterval, [this] { return stopping_; })) return;
     }
     std::string error;
-    std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
+    std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error, nullptr, &events_);
     if (store == nullptr || !store->Ping(error)) continue;
     uint64_t delivered = 0, batch = 0;
     while (spool_.Deliver(*store, batch, error) && batch > 0) delivered += batch;

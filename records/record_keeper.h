@@ -23,7 +23,8 @@
 //                                     spool, committed when it returns: only then may its
 //                                     result be reported
 //   StoreEvents                       the store's problem, told once while it lasts, and
-//                                     its return with the records delivered from the spool
+//                                     its return with the records delivered from the
+//                                     spool; and what the keeper's openings tell
 #pragma once
 
 #include <atomic>
@@ -41,7 +42,7 @@
 
 class StopRequest;
 
-class StoreEvents {
+class StoreEvents : public OpenEvents {
  public:
   virtual void StoreDown(const std::string& message) = 0;
   virtual void StoreBack(uint64_t delivered) = 0;

@@ -11,8 +11,10 @@
 //                                    answer (Unreachable: it may later) or the target
 //                                    was refused (Refused: a bad file or URI, a
 //                                    rejected login, a newer schema)
-//   StoreTargetName(target)          the target as it may be shown: no password
-//   IsPostgresTarget(target)         whether the target names a PostgreSQL server
+//                                    With events, tells the filling of an older store's
+//                                    kept counts, which its first opening does once
+//   OpenEvents                       that filling: its start and each tenth done
+//   (the target itself, its name as shown and its engine: records/store_target.h)
 //
 //   RecordStore::BeginAttempt        writes a new attempt as failed/"interrupted"; with a
 //                                    serial block it takes the product's next number
@@ -59,6 +61,7 @@
 
 #include "records/device_record.h"
 #include "records/station_state.h"
+#include "records/store_target.h"
 
 // A counter field: kept per product and field name. A device's value v uses v to
 // v + step - 1, all within the block.
@@ -151,7 +154,16 @@ class RecordStore {
 
 enum class OpenProblem { None, Unreachable, Refused };
 
+// Told only for a store large enough that the filling takes a while.
+class OpenEvents {
+ public:
+  virtual void CountingKept(uint64_t records) = 0;
+  virtual void KeptCounted(int percent) = 0;
+
+ protected:
+  ~OpenEvents() = default;
+};
+
 std::unique_ptr<RecordStore> OpenRecordStore(const std::string& target, std::string& error,
-                                             OpenProblem* problem = nullptr);
-std::string StoreTargetName(const std::string& target);
-bool IsPostgresTarget(const std::string& target);
+                                             OpenProblem* problem = nullptr,
+                                             OpenEvents* events = nullptr);

@@ -2,8 +2,9 @@
 
 #include <sqlite3.h>
 
-#include <cstring>
 #include <utility>
+
+#include "records/system_error.h"
 
 namespace {
 
@@ -158,10 +159,6 @@ std::string SqliteDb::Reason(const std::string& what) const {
   if (db_ == nullptr) return what + ": out of memory";
   std::string reason = what + ": " + sqlite3_errmsg(db_);
   const int number = sqlite3_system_errno(db_);
-#ifdef _WIN32  // the system's number there is GetLastError()'s, not an errno
-  if (number != 0) reason += " (Windows error " + std::to_string(number) + ")";
-#else
-  if (number != 0) reason += std::string(" (") + std::strerror(number) + ")";
-#endif
+  if (number != 0) reason += " (" + SystemErrorText(number) + ")";
   return reason;
 }

@@ -93,7 +93,7 @@ CREATE INDEX fwflash_list_items_left ON fwflash_list_items (list, seq) WHERE giv
 )sql"},
 };
 
-bool FillCounts(SqliteDb& db, std::string& error) {
+bool FillCounts(SqliteDb& db, OpenEvents* events, std::string& error) {
   SqliteStatement kept =
       db.Prepare("SELECT min(start_ms), max(start_ms), count(*) FROM fwflash_records", error);
   if (!kept.Valid() || kept.Step(error) != SqliteStatement::StepResult::Row) return false;
@@ -108,10 +108,10 @@ bool FillCounts(SqliteDb& db, std::string& error) {
                             if (!fill.Run(why)) return false;
                           }
                           return true;
-                        }, error);
+                        }, events, error);
 }
 
-bool MigrateInTransaction(SqliteDb& db, std::string& error) {
+bool MigrateInTransaction(SqliteDb& db, OpenEvents* events, std::string& error) {
   if (!db.Exec("CREATE TABLE IF NOT EXISTS fwflash_schema (version INTEGER NOT NULL)", error))
     return false;
   SqliteStatement recorded = db.Prepare("SELECT version FROM fwflash_schema", error);
@@ -124,7 +124,7 @@ bool MigrateInTransaction(SqliteDb& db, std::string& error) {
   recorded = SqliteStatement();  // no read open while a migration drops a table
   auto apply = [&](const Migration& migration, std::string& why) {
     if (!db.Exec(migration.sql, why)) return false;
-    if (migration.fillsCounts && !FillCounts(db, why)) return false;
+    if (migration.fillsCounts && !FillCounts(db, events, why)) return false;
     SqliteStatement done = db.Prepare("INSERT INTO fwflash_schema (version) VALUES (?1)", why);
     if (!done.Valid()) return false;
     done.BindInt(1, migration.version);
@@ -135,7 +135,7 @@ bool MigrateInTransaction(SqliteDb& db, std::string& error) {
 
 }  // namespace
 
-bool MakeSqliteSchema(SqliteDb& db, std::string& error) {
-  return db.Transaction(true, [&](std::string& why) { return MigrateInTransaction(db, why); },
+bool MakeSqliteSchema(SqliteDb& db, OpenEvents* events, std::string& error) {
+  return db.Transaction(true, [&](std::string& why) { return MigrateInTransaction(db, events, why); },
                         error);
 }

@@ -1,12 +1,15 @@
 // The record store's tables in a SQLite file, made and migrated in one write transaction,
 // so that processes opening a new file at once find it made exactly once.
 //
-//   MakeSqliteSchema(db, error)   runs each migration the file lacks, once; refuses a file
-//                                 whose schema is newer than this build knows
+//   MakeSqliteSchema(db, events, error)
+//                                 runs each migration the file lacks, once; refuses a file
+//                                 whose schema is newer than this build knows; events
+//                                 (if any) hear of a long filling of the kept counts
 #pragma once
 
 #include <string>
 
+#include "records/record_store.h"
 #include "records/sqlite_db.h"
 
-bool MakeSqliteSchema(SqliteDb& db, std::string& error);
+bool MakeSqliteSchema(SqliteDb& db, OpenEvents* events, std::string& error);

@@ -35,10 +35,10 @@ constexpr unsigned kChangePollMs = 200;
 
 class SqliteStore final : public RecordStore {
  public:
-  bool Open(const std::string& path, std::string& error) {
+  bool Open(const std::string& path, OpenEvents* events, std::string& error) {
     path_ = path;
     if (!db_.Open(path, error)) return false;
-    if (!MakeSqliteSchema(db_, error)) {
+    if (!MakeSqliteSchema(db_, events, error)) {
       error = "record store " + path + ": " + error;
       return false;
     }
@@ -281,10 +281,10 @@ class SqliteStore final : public RecordStore {
 }  // namespace
 
 std::unique_ptr<RecordStore> OpenSqliteStore(const std::string& path, std::string& error,
-                                             OpenProblem& problem) {
+                                             OpenProblem& problem, OpenEvents* events) {
   auto store = std::make_unique<SqliteStore>();
   problem = OpenProblem::None;
-  if (store->Open(path, error)) return store;
+  if (store->Open(path, events, error)) return store;
   // A file locked longer than the busy time-out may be free later; any other failure
   // (no such folder, not a database, a newer schema) stays.
   problem = store->Busy() ? OpenProblem::Unreachable : OpenProblem::Refused;

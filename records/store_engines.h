@@ -1,13 +1,15 @@
 // The engines behind OpenRecordStore, and what they share about the schema, the serial
 // blocks and their messages.
 //
-//   OpenSqliteStore(path, error, problem)
+//   OpenSqliteStore(path, error, problem, events)
 //                                    a SQLite file, made with its schema when missing
-//   OpenPostgresStore(uri, error, problem)
+//   OpenPostgresStore(uri, error, problem, events)
 //                                    a PostgreSQL server
 //   kRecordSchemaVersion             the newest schema this build knows
 //   Migration                        a schema version, the SQL that makes it, and whether
 //                                    it then fills the kept counts
+//   SchemaIsNewer(applied)           whether the store's schema is newer than this build
+//                                    knows: such a store is refused
 //   ApplyMigrations(applied, migrations, apply, error)
 //                                    refuses a store whose schema is newer than this build
 //                                    knows, else applies, in order, each migration whose
@@ -30,9 +32,9 @@
 #include "records/record_store.h"
 
 std::unique_ptr<RecordStore> OpenSqliteStore(const std::string& path, std::string& error,
-                                             OpenProblem& problem);
+                                             OpenProblem& problem, OpenEvents* events);
 std::unique_ptr<RecordStore> OpenPostgresStore(const std::string& uri, std::string& error,
-                                               OpenProblem& problem);
+                                               OpenProblem& problem, OpenEvents* events);
 
 constexpr int64_t kRecordSchemaVersion = 4;
 
@@ -42,14 +44,17 @@ struct Migration {
   bool fillsCounts = false;  // then fills the kept counts from the records already kept
 };
 
+inline bool SchemaIsNewer(const std::set<int64_t>& applied) {
+  return !applied.empty() && *applied.rbegin() > kRecordSchemaVersion;
+}
+
 // apply runs one migration's SQL and notes its version, inside the engine's transaction.
 template <size_t N>
 bool ApplyMigrations(const std::set<int64_t>& applied, const Migration (&migrations)[N],
                      const std::function<bool(const Migration&, std::string&)>& apply,
                      std::string& error) {
-  const int64_t current = applied.empty() ? 0 : *applied.rbegin();
-  if (current > kRecordSchemaVersion) {
-    error = "the record store's schema is version " + std::to_string(current) +
+  if (SchemaIsNewer(applied)) {
+    error = "the record store's schema is version " + std::to_string(*applied.rbegin()) +
             "; this fwflash knows up to version " + std::to_string(kRecordSchemaVersion) +
             ": use a newer fwflash";
     return false;

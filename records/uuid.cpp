@@ -1,46 +1,9 @@
-#ifdef _WIN32
-#define _CRT_RAND_S  // rand_s, the system's cryptographic source: before any header has stdlib.h
-#include <stdlib.h>
-#endif
-
 #include "records/uuid.h"
 
 #include <cstdint>
 #include <cstdio>
 
-#ifndef _WIN32
-#include <cerrno>
-#include <sys/random.h>
-#endif
-
-namespace {
-
-#ifdef _WIN32
-void RandomBytes(uint8_t (&bytes)[16]) {
-  for (size_t i = 0; i < sizeof bytes; i += 4) {
-    unsigned int value = 0;
-    rand_s(&value);
-    for (size_t k = 0; k < 4; ++k) bytes[i + k] = static_cast<uint8_t>(value >> (8 * k));
-  }
-}
-#else
-// getrandom reads /dev/urandom's pool and blocks only before it was ever seeded at boot.
-void RandomBytes(uint8_t (&bytes)[16]) {
-  size_t got = 0;
-  while (got < sizeof bytes) {
-    const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n > 0) got += static_cast<size_t>(n);
-    else if (errno != EINTR) break;
-  }
-  if (got == sizeof bytes) return;
-  if (FILE* urandom = std::fopen("/dev/urandom", "rb")) {
-    got += std::fread(bytes + got, 1, sizeof bytes - got, urandom);
-    std::fclose(urandom);
-  }
-}
-#endif
-
-}  // namespace
+#include "records/random_bytes.h"
 
 std::string NewUuidV4() {
   uint8_t bytes[16] = {};

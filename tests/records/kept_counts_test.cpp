@@ -259,4 +259,28 @@ TEST(SummaryPiecesTest, ARangeIsReadAsWholeDaysAndHoursAndTheRecordsOfItsPartial
   }
 }
 
+// An older store's filling tells its start and each tenth once, and only when it is large.
+TEST(FillKeptCountsTest, ALargeFillingTellsItsStartAndEachTenthOnceASmallOneNothing) {
+  struct Told final : OpenEvents {
+    std::vector<int64_t> seen;  // the start as minus the records, then the percents
+    void CountingKept(uint64_t records) override { seen.push_back(-static_cast<int64_t>(records)); }
+    void KeptCounted(int percent) override { seen.push_back(percent); }
+  };
+  int fills = 0;
+  const auto fill = [&](int64_t, int64_t, std::string&) { return ++fills > 0; };
+  std::string error;
+  for (const uint64_t records : {uint64_t{200000}, uint64_t{99999}}) {
+    Told told;
+    fills = 0;
+    ASSERT_TRUE(FillKeptCounts(kDay0, kDay0 + 100 * kDay - 1, records, fill, &told, error)) << error;
+    EXPECT_EQ(fills, 100);
+    if (records < 100000) {
+      EXPECT_TRUE(told.seen.empty());
+      continue;
+    }
+    EXPECT_EQ(told.seen, (std::vector<int64_t>{-200000, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+  }
+  EXPECT_TRUE(FillKeptCounts(kDay0, kDay0 + 100 * kDay - 1, 200000, fill, nullptr, error));
+}
+
 }  // namespace

@@ -124,6 +124,26 @@ TEST(PostgresStoreTest, AStatementTheServerHoldsFailsInTimeAndTheNextCallWorks) 
   EXPECT_EQ(after.serial, 2) << "the abandoned attempt's number was not kept";
 }
 
+// The server's refusal for missing rights (its SQLSTATE) stays: no later try would pass.
+TEST(PostgresStoreTest, AUserWithoutTheRightToMakeTheTablesIsRefusedNotUnreachable) {
+  PostgresServer server;
+  ASSERT_FALSE(server.Uri().empty()) << server.Failure();
+  PGconn* admin = PQconnectdb(server.Uri().c_str());
+  PGresult* made = PQexec(admin, "CREATE ROLE clerk LOGIN");  // no CREATE on schema public
+  ASSERT_EQ(PQresultStatus(made), PGRES_COMMAND_OK) << PQerrorMessage(admin);
+  PQclear(made);
+  PQfinish(admin);
+  std::string clerk = server.Uri();
+  const std::string user = "user=postgres";
+  ASSERT_NE(clerk.find(user), std::string::npos) << clerk;
+  clerk.replace(clerk.find(user), user.size(), "user=clerk");
+  std::string error;
+  OpenProblem problem = OpenProblem::None;
+  EXPECT_EQ(OpenRecordStore(clerk, error, &problem), nullptr);
+  EXPECT_EQ(problem, OpenProblem::Refused) << error;
+  EXPECT_NE(error.find("permission denied"), std::string::npos) << error;
+}
+
 TEST(PostgresStoreTest, AServerThatDoesNotAnswerIsUnreachableNotRefused) {
   PostgresServer server;
   ASSERT_FALSE(server.Uri().empty()) << server.Failure();

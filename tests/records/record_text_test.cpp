@@ -5,6 +5,7 @@
 #include <limits>
 #include <regex>
 #include <set>
+#include <tuple>
 
 #include "records/crc32_text.h"
 #include "records/record_csv.h"
@@ -180,6 +181,27 @@ TEST(RecordReportTest, TheReportGivesYieldsPerProductAndStationFailuresAndSerial
   EXPECT_EQ(FormatReport(RecordSummary(), std::numeric_limits<int64_t>::min(),
                          std::numeric_limits<int64_t>::max()),
             "Records of all times\nNo records.\n");
+}
+
+// A target names its engine and what it opens: a server's URI whole, a file's path
+// without "sqlite:"; any other "scheme://" stays a path, which the opening refuses.
+TEST(StoreTargetTest, ATargetIsAServersWholeUriOrAFilesPath) {
+  using Engine = StoreTarget::Engine;
+  const std::tuple<const char*, Engine, const char*, bool> parsed[] = {
+      {"postgresql://line@db/records", Engine::Postgres, "postgresql://line@db/records", false},
+      {"postgres://db/x", Engine::Postgres, "postgres://db/x", false},
+      {"sqlite:postgres://db/x", Engine::Sqlite, "postgres://db/x", true},
+      {"sqlite:records.sqlite", Engine::Sqlite, "records.sqlite", true},
+      {"records.sqlite", Engine::Sqlite, "records.sqlite", false},
+      {"sqlite:", Engine::Sqlite, "", true},
+      {"mysql://db/x", Engine::Sqlite, "mysql://db/x", false},
+  };
+  for (const auto& [text, engine, location, prefixed] : parsed) {
+    const StoreTarget target = ParseStoreTarget(text);
+    EXPECT_EQ(target.engine, engine) << text;
+    EXPECT_EQ(target.location, location) << text;
+    EXPECT_EQ(target.prefixed, prefixed) << text;
+  }
 }
 
 TEST(StoreTargetTest, AShownTargetHoldsNoPassword) {
