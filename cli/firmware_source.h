@@ -8,14 +8,9 @@
 //                                               without exactly one valid block
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
-struct FirmwareImage {
-  std::vector<uint8_t> bytes;
-  uint32_t crc32 = 0;
-};
+#include "attempts/firmware_image.h"
 
 bool LoadFirmware(const std::string& firmwareFile, const std::string& fromProgram,
                   FirmwareImage& image, std::string& error);

@@ -7,7 +7,7 @@
 #include <set>
 #include <thread>
 
-#include "cli/attempt_record.h"
+#include "attempts/attempt_books.h"
 #include "cli/auto_stations.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_source.h"

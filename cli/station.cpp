@@ -6,10 +6,10 @@
 
 #include "cli/cli_options.h"
 #include "cli/failure_reason.h"
-#include "cli/stop_pause.h"
 #include "device/download_protocol.h"
 #include "device/port_probe.h"
 #include "device/serial_port.h"
+#include "device/stop_pause.h"
 #include "texts/device_messages.h"
 #include "texts/text_table.h"
 #include "toolkit/text_encoding.h"
@@ -59,6 +59,12 @@ class PercentProgress : public TransferProgress {
   StationEvents& events_;
 };
 
+// The result as the device's record keeps it.
+AttemptOutcome OutcomeOf(const StationResult& result) {
+  return {result.ok, result.step, StoppedAtByte(result), result.accepted, result.seconds,
+          result.syncAcknowledged, result.messages};
+}
+
 // One device from its handshake on: its attempt begun in the records (taking its serial
 // number), the transfer of its image, the attempt completed, then the result told. False
 // when the device is not taken: the block of serial numbers is used up.
@@ -87,7 +93,7 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
   result.messages = messages.messages;
   ExplainResult(result, messages.failures);
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  books.Complete(result);
+  books.Complete(OutcomeOf(result));
   events.DeviceFinished(result);
   return true;
 }

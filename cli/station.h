@@ -24,7 +24,7 @@
 #include <functional>
 #include <string>
 
-#include "cli/attempt_record.h"
+#include "attempts/attempt_books.h"
 #include "cli/firmware_source.h"
 #include "cli/station_result.h"
 #include "device/serial_port.h"

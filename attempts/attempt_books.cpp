@@ -1,7 +1,7 @@
-#include "cli/attempt_record.h"
+#include "attempts/attempt_books.h"
 
 #include "fwflash_version.h"
-#include "cli/stop_pause.h"
+#include "device/stop_pause.h"
 #include "jobs/field_plan.h"
 #include "payload/crc32.h"
 #include "records/record_time.h"
@@ -84,15 +84,15 @@ BeginResult AttemptBooks::Begin(const std::string& port) {
   return result;
 }
 
-void AttemptBooks::Complete(const StationResult& result) {
+void AttemptBooks::Complete(const AttemptOutcome& outcome) {
   if (session_ == nullptr) return;
   record_.endMs = NowUtcMs();
-  record_.ok = result.ok;
-  record_.step = result.ok ? "" : result.step;
-  record_.byte = result.ok ? 0 : StoppedAtByte(result);
-  record_.bytes = result.accepted;
-  record_.seconds = result.seconds;
-  record_.syncAcknowledged = result.syncAcknowledged;
-  record_.messages = result.messages;
+  record_.ok = outcome.ok;
+  record_.step = outcome.ok ? "" : outcome.step;
+  record_.byte = outcome.ok ? 0 : outcome.byte;
+  record_.bytes = outcome.bytes;
+  record_.seconds = outcome.seconds;
+  record_.syncAcknowledged = outcome.syncAcknowledged;
+  record_.messages = outcome.messages;
   session_->Complete(record_);
 }

@@ -23,8 +23,8 @@
 //     Image()                   the image this device gets: the base image, or the base
 //                               image with the device's values in it
 //     Serial()                  the device's number, if it has one
-//     Complete(result)          completes the attempt as the result ended it; committed
-//                               (to the store or the spool) when it returns
+//     Complete(outcome)         completes the attempt as the device's flash ended it;
+//                               committed (to the store or the spool) when it returns
 #pragma once
 
 #include <atomic>
@@ -33,8 +33,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/firmware_source.h"
-#include "cli/station_result.h"
+#include "attempts/firmware_image.h"
 #include "device/stop_request.h"
 #include "records/device_record.h"
 #include "records/record_keeper.h"
@@ -49,6 +48,17 @@ class GeneratorEvents {
 
  protected:
   ~GeneratorEvents() = default;
+};
+
+// How a device's flash ended, as its record keeps it.
+struct AttemptOutcome {
+  bool ok = false;
+  std::string step;              // where a failure stopped it
+  uint32_t byte = 0;             // the byte it stopped at, 0 when it passed
+  uint32_t bytes = 0;            // data bytes the device accepted
+  double seconds = 0;
+  bool syncAcknowledged = false;
+  std::vector<std::string> messages;
 };
 
 struct StationRecords {
@@ -72,7 +82,7 @@ class AttemptBooks {
   BeginResult Begin(const std::string& port);
   const std::vector<uint8_t>& Image() const { return records_.fields.empty() ? image_.bytes : stamped_; }
   std::optional<int64_t> Serial() const { return record_.serial; }
-  void Complete(const StationResult& result);
+  void Complete(const AttemptOutcome& outcome);
   const std::string& Problem() const { return problem_; }  // why Begin failed, when it did
   bool GeneratorFailing() const { return generatorFailing_; }
 
