@@ -5,9 +5,7 @@
 
 #include "ports/auto_ports.h"
 
-#include "cli/record_setup.h"
 #include "cli/store_progress.h"
-#include "jobs/field_plan.h"
 #include "jobs/list_file.h"
 #include "jobs/program_run.h"
 
@@ -26,34 +24,6 @@ bool TakeFromJob(const std::string& fromJob, std::string& option, const char* na
     return false;
   }
   option = fromJob;
-  return true;
-}
-
-// The --serial-* options as the one counter field named serial.
-bool SerialField(const CliOptions& options, const FirmwareImage& image, const std::string& product,
-                 std::vector<JobField>& fields, std::optional<SerialBlock>& block, std::string& error) {
-  SerialPlacement placement;
-  block.emplace();
-  if (!PlanSerials(options, image, product, placement, *block, error)) return false;
-  JobField serial;
-  serial.name = "serial";
-  serial.at = placement.offset;
-  serial.format.number = placement.format;
-  serial.formatText = options.serialFormat;
-  fields.push_back(serial);
-  return true;
-}
-
-bool CheckListsInStore(const std::string& target, const std::vector<JobField>& fields, std::string& error) {
-  for (const JobField& field : fields) {
-    if (field.source != JobField::Source::List) continue;
-    OpeningOnStderr opening;
-    std::unique_ptr<RecordStore> store = OpenRecordStore(target, error, nullptr, &opening);
-    std::vector<ListInfo> lists;
-    std::vector<CounterInfo> counters;
-    return store != nullptr && store->ReadStock(0, 0, lists, counters, error) &&
-           CheckFieldLists(fields, lists, error);
-  }
   return true;
 }
 
@@ -101,22 +71,13 @@ bool LoadJob(CliOptions& options, JobFile& job, std::string& error) {
 }
 
 bool PlanRunFields(const CliOptions& options, const JobFile& job, const FirmwareImage& image,
-                   const std::string& product, std::vector<JobField>& fields,
-                   std::optional<SerialBlock>& block, std::string& error) {
-  fields.clear();
-  block.reset();
-  if (!options.serialAt.empty()) {
-    if (!SerialField(options, image, product, fields, block, error)) return false;
-  } else if (!job.fields.empty()) {
-    fields = job.fields;
-    block = DrawsOf(fields, product);
-    if (!CheckFieldPlaces(fields, image.bytes, job.overwrite, error) ||
-        !CheckListsInStore(options.record, fields, error)) {
-      return false;
-    }
-  }
-  if (block) block->describe = [fields](DeviceRecord& record) { record.fields = DescribeFields(fields, record); };
-  return true;
+                   const std::string& product, RunPlan& plan, std::string& error) {
+  OpeningOnStderr opening;
+  const RunPlanInputs inputs{
+      job,
+      {options.serialAt, options.serialFormat, options.serialFirst, options.serialLast, options.serialOverwrite},
+      options.record, product, &opening};
+  return PlanRun(inputs, image, plan, error);
 }
 
 int ImportList(const CliOptions& options) {

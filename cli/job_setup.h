@@ -5,28 +5,21 @@
 //                                  product, the firmware, the store, the spool); false
 //                                  when it cannot be read or an option is given both in
 //                                  it and on the command line
-//   PlanRunFields(options, job, image, product, fields, block, error)
-//                                  the run's fields and what each device draws: the
-//                                  job's, or --serial-at's serial number; false with the
-//                                  reason when a field does not fit the image, its
-//                                  placeholder is not blank, or its list in the store
-//                                  is missing or does not match it
+//   PlanRunFields(options, job, image, product, plan, error)
+//                                  the run's plan (attempts/run_plan.h) from the job and
+//                                  the --serial-* options; false with the reason
 //   ImportList(options)            --import-list: the exit code
 //   ShowLists(options)             --lists: the exit code
 #pragma once
 
-#include <optional>
 #include <string>
-#include <vector>
 
+#include "attempts/run_plan.h"
 #include "cli/cli_options.h"
-#include "cli/firmware_source.h"
 #include "jobs/job_file.h"
-#include "records/record_store.h"
 
 bool LoadJob(CliOptions& options, JobFile& job, std::string& error);
 bool PlanRunFields(const CliOptions& options, const JobFile& job, const FirmwareImage& image,
-                   const std::string& product, std::vector<JobField>& fields,
-                   std::optional<SerialBlock>& block, std::string& error);
+                   const std::string& product, RunPlan& plan, std::string& error);
 int ImportList(const CliOptions& options);
 int ShowLists(const CliOptions& options);

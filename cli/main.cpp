@@ -114,11 +114,12 @@ bool SetUpRecords(const CliOptions& options, const JobFile& job, const FirmwareI
   records.jobSha256 = job.sha256;
   records.job = &job;
   records.generatorEvents = &output;
-  std::optional<SerialBlock> block;
-  if (!PlanRunFields(options, job, image, records.product, records.fields, block, error)) return false;
+  RunPlan plan;
+  if (!PlanRunFields(options, job, image, records.product, plan, error)) return false;
+  records.fields = plan.fields;
   keeper = std::make_unique<RecordKeeper>(options.record,
                                           options.spool.empty() ? DefaultSpoolPath() : options.spool,
-                                          block, output);
+                                          plan.draws, output);
   records.keeper = keeper.get();
   return keeper->Open(error);
 }

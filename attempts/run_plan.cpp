@@ -1,0 +1,98 @@
+#include "attempts/run_plan.h"
+
+#include <memory>
+
+#include "jobs/field_plan.h"
+#include "serials/serial_image.h"
+
+namespace {
+
+// A first or last number of the block: a decimal the format can hold.
+bool ParseBlockEnd(const std::string& option, const std::string& text, const SerialFormat& format,
+                   int64_t& number, std::string& error) {
+  if (!ParseSerialNumber(text, number, error)) {
+    error = option + ": " + error;
+    return false;
+  }
+  if (number > LargestSerial(format)) {
+    error = option + " " + text + " does not fit the serial format: its largest number is " +
+            std::to_string(LargestSerial(format));
+    return false;
+  }
+  return true;
+}
+
+// The serial numbers' place and block.
+bool PlanSerials(const SerialSettings& settings, const FirmwareImage& image, const std::string& product,
+                 SerialPlacement& placement, SerialBlock& block, std::string& error) {
+  if (!ParseImageOffset(settings.at, placement.offset, error) ||
+      !ParseSerialFormat(settings.format, placement.format, error) ||
+      !CheckPlacement(image.bytes, placement, settings.overwrite, error)) {
+    return false;
+  }
+  block.product = product;
+  block.firstGiven = !settings.first.empty();
+  block.last = LargestSerial(placement.format);
+  if (block.firstGiven && !ParseBlockEnd("--serial-first", settings.first, placement.format,
+                                         block.first, error)) {
+    return false;
+  }
+  if (!settings.last.empty() &&
+      !ParseBlockEnd("--serial-last", settings.last, placement.format, block.last, error)) {
+    return false;
+  }
+  if (block.first > block.last) {
+    error = "the first serial number (" + std::to_string(block.first) +
+            ") is above the last (" + std::to_string(block.last) + ")";
+    return false;
+  }
+  return true;
+}
+
+// The serial settings as the one counter field named serial.
+bool SerialField(const SerialSettings& settings, const FirmwareImage& image, const std::string& product,
+                 std::vector<JobField>& fields, std::optional<SerialBlock>& block, std::string& error) {
+  SerialPlacement placement;
+  block.emplace();
+  if (!PlanSerials(settings, image, product, placement, *block, error)) return false;
+  JobField serial;
+  serial.name = "serial";
+  serial.at = placement.offset;
+  serial.format.number = placement.format;
+  serial.formatText = settings.format;
+  fields.push_back(serial);
+  return true;
+}
+
+bool CheckListsInStore(const RunPlanInputs& inputs, const std::vector<JobField>& fields, std::string& error) {
+  for (const JobField& field : fields) {
+    if (field.source != JobField::Source::List) continue;
+    std::unique_ptr<RecordStore> store = OpenRecordStore(inputs.store, error, nullptr, inputs.opening);
+    std::vector<ListInfo> lists;
+    std::vector<CounterInfo> counters;
+    return store != nullptr && store->ReadStock(0, 0, lists, counters, error) &&
+           CheckFieldLists(fields, lists, error);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PlanRun(const RunPlanInputs& inputs, const FirmwareImage& image, RunPlan& plan, std::string& error) {
+  std::vector<JobField>& fields = plan.fields;
+  std::optional<SerialBlock>& block = plan.draws;
+  fields.clear();
+  block.reset();
+  if (!inputs.serial.at.empty()) {
+    if (!SerialField(inputs.serial, image, inputs.product, fields, block, error)) return false;
+  } else if (!inputs.job.fields.empty()) {
+    fields = inputs.job.fields;
+    block = DrawsOf(fields, inputs.product);
+    if (!CheckFieldPlaces(fields, image.bytes, inputs.job.overwrite, error) ||
+        !CheckListsInStore(inputs, fields, error)) {
+      return false;
+    }
+  }
+  if (block) block->describe = [fields](DeviceRecord& record) { record.fields = DescribeFields(fields, record); };
+  return true;
+}
