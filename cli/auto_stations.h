@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/station.h"
+#include "stations/station.h"
 
 std::vector<StationTally> FlashAuto(const CliOptions& options, const FirmwareImage& image,
                                     const StationRecords& records, StopRequest& stop,

@@ -5,18 +5,14 @@
 //   ParseCliOptions(argc, argv, …)   false when the program ends at once with exitCode:
 //                                    0 after --help, 2 after a usage error (its message
 //                                    written to standard error)
-//   kExit…                           the exit codes, documented in --help and the README
+//   kExit…                           the exit codes (stations/exit_codes.h)
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "cli/port_labels.h"
-
-constexpr int kExitAllFlashed = 0;
-constexpr int kExitDeviceFailed = 1;
-constexpr int kExitBadInput = 2;
-constexpr int kExitPortUnusable = 3;
+#include "stations/exit_codes.h"
 
 struct CliOptions {
   std::vector<std::string> ports;  // --port, repeatable; COM1's path when none is given

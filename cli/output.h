@@ -34,8 +34,8 @@
 
 #include "cli/firmware_source.h"
 #include "cli/port_labels.h"
-#include "cli/station.h"
-#include "cli/station_result.h"
+#include "stations/station.h"
+#include "stations/station_result.h"
 #include "cli/store_progress.h"
 #include "records/record_keeper.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli/firmware_source.h"
-#include "cli/station_result.h"
+#include "stations/station_result.h"
 
 class ResultLog {
  public:

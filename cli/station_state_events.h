@@ -15,7 +15,7 @@
 #include <string>
 
 #include "cli/port_labels.h"
-#include "cli/station_result.h"
+#include "stations/station_result.h"
 #include "records/station_state_writer.h"
 
 class StationStateEvents : public StationEvents {

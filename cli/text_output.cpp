@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "cli/failure_reason.h"
+#include "stations/failure_reason.h"
 #include "cli/output.h"
 #include "toolkit/text_encoding.h"
 

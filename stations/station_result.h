@@ -25,7 +25,7 @@ struct StationResult {
   uint32_t size = 0;              // the image's size
   std::string step;               // where a failure stopped it ("echo", "open-port", ...)
   std::vector<std::string> messages;  // the desktop program's messages, in order, UTF-8
-  std::string reason, cause, hint;    // a failure in fwflash-cli's words (cli/failure_reason.h)
+  std::string reason, cause, hint;    // a failure in fwflash-cli's words (stations/failure_reason.h)
   double seconds = 0;
   std::optional<int64_t> serial;  // the serial number written into this device's image
 };

@@ -1,6 +1,6 @@
-#include "cli/station_result.h"
+#include "stations/station_result.h"
 
-#include "cli/cli_options.h"
+#include "stations/exit_codes.h"
 
 int ExitCodeOf(const StationResult& result) {
   if (result.ok) return kExitAllFlashed;

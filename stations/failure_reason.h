@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/station_result.h"
 #include "device/device_failure.h"
+#include "stations/station_result.h"
 
 struct FailureReason {
   std::string cause, reason, hint;

@@ -1,15 +1,15 @@
-#include "cli/station.h"
+#include "stations/station.h"
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-#include "cli/cli_options.h"
-#include "cli/failure_reason.h"
 #include "device/download_protocol.h"
 #include "device/port_probe.h"
 #include "device/serial_port.h"
 #include "device/stop_pause.h"
+#include "stations/exit_codes.h"
+#include "stations/failure_reason.h"
 #include "texts/device_messages.h"
 #include "texts/text_table.h"
 #include "toolkit/text_encoding.h"

@@ -1,4 +1,4 @@
-#include "cli/failure_reason.h"
+#include "stations/failure_reason.h"
 
 #include "ports/port_diagnosis.h"
 #include "toolkit/text_encoding.h"

@@ -25,10 +25,10 @@
 #include <string>
 
 #include "attempts/attempt_books.h"
-#include "cli/firmware_source.h"
-#include "cli/station_result.h"
+#include "attempts/firmware_image.h"
 #include "device/serial_port.h"
 #include "device/stop_request.h"
+#include "stations/station_result.h"
 
 struct StationMode {
   StationMode(bool waiting = false, unsigned devices = 0) : wait(waiting), count(devices) {}
