@@ -176,9 +176,7 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
       output->SerialsUsedUp(keeper->ExhaustedReason() + ": no device was started after the last one");
     }
     if (unusedOutputs > 0) output->GeneratorUnused(unusedOutputs);
-    keeper->DeliverSpool();
-    keeper->Scrub();
-    spooled = keeper->Spooled();
+    spooled = keeper->EndRun();
   }
   if (!options.ports.empty()) output->Summary(tallies, exitCode, spooled);  // none when only serving
   if (!options.serve.empty()) ServeUntilStopped(dashboard, stop);

@@ -110,7 +110,11 @@ std::unique_ptr<KeeperSession> RecordKeeper::Session() {
   return std::unique_ptr<KeeperSession>(new KeeperSession(*this));
 }
 
-uint64_t RecordKeeper::Spooled() { return spool_.Waiting(); }
+uint64_t RecordKeeper::EndRun() {
+  DeliverSpool();
+  Scrub();
+  return spool_.Waiting();
+}
 
 void RecordKeeper::DeliverSpool() {
   if (spool_.Waiting() == 0) return;

@@ -6,13 +6,13 @@
 //                                     waits in the spool for this store first; false
 //                                     with a reason when either cannot be opened
 //   RecordKeeper::Session()           a station's own connection to the store
-//   RecordKeeper::Spooled()           records still waiting in the spool
-//   RecordKeeper::DeliverSpool()      tries once more to deliver them (at the run's end)
 //   RecordKeeper::BlockExhausted()    whether a station found the serial block (or a
 //                                     job's counter or list) used up, and
 //   RecordKeeper::ExhaustedReason()   which
-//   RecordKeeper::Scrub()             at the run's end: no copy of a given secret item
-//                                     left in the store's files (RecordStore::Scrub)
+//   RecordKeeper::EndRun()            the run's end: tries once more to deliver what
+//                                     waits in the spool, leaves no copy of a given secret
+//                                     item in the store's files (RecordStore::Scrub), and
+//                                     returns the records still waiting in the spool
 //   KeeperSession::AwaitStore(stop)   with serial numbers: returns once the store answers
 //                                     (false when stopped first); without: at once
 //   KeeperSession::Begin(record)      writes the attempt as interrupted; with serial
@@ -84,13 +84,13 @@ class RecordKeeper {
 
   bool Open(std::string& error);
   std::unique_ptr<KeeperSession> Session();
-  uint64_t Spooled();
-  void DeliverSpool();
   bool BlockExhausted() const { return exhausted_.load(); }
   std::string ExhaustedReason();
-  void Scrub();
+  uint64_t EndRun();
 
  private:
+  void DeliverSpool();
+  void Scrub();
   friend class KeeperSession;
   bool Down();
   void Spool(const DeviceRecord& record);
