@@ -22,12 +22,31 @@ bool ParseBlockEnd(const std::string& option, const std::string& text, const Ser
   return true;
 }
 
+// The number inside the image, on a blank placeholder unless overwrite is given.
+bool CheckSerialPlace(const std::vector<uint8_t>& image, const SerialPlacement& placement, bool overwrite,
+                      std::string& error) {
+  const Placeholder placeholder = CheckPlaceholder(image, placement.offset, placement.format.width);
+  if (placeholder == Placeholder::Outside) {
+    error = "the serial number (" + std::to_string(placement.format.width) + " bytes at offset " +
+            std::to_string(placement.offset) + ") does not fit in the " + std::to_string(image.size()) +
+            "-byte image";
+    return false;
+  }
+  if (placeholder == Placeholder::NotBlank && !overwrite) {
+    error = "the image's bytes at offset " + std::to_string(placement.offset) +
+            " are not a blank placeholder (all 0x00 or all 0xFF); check --serial-at, or "
+            "give --serial-overwrite to write over them on purpose";
+    return false;
+  }
+  return true;
+}
+
 // The serial numbers' place and block.
 bool PlanSerials(const SerialSettings& settings, const FirmwareImage& image, const std::string& product,
                  SerialPlacement& placement, SerialBlock& block, std::string& error) {
   if (!ParseImageOffset(settings.at, placement.offset, error) ||
       !ParseSerialFormat(settings.format, placement.format, error) ||
-      !CheckPlacement(image.bytes, placement, settings.overwrite, error)) {
+      !CheckSerialPlace(image.bytes, placement, settings.overwrite, error)) {
     return false;
   }
   block.product = product;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "serials/serial_image.h"
+
 namespace {
 
 std::string Place(const JobField& field) {
@@ -38,15 +40,12 @@ bool CheckFieldPlaces(const std::vector<JobField>& fields, const std::vector<uin
                       bool overwrite, std::string& error) {
   for (const JobField& field : fields) {
     const uint64_t width = FieldWidth(field.format);
-    if (field.at > image.size() || width > image.size() - field.at) {
+    const Placeholder placeholder = CheckPlaceholder(image, field.at, width);
+    if (placeholder == Placeholder::Outside) {
       error = Place(field) + " does not fit in the " + std::to_string(image.size()) + "-byte image";
       return false;
     }
-    const auto first = image.begin() + static_cast<std::ptrdiff_t>(field.at);
-    const auto last = first + static_cast<std::ptrdiff_t>(width);
-    const bool blank = std::all_of(first, last, [](uint8_t b) { return b == 0x00; }) ||
-                       std::all_of(first, last, [](uint8_t b) { return b == 0xFF; });
-    if (!blank && !overwrite) {
+    if (placeholder == Placeholder::NotBlank && !overwrite) {
       error = "the image's bytes under " + Place(field) +
               " are not a blank placeholder (all 0x00 or all 0xFF); check its offset, or set "
               "overwrite = true in the job to write over them on purpose";

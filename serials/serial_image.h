@@ -1,19 +1,15 @@
-// Where a serial number goes in the firmware image, checked once before anything is
-// sent, and each device's image with its own number in it.
+// Where a value goes in the firmware image (a serial number or a job's field), checked
+// once before anything is sent.
 //
-//   SerialPlacement                       the offset and the format
-//   CheckPlacement(image, p, overwrite, error)
-//                                         false with a reason when the number does not
-//                                         fit in the image, or when the placeholder bytes
-//                                         are not blank (all 0x00 or all 0xFF) and
-//                                         overwrite was not asked for: a wrong offset
-//                                         would otherwise write over code
-//   StampSerial(base, p, number)          the base image with the number at the offset
-//                                         and every other byte unchanged
+//   SerialPlacement                           a serial number's offset and format
+//   CheckPlaceholder(image, offset, width)    Blank when the bytes lie inside the image
+//                                             and are all 0x00 or all 0xFF; Outside when
+//                                             they do not fit (an end that would wrap
+//                                             around included); NotBlank otherwise: a
+//                                             wrong offset would write over code
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "serials/serial_format.h"
@@ -23,7 +19,6 @@ struct SerialPlacement {
   SerialFormat format;
 };
 
-bool CheckPlacement(const std::vector<uint8_t>& image, const SerialPlacement& placement,
-                    bool overwrite, std::string& error);
-std::vector<uint8_t> StampSerial(const std::vector<uint8_t>& base, const SerialPlacement& placement,
-                                 int64_t number);
+enum class Placeholder { Blank, Outside, NotBlank };
+
+Placeholder CheckPlaceholder(const std::vector<uint8_t>& image, uint64_t offset, uint64_t width);

@@ -2,6 +2,8 @@
 // places; the records' description with secrets as fingerprints; SHA-256 itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "jobs/field_format.h"
 #include "jobs/field_plan.h"
 #include "secrets/secret.h"
@@ -98,6 +100,22 @@ TEST(FieldPlanTest, ARecordDescribesEachValueAndASecretByTheFingerprintOfItsByte
   EXPECT_EQ(image, (std::vector<uint8_t>{0x00, 0x50, 0xC2, 0x00, 0x00, 0x08, 's', '3', 'c', 'r', 'e', 't', 0, 0, 0xFF, 0xFF}));
   record.drawn.pop_back();
   EXPECT_FALSE(StampFields(fields, std::vector<uint8_t>(16, 0xFF), record, image, error)) << "a value missing";
+}
+
+TEST(FieldPlanTest, TheSerialCounterCarriesTheRecordsNumberAndEveryOtherByteUnchanged) {
+  JobField serial = Field("serial", 30, "u16be");
+  serial.source = JobField::Source::Counter;
+  std::vector<uint8_t> base(32);
+  for (size_t i = 0; i < base.size(); ++i) base[i] = static_cast<uint8_t>(i * 7);
+  DeviceRecord record;
+  record.serial = 0xABCD;
+  std::vector<uint8_t> image;
+  std::string error;
+  ASSERT_TRUE(StampFields({serial}, base, record, image, error)) << error;
+  ASSERT_EQ(image.size(), base.size());
+  EXPECT_EQ(image[30], 0xAB);
+  EXPECT_EQ(image[31], 0xCD);
+  EXPECT_TRUE(std::equal(base.begin(), base.begin() + 30, image.begin()));
 }
 
 }  // namespace

@@ -84,35 +84,17 @@ TEST(SerialFormatTest, NumbersAndOffsetsFromTheCommandLine) {
   }
 }
 
-TEST(SerialImageTest, TheNumberMustFitAndItsPlaceholderBeBlank) {
+TEST(SerialImageTest, AValueMustFitAndItsPlaceholderBeBlank) {
   std::vector<uint8_t> image(16, 0x11);
   std::fill(image.begin() + 8, image.begin() + 12, 0xFF);
-  SerialPlacement placement{8, Format("u32le")};
-  std::string error;
-  EXPECT_TRUE(CheckPlacement(image, placement, false, error)) << error;
-  placement.offset = 12;  // the last four bytes: they fit, but hold code
-  EXPECT_FALSE(CheckPlacement(image, placement, false, error));
-  EXPECT_NE(error.find("--serial-overwrite"), std::string::npos) << error;
-  EXPECT_TRUE(CheckPlacement(image, placement, true, error)) << "written over on purpose";
-  placement.offset = 13;  // one byte past the end
-  EXPECT_FALSE(CheckPlacement(image, placement, true, error));
-  placement.offset = UINT64_MAX - 1;  // an end that would wrap around
-  EXPECT_FALSE(CheckPlacement(image, placement, true, error));
+  EXPECT_EQ(CheckPlaceholder(image, 8, 4), Placeholder::Blank);
+  EXPECT_EQ(CheckPlaceholder(image, 12, 4), Placeholder::NotBlank) << "the last four bytes: they fit, but hold code";
+  EXPECT_EQ(CheckPlaceholder(image, 13, 4), Placeholder::Outside) << "one byte past the end";
+  EXPECT_EQ(CheckPlaceholder(image, UINT64_MAX - 1, 4), Placeholder::Outside) << "an end that would wrap around";
   std::fill(image.begin() + 8, image.begin() + 12, 0x00);
-  image[9] = 0xFF;  // neither all 0x00 nor all 0xFF
-  placement.offset = 8;
-  EXPECT_FALSE(CheckPlacement(image, placement, false, error));
-}
-
-TEST(SerialImageTest, EachImageCarriesItsNumberAndEveryOtherByteUnchanged) {
-  std::vector<uint8_t> base(32);
-  for (size_t i = 0; i < base.size(); ++i) base[i] = static_cast<uint8_t>(i * 7);
-  const SerialPlacement placement{30, Format("u16be")};
-  const std::vector<uint8_t> image = StampSerial(base, placement, 0xABCD);
-  ASSERT_EQ(image.size(), base.size());
-  EXPECT_EQ(image[30], 0xAB);
-  EXPECT_EQ(image[31], 0xCD);
-  EXPECT_TRUE(std::equal(base.begin(), base.begin() + 30, image.begin()));
+  EXPECT_EQ(CheckPlaceholder(image, 8, 4), Placeholder::Blank);
+  image[9] = 0xFF;
+  EXPECT_EQ(CheckPlaceholder(image, 8, 4), Placeholder::NotBlank) << "neither all 0x00 nor all 0xFF";
 }
 
 }  // namespace
