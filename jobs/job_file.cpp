@@ -105,7 +105,7 @@ JobField ReadField(const Value& table, const std::set<std::string>& taken) {
     field.counter.step = NonNegative(counter, "step", 1);
     if (field.counter.last > LargestSerial(field.format.number))
       Refuse("\"last\" does not fit the format " + field.formatText, toml::find(counter, "last"), "too large");
-    if (field.counter.step < 1 || field.counter.step > (int64_t{1} << 32))
+    if (field.counter.step < 1 || field.counter.step > kLargestCounterStep)
       Refuse("\"step\" runs from 1 to 2^32", toml::find(counter, "step"), "this step");
     if (field.counter.first > field.counter.last)
       Refuse("\"first\" is above \"last\"", counter, "this counter");

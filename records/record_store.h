@@ -65,6 +65,8 @@
 
 // A counter field: kept per product and field name. A device's value v uses v to
 // v + step - 1, all within the block.
+constexpr int64_t kLargestCounterStep = int64_t{1} << 32;  // one limit: the job file and both engines
+
 struct CounterDraw {
   std::string field;
   int64_t first = 1;         // the first value when the counter is new

@@ -66,7 +66,7 @@ bool ApplyMigrations(const std::set<int64_t>& applied, const Migration (&migrati
 }
 
 inline bool ValidCounter(int64_t first, int64_t last, int64_t step) {
-  return first >= 0 && last >= 0 && step >= 1 && step <= (int64_t{1} << 40);
+  return first >= 0 && last >= 0 && step >= 1 && step <= kLargestCounterStep;
 }
 
 inline bool ValidSerialBlock(const SerialBlock* block, std::string& error) {
@@ -75,7 +75,7 @@ inline bool ValidSerialBlock(const SerialBlock* block, std::string& error) {
   for (const CounterDraw& counter : block->counters)
     valid = valid && ValidCounter(counter.first, counter.last, counter.step);
   if (valid) return true;
-  error = "counters run from 0 to 2^63-1, with a step from 1 to 2^40";
+  error = "counters run from 0 to 2^63-1, with a step from 1 to 2^32";
   return false;
 }
 
