@@ -75,7 +75,7 @@ bool SerialField(const SerialSettings& settings, const FirmwareImage& image, con
   block.emplace();
   if (!PlanSerials(settings, image, product, placement, *block, error)) return false;
   JobField serial;
-  serial.name = "serial";
+  serial.name = kSerialFieldName;
   serial.at = placement.offset;
   serial.format.number = placement.format;
   serial.formatText = settings.format;

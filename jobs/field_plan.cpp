@@ -14,7 +14,7 @@ std::string Place(const JobField& field) {
 
 // The field's value in the record, in its list syntax; none when it drew nothing.
 const Secret* ValueOf(const JobField& field, const DeviceRecord& record, Secret& serial) {
-  if (field.name == "serial" && field.source == JobField::Source::Counter) {
+  if (field.name == kSerialFieldName && field.source == JobField::Source::Counter) {
     if (!record.serial) return nullptr;
     serial = Secret(std::to_string(*record.serial));
     return &serial;
@@ -103,7 +103,7 @@ SerialBlock DrawsOf(const std::vector<JobField>& fields, const std::string& prod
   for (const JobField& field : fields) {
     if (field.source == JobField::Source::List) block.lists.push_back({field.name, field.list});
     if (field.source != JobField::Source::Counter) continue;
-    if (field.name != "serial") {
+    if (field.name != kSerialFieldName) {
       block.counters.push_back(field.counter);
       continue;
     }

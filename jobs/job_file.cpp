@@ -116,7 +116,7 @@ JobField ReadField(const Value& table, const std::set<std::string>& taken) {
     field.source = JobField::Source::Generator;
     field.generator = toml::find<std::string>(table, "generator");
   }
-  if (field.name == "serial" && field.format.kind != FieldFormat::Kind::Number)
+  if (field.name == kSerialFieldName && field.format.kind != FieldFormat::Kind::Number)
     Refuse("the field serial needs a number format", toml::find(table, "format"), "this format");
   return field;
 }

@@ -80,6 +80,9 @@ struct ListDraw {
   std::string field, list;
 };
 
+// The field whose counter is the record's serial number: its one name.
+constexpr char kSerialFieldName[] = "serial";
+
 // What each device draws from the store in its attempt's transaction: a vendor's block of
 // serial numbers for one product (the counter of the field named serial), and a job's
 // other counters and lists.

@@ -82,7 +82,7 @@ inline bool ValidSerialBlock(const SerialBlock* block, std::string& error) {
 // The serial block, and a job's other counters, as the counters they are.
 inline std::vector<CounterDraw> CountersOf(const SerialBlock& block) {
   std::vector<CounterDraw> counters;
-  if (block.serial) counters.push_back({"serial", block.first, block.firstGiven, block.last, block.step});
+  if (block.serial) counters.push_back({kSerialFieldName, block.first, block.firstGiven, block.last, block.step});
   counters.insert(counters.end(), block.counters.begin(), block.counters.end());
   return counters;
 }
@@ -96,7 +96,7 @@ inline int64_t CounterTakeBound(const CounterDraw& counter) {
 
 // source: "serial", "the counter NAME" or "the list NAME", as DrawValues names it.
 inline std::string ExhaustedReason(const SerialBlock& block, const std::string& source) {
-  if (source == "serial")
+  if (source == kSerialFieldName)
     return "the serial numbers of " + block.product + " up to " + std::to_string(block.last) + " are used up";
   if (source.rfind("the list ", 0) == 0) return source + " is used up";
   return source + " of " + block.product + " is used up";
@@ -113,10 +113,10 @@ bool DrawValues(const SerialBlock& block, DeviceRecord& record, TakeCounter take
     std::optional<int64_t> value;
     if (!takeCounter(counter, value, error)) return false;
     if (!value) {
-      exhausted = counter.field == "serial" ? "serial" : "the counter " + counter.field;
+      exhausted = counter.field == kSerialFieldName ? kSerialFieldName : "the counter " + counter.field;
       return false;
     }
-    if (counter.field == "serial")
+    if (counter.field == kSerialFieldName)
       record.serial = *value;
     else
       record.drawn.push_back({counter.field, Secret(std::to_string(*value)), "", 0, 0});
