@@ -78,6 +78,7 @@ TEST_F(CliAutoTest, ALateAcknowledgementInStationModeIsTheDevicesAnswer) {
   const std::string report = Contents(Report(0));
   EXPECT_NE(report.find("matches_expected=yes"), std::string::npos) << report;
   EXPECT_NE(report.find("received_bytes=8\n"), std::string::npos) << "one sync, 5 bytes, 2 end markers";
+  ASSERT_TRUE(AwaitText(Output(), ": ok,", 30000)) << Contents(Output());  // its last echo read
   devices_[0]->Stop();  // unplugged: the station's count is done once it has gone
   EXPECT_EQ(cli.Exit(20000), 0) << Contents(Output());
 }
