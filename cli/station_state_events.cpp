@@ -4,7 +4,7 @@
 #include "records/record_time.h"
 
 template <typename Change>
-void StationStateEvents::Update(const std::string& port, Change change) {
+void StationStatePoster::Update(const std::string& port, Change change) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = states_.find(port);
   if (found == states_.end()) {
@@ -20,8 +20,7 @@ void StationStateEvents::Update(const std::string& port, Change change) {
   writer_.Post(found->second);
 }
 
-void StationStateEvents::StationWaiting(const std::string& port) {
-  inner_.StationWaiting(port);
+void StationStatePoster::StationWaiting(const std::string& port) {
   Update(port, [](StationState& state) {
     if (state.state == "passed" || state.state == "failed") return false;  // shown until the next device
     state = {state.pc, state.port, "waiting", 0, std::nullopt, "", "", state.firmwareCrc32, 0, "", 0};
@@ -29,16 +28,14 @@ void StationStateEvents::StationWaiting(const std::string& port) {
   });
 }
 
-void StationStateEvents::DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) {
-  inner_.DeviceStarted(port, serial);
+void StationStatePoster::DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) {
   Update(port, [&](StationState& state) {
     state = {state.pc, state.port, "flashing", 0, serial, "", "", state.firmwareCrc32, 0, "", 0};
     return true;
   });
 }
 
-void StationStateEvents::DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) {
-  inner_.DeviceProgress(port, accepted, size);
+void StationStatePoster::DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) {
   Update(port, [&](StationState& state) {
     const unsigned percent = Tenths(accepted, size) * 10;
     if (state.state != "flashing" || percent == state.percent) return false;
@@ -47,8 +44,7 @@ void StationStateEvents::DeviceProgress(const std::string& port, uint32_t accept
   });
 }
 
-void StationStateEvents::DeviceFinished(const StationResult& result) {
-  inner_.DeviceFinished(result);
+void StationStatePoster::DeviceFinished(const StationResult& result) {
   Update(result.port, [&](StationState& state) {
     state.state = !result.portUsable ? "port" : result.ok ? "passed" : "failed";
     state.serial = result.serial;
@@ -58,16 +54,14 @@ void StationStateEvents::DeviceFinished(const StationResult& result) {
   });
 }
 
-void StationStateEvents::PortProblem(const std::string& port, const std::string& message) {
-  inner_.PortProblem(port, message);
+void StationStatePoster::PortProblem(const std::string& port, const std::string& message) {
   Update(port, [&](StationState& state) {
     state = {state.pc, state.port, "port", 0, std::nullopt, "", message, state.firmwareCrc32, 0, "", 0};
     return true;
   });
 }
 
-void StationStateEvents::StationEnded(const std::string& port) {
-  inner_.StationEnded(port);
+void StationStatePoster::StationEnded(const std::string& port) {
   Update(port, [](StationState& state) {
     state.state = "stopped";
     return true;
