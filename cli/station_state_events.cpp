@@ -3,6 +3,23 @@
 #include "cli/output.h"
 #include "records/record_time.h"
 
+namespace {
+
+// A station's state begun afresh: its key and firmware kept, the rest as given.
+StationState Renewed(const StationState& old, const char* name, const std::optional<int64_t>& serial,
+                     const std::string& message) {
+  StationState state;
+  state.pc = old.pc;
+  state.port = old.port;
+  state.firmwareCrc32 = old.firmwareCrc32;
+  state.state = name;
+  state.serial = serial;
+  state.message = message;
+  return state;
+}
+
+}  // namespace
+
 template <typename Change>
 void StationStatePoster::Update(const std::string& port, Change change) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -23,14 +40,14 @@ void StationStatePoster::Update(const std::string& port, Change change) {
 void StationStatePoster::StationWaiting(const std::string& port) {
   Update(port, [](StationState& state) {
     if (state.state == "passed" || state.state == "failed") return false;  // shown until the next device
-    state = {state.pc, state.port, "waiting", 0, std::nullopt, "", "", state.firmwareCrc32, 0, "", 0};
+    state = Renewed(state, "waiting", std::nullopt, "");
     return true;
   });
 }
 
 void StationStatePoster::DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) {
   Update(port, [&](StationState& state) {
-    state = {state.pc, state.port, "flashing", 0, serial, "", "", state.firmwareCrc32, 0, "", 0};
+    state = Renewed(state, "flashing", serial, "");
     return true;
   });
 }
@@ -56,7 +73,7 @@ void StationStatePoster::DeviceFinished(const StationResult& result) {
 
 void StationStatePoster::PortProblem(const std::string& port, const std::string& message) {
   Update(port, [&](StationState& state) {
-    state = {state.pc, state.port, "port", 0, std::nullopt, "", message, state.firmwareCrc32, 0, "", 0};
+    state = Renewed(state, "port", std::nullopt, message);
     return true;
   });
 }
