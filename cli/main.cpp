@@ -50,11 +50,6 @@ class ReportStoreEvents : public StoreEvents {
   void KeptCounted(int percent) override { TellKeptCounted(percent); }
 };
 
-int Refuse(const std::string& reason) {
-  std::fprintf(stderr, "fwflash-cli: %s\n", reason.c_str());
-  return kExitBadInput;
-}
-
 int ShowVersion(const char* startedAs) {
   FirmwareImage image;
   std::string error;
