@@ -117,9 +117,9 @@ bool RecordSpool::Add(const DeviceRecord& record, std::string& error) {
   // A record waiting already is replaced in its place, but a completed one never by an
   // interrupted copy.
   const std::string sql = std::string("INSERT INTO fwflash_spool (store, revision, ") +
-                          kRecordColumns + ") VALUES (?1, 1, " + SqliteRecordValues(2) +
+                          RecordColumnNames() + ") VALUES (?1, 1, " + RecordValuePlaces('?', 2) +
                           ") ON CONFLICT (store, id) DO UPDATE SET revision = revision + 1, " +
-                          kSqliteRecordUpdates +
+                          RecordUpdates() +
                           " WHERE excluded.end_ms IS NOT NULL OR fwflash_spool.end_ms IS NULL";
   const bool kept = impl_->db.Transaction(true, [&](std::string& why) {
     SqliteStatement add = impl_->db.Prepare(sql.c_str(), why);
@@ -146,7 +146,7 @@ uint64_t RecordSpool::Waiting() {
 bool RecordSpool::Deliver(RecordStore& store, uint64_t& delivered, std::string& error) {
   std::lock_guard<std::mutex> lock(mutex_);
   delivered = 0;
-  const std::string sql = std::string("SELECT seq, revision, ") + kRecordColumns +
+  const std::string sql = "SELECT seq, revision, " + RecordColumnNames() +
                           " FROM fwflash_spool WHERE store = ?1 ORDER BY seq LIMIT 1";
   for (;;) {
     SqliteStatement next = impl_->db.Prepare(sql.c_str(), error);

@@ -64,17 +64,9 @@ class SqliteStore final : public RecordStore {
         return false;
       return InsertRecord(begun, "", why);
     }, error);
-    if (!exhausted.empty()) {
-      error = ExhaustedReason(*block, exhausted);
-      return BeginResult::BlockExhausted;
-    }
-    if (!written) {
-      error = StoreWriteReason(path_, error);
-      return BeginResult::Failed;
-    }
-    record = begun;
-    ownChange_ = true;
-    return BeginResult::Begun;
+    const BeginResult result = BeginOutcome(written, exhausted, block, path_, begun, record, error);
+    if (result == BeginResult::Begun) ownChange_ = true;
+    return result;
   }
 
   bool SaveRecord(const DeviceRecord& record, std::string& error) override {
@@ -82,7 +74,7 @@ class SqliteStore final : public RecordStore {
       // A completed attempt is never replaced by an interrupted one of the same id, so
       // that a late delivery of an older copy cannot undo a device's result.
       const std::string upsert = std::string(" ON CONFLICT (id) DO UPDATE SET ") +
-                                 kSqliteRecordUpdates +
+                                 RecordUpdates() +
                                  " WHERE excluded.end_ms IS NOT NULL OR fwflash_records.end_ms IS NULL";
       return InsertRecord(record, upsert, why);
     }, error);
@@ -104,7 +96,7 @@ class SqliteStore final : public RecordStore {
 
   bool ReadRecords(const RecordQuery& query, const std::function<void(const DeviceRecord&)>& visit,
                    std::string& error) override {
-    std::string sql = std::string("SELECT ") + kRecordColumns + kRecordRangeSql;
+    std::string sql = "SELECT " + RecordColumnNames() + kRecordRangeSql;
     if (query.failedOnly) sql += " AND NOT ok";
     if (query.serial) sql += " AND serial = ?3";
     sql += query.newestFirst ? " ORDER BY start_ms DESC, id DESC" : " ORDER BY start_ms, id";
@@ -235,8 +227,8 @@ class SqliteStore final : public RecordStore {
 
  private:
   bool InsertRecord(const DeviceRecord& record, const std::string& suffix, std::string& error) {
-    const std::string sql = std::string("INSERT INTO fwflash_records (") + kRecordColumns +
-                            ") VALUES (" + SqliteRecordValues(1) + ")" + suffix;
+    const std::string sql = "INSERT INTO fwflash_records (" + RecordColumnNames() +
+                            ") VALUES (" + RecordValuePlaces('?', 1) + ")" + suffix;
     SqliteStatement* statement = db_.Cached(sql, error);
     if (statement == nullptr) return false;
     BindRecord(*statement, 1, record);

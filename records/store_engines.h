@@ -18,6 +18,9 @@
 //   ExhaustedReason(block)           the refusal when the block has no number left
 //   StoreWriteReason(store, why) / StoreReadReason(store, why)
 //                                    a failed write or read of the named store
+//   BeginOutcome(written, exhausted, block, store, begun, record, error)
+//                                    what an engine's BeginAttempt tells once its
+//                                    transaction is over
 #pragma once
 
 #include <cstddef>
@@ -156,4 +159,21 @@ inline std::string StoreWriteReason(const std::string& store, const std::string&
 
 inline std::string StoreReadReason(const std::string& store, const std::string& why) {
   return "cannot read the record store " + store + ": " + why;
+}
+
+// The block used up (exhausted names what ran out), a failed write of the store, or the
+// attempt begun: then record takes begun's drawn values.
+inline BeginResult BeginOutcome(bool written, const std::string& exhausted, const SerialBlock* block,
+                                const std::string& store, const DeviceRecord& begun, DeviceRecord& record,
+                                std::string& error) {
+  if (!exhausted.empty()) {
+    error = ExhaustedReason(*block, exhausted);
+    return BeginResult::BlockExhausted;
+  }
+  if (!written) {
+    error = StoreWriteReason(store, error);
+    return BeginResult::Failed;
+  }
+  record = begun;
+  return BeginResult::Begun;
 }
