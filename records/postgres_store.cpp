@@ -56,12 +56,6 @@ WITH written AS (
 SELECT pg_notify('fwflash_changes', '')
 )sql";
 
-constexpr char kReadStationsSql[] = R"sql(
-SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label,
-  progress_ms
-FROM fwflash_stations ORDER BY pc, port
-)sql";
-
 std::vector<PgParam> RecordParams(const DeviceRecord& record) {
   return {PgText(record.id), PgInt(record.startMs), PgOptionalInt(record.endMs),
           PgText(record.pc), PgText(record.port), PgText(record.product),
@@ -169,23 +163,17 @@ class PostgresStore final : public RecordStore {
     const bool done = db_.Call([&](std::string& outer) {
       read = RecordSummary();
       return db_.Transaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", [&](std::string& why) {
-        for (const SummaryPart part : kSummaryParts) {
-          if (part == SummaryPart::Hours && !hours) continue;
+        return EachSummaryPart(hours, [&](SummaryPart part) {
           std::vector<PgParam> params;
           for (const int64_t bound : SummaryParams(part, sinceMs, untilMs)) params.push_back(PgInt(bound));
           const PgResult rows = db_.Exec(PostgresParams(SummarySql(part)).c_str(), params, why);
           if (!rows.Ok()) return false;
           for (int row = 0; row < rows.Rows(); ++row) ReadSummaryRow(part, PgRow(rows, row), read);
-        }
-        return true;
+          return true;
+        });
       }, outer);
     }, error);
-    if (!done) {
-      error = StoreReadReason(name_, error);
-      return false;
-    }
-    summary = std::move(read);
-    return true;
+    return KeepRead(done, read, summary, name_, error);
   }
 
   bool WriteStationState(const StationState& state, std::string& error) override {

@@ -12,6 +12,7 @@
 //   RecordUpdates()                    "start_ms = excluded.start_ms, ..." for every column
 //                                      but the id, for an upsert
 //   RecordFromColumns(row, first)      the record in columns first .. first + 19 of a row
+//   kReadStationsSql                   every station's row, for StationFromColumns
 //   StationFromColumns(row)            the station state in columns 0 .. 10 of a row
 //
 // A row answers Text, Int, OptionalInt, Bool and Double by column number.
@@ -112,7 +113,11 @@ DeviceRecord RecordFromColumns(const Row& row, int first) {
   return record;
 }
 
-// The columns: pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms.
+// Every station's row, in the columns StationFromColumns reads, for both engines.
+constexpr char kReadStationsSql[] =
+    "SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label, "
+    "progress_ms FROM fwflash_stations ORDER BY pc, port";
+
 template <typename Row>
 StationState StationFromColumns(const Row& row) {
   return {row.Text(0), row.Text(1), row.Text(2), static_cast<unsigned>(row.Int(3)),

@@ -25,12 +25,6 @@ INSERT OR REPLACE INTO fwflash_stations
 VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)
 )sql";
 
-constexpr char kReadStationsSql[] = R"sql(
-SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label,
-  progress_ms
-FROM fwflash_stations ORDER BY pc, port
-)sql";
-
 constexpr unsigned kChangePollMs = 200;
 
 class SqliteStore final : public RecordStore {
@@ -121,19 +115,12 @@ class SqliteStore final : public RecordStore {
                  bool hours) override {
     RecordSummary read;
     const bool done = db_.Transaction(false, [&](std::string& why) {
-      for (const SummaryPart part : kSummaryParts) {
-        if (part == SummaryPart::Hours && !hours) continue;
+      return EachSummaryPart(hours, [&](SummaryPart part) {
         const auto visit = [&](const SqliteStatement& row) { ReadSummaryRow(part, row, read); };
-        if (!EachRow(SummarySql(part), SummaryParams(part, sinceMs, untilMs), visit, why)) return false;
-      }
-      return true;
+        return EachRow(SummarySql(part), SummaryParams(part, sinceMs, untilMs), visit, why);
+      });
     }, error);
-    if (!done) {
-      error = StoreReadReason(path_, error);
-      return false;
-    }
-    summary = std::move(read);
-    return true;
+    return KeepRead(done, read, summary, path_, error);
   }
 
   bool WriteStationState(const StationState& state, std::string& error) override {
@@ -162,12 +149,7 @@ class SqliteStore final : public RecordStore {
     Row step = select.Valid() ? Row::Row : Row::Failed;
     while (step == Row::Row && (step = select.Step(error)) == Row::Row)
       read.push_back(StationFromColumns(select));
-    if (step != Row::Done) {
-      error = StoreReadReason(path_, error);
-      return false;
-    }
-    states = std::move(read);
-    return true;
+    return KeepRead(step == Row::Done, read, states, path_, error);
   }
 
   // Another connection's commit changes PRAGMA data_version; this one's own writes do

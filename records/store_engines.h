@@ -18,6 +18,9 @@
 //   ExhaustedReason(block)           the refusal when the block has no number left
 //   StoreWriteReason(store, why) / StoreReadReason(store, why)
 //                                    a failed write or read of the named store
+//   KeepRead(done, read, kept, store, error)
+//                                    a read's end: the store's reason when it failed,
+//                                    else kept takes what was read
 //   BeginOutcome(written, exhausted, block, store, begun, record, error)
 //                                    what an engine's BeginAttempt tells once its
 //                                    transaction is over
@@ -30,6 +33,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/record_store.h"
@@ -176,4 +180,14 @@ inline BeginResult BeginOutcome(bool written, const std::string& exhausted, cons
   }
   record = begun;
   return BeginResult::Begun;
+}
+
+template <typename Read>
+bool KeepRead(bool done, Read& read, Read& kept, const std::string& store, std::string& error) {
+  if (!done) {
+    error = StoreReadReason(store, error);
+    return false;
+  }
+  kept = std::move(read);
+  return true;
 }
