@@ -6,6 +6,8 @@
 //                                    0 after --help, 2 after a usage error (its message
 //                                    written to standard error)
 //   kExit…                           the exit codes, documented in --help and the README
+//   Refuse(reason)                   writes "fwflash-cli: reason" to standard error;
+//                                    returns the exit code 2
 #pragma once
 
 #include <string>
@@ -17,6 +19,8 @@ constexpr int kExitAllFlashed = 0;
 constexpr int kExitDeviceFailed = 1;
 constexpr int kExitBadInput = 2;
 constexpr int kExitPortUnusable = 3;
+
+int Refuse(const std::string& reason);
 
 struct CliOptions {
   std::vector<std::string> ports;  // --port, repeatable; COM1's path when none is given
