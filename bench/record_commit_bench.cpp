@@ -22,7 +22,7 @@
 #include "records/record_time.h"
 #include "records/uuid.h"
 #include "secrets/sha256.h"
-#include "tests/records/postgres_server.h"
+#include "tests/support/postgres_server.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
     return 1;
   setenv("POSTGRES_SERVER_FSYNC", "on", 1);  // the commit as a line's server makes it
   PostgresServer server;
-  if (server.Uri().empty()) {
+  if (!server.Start(false)) {
     std::fprintf(stderr, "no PostgreSQL server: %s\n", server.Failure().c_str());
     return 1;
   }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/station_fan_out.h"
 #include "device/port_probe.h"
 #include "ports/auto_ports.h"
 #include "ports/port_identity.h"
@@ -74,30 +75,15 @@ std::vector<StationTally> FlashAnswering(const CliOptions& options, const Firmwa
 
 // Counts the devices of all stations together: a device is claimed as it answers, and
 // the stations end once every claimed device is done and no more may be.
-class SharedCount : public StationEvents {
+class SharedCount : public QuietStationEvents {
  public:
-  SharedCount(StationEvents& events, unsigned limit) : events_(events), limit_(limit) {}
+  explicit SharedCount(unsigned limit) : limit_(limit) {}
   bool Claim() { return limit_ == 0 || claimed_.fetch_add(1) < limit_; }
   bool Done() const { return limit_ != 0 && finished_.load() >= limit_; }
 
-  void StationWaiting(const std::string& port) override { events_.StationWaiting(port); }
-  void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override {
-    events_.DeviceStarted(port, serial);
-  }
-  void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) override {
-    events_.DeviceProgress(port, accepted, size);
-  }
-  void DeviceFinished(const StationResult& result) override {
-    events_.DeviceFinished(result);
-    ++finished_;
-  }
-  void PortProblem(const std::string& port, const std::string& message) override {
-    events_.PortProblem(port, message);
-  }
-  void StationEnded(const std::string& port) override { events_.StationEnded(port); }
+  void DeviceFinished(const StationResult&) override { ++finished_; }
 
  private:
-  StationEvents& events_;
   const unsigned limit_;
   std::atomic<unsigned> claimed_{0}, finished_{0};
 };
@@ -105,7 +91,8 @@ class SharedCount : public StationEvents {
 std::vector<StationTally> WaitOnEveryCandidate(const CliOptions& options, const FirmwareImage& image,
                                                const StationRecords& records, StopRequest& stop,
                                                StationEvents& events) {
-  SharedCount counted(events, options.count);
+  SharedCount counted(options.count);
+  StationFanOut told({&events, &counted});  // the count after the events have heard
   // The stations' own stop: the signal's, or the count reached.
   StopRequest ended;
   StationMode mode(true);
@@ -122,8 +109,8 @@ std::vector<StationTally> WaitOnEveryCandidate(const CliOptions& options, const 
         if (served) continue;
         stations.push_back({path, {}, {}});
         AutoStation& station = stations.back();
-        station.thread = std::thread([&station, &image, &mode, &records, &ended, &counted] {
-          station.tally = RunStation(station.path, image, mode, records, ended, counted);
+        station.thread = std::thread([&station, &image, &mode, &records, &ended, &told] {
+          station.tally = RunStation(station.path, image, mode, records, ended, told);
         });
       }
     }

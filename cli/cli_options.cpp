@@ -31,8 +31,7 @@ bool AutoAlone(const CliOptions& options, int& exitCode) {
                         : !automatic && !options.excludes.empty() ? "--exclude needs --port auto"
                                                                   : nullptr;
   if (refusal == nullptr) return true;
-  std::fprintf(stderr, "fwflash-cli: %s\n", refusal);
-  exitCode = kExitBadInput;
+  exitCode = Refuse(refusal);
   return false;
 }
 
@@ -40,8 +39,7 @@ bool AutoAlone(const CliOptions& options, int& exitCode) {
 bool LabelsDistinct(CliOptions& options, int& exitCode) {
   std::string error;
   if (TakePortLabels(options.ports, options.labels, error)) return true;
-  std::fprintf(stderr, "fwflash-cli: %s\n", error.c_str());
-  exitCode = kExitBadInput;
+  exitCode = Refuse(error);
   return false;
 }
 
@@ -104,8 +102,7 @@ bool StoreGiven(const CliOptions& options, int& exitCode) {
       {options.lists, "--lists"},                {!options.importList.empty(), "--import-list"}};
   for (const auto& option : needing) {
     if (!option.first) continue;
-    std::fprintf(stderr, "fwflash-cli: %s needs --record or --job\n", option.second);
-    exitCode = kExitBadInput;
+    exitCode = Refuse(std::string(option.second) + " needs --record or --job");
     return false;
   }
   return true;
@@ -166,4 +163,9 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
   const bool storeAlone = !options.importList.empty() || options.lists;
   if (options.ports.empty() && options.serve.empty() && !storeAlone) options.ports.push_back(Com1Path());
   return AutoAlone(options, exitCode) && LabelsDistinct(options, exitCode);
+}
+
+int Refuse(const std::string& reason) {
+  std::fprintf(stderr, "fwflash-cli: %s\n", reason.c_str());
+  return kExitBadInput;
 }

@@ -6,6 +6,8 @@
 //                                    0 after --help, 2 after a usage error (its message
 //                                    written to standard error)
 //   kExit…                           the exit codes (stations/exit_codes.h)
+//   Refuse(reason)                   writes "fwflash-cli: reason" to standard error;
+//                                    returns the exit code 2
 #pragma once
 
 #include <string>
@@ -13,6 +15,8 @@
 
 #include "cli/port_labels.h"
 #include "stations/exit_codes.h"
+
+int Refuse(const std::string& reason);
 
 struct CliOptions {
   std::vector<std::string> ports;  // --port, repeatable; COM1's path when none is given

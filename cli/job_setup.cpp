@@ -11,11 +11,6 @@
 
 namespace {
 
-int Refuse(const std::string& reason) {
-  std::fprintf(stderr, "fwflash-cli: %s\n", reason.c_str());
-  return kExitBadInput;
-}
-
 // One place says each setting: the job's are refused on the command line.
 bool TakeFromJob(const std::string& fromJob, std::string& option, const char* name, std::string& error) {
   if (fromJob.empty()) return true;

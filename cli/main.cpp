@@ -16,7 +16,7 @@
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
 #include "cli/standard_output.h"
-#include "stations/station.h"
+#include "cli/station_fan_out.h"
 #include "cli/station_state_events.h"
 #include "cli/store_progress.h"
 #include "cli/stop_signals.h"
@@ -30,6 +30,7 @@
 #include "records/record_keeper.h"
 #include "records/record_report.h"
 #include "records/record_time.h"
+#include "stations/station.h"
 
 namespace {
 
@@ -48,11 +49,6 @@ class ReportStoreEvents : public StoreEvents {
   void CountingKept(uint64_t records) override { TellCountingKept(records); }
   void KeptCounted(int percent) override { TellKeptCounted(percent); }
 };
-
-int Refuse(const std::string& reason) {
-  std::fprintf(stderr, "fwflash-cli: %s\n", reason.c_str());
-  return kExitBadInput;
-}
 
 int ShowVersion(const char* startedAs) {
   FirmwareImage image;
@@ -73,34 +69,6 @@ int ListPorts() {
   for (const ListedPort& port : ports) std::printf("%s\n", FormatListedPort(port).c_str());
   return kExitAllFlashed;
 }
-
-// The output, and the log beside it.
-class Events : public StationEvents {
- public:
-  Events(Output& output, ResultLog& log, const FirmwareImage& image, const PortLabels& labels)
-      : output_(output), log_(log), image_(image), labels_(labels) {}
-  void StationWaiting(const std::string& port) override { output_.StationWaiting(port); }
-  void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override {
-    output_.DeviceStarted(port, serial);
-  }
-  void DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) override {
-    output_.DeviceProgress(port, accepted, size);
-  }
-  void DeviceFinished(const StationResult& result) override {
-    log_.Append(result, image_, LabelOf(labels_, result.port));
-    output_.DeviceFinished(result);
-  }
-  void PortProblem(const std::string& port, const std::string& message) override {
-    output_.PortProblem(port, message);
-  }
-  void StationEnded(const std::string& port) override { output_.StationEnded(port); }
-
- private:
-  Output& output_;
-  ResultLog& log_;
-  const FirmwareImage& image_;
-  const PortLabels& labels_;
-};
 
 // The records' side of the run: the keeper, and each station's part of it. Refused with
 // a reason when the store or the spool cannot be opened, or the serial numbers' options
@@ -130,7 +98,7 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   FirmwareImage image;
   std::string error;
   if (!LoadFirmware(options.firmwareFile, options.fromProgram, image, error)) return Refuse(error);
-  ResultLog log;
+  ResultLog log(image, options.labels);
   if (!options.logFile.empty() && !log.Open(options.logFile, error)) return Refuse(error);
 
   std::unique_ptr<Output> output = options.json ? MakeJsonOutput(stdout, image, options.labels)
@@ -139,7 +107,7 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   StationRecords records;
   if (!job.sha256.empty()) output->JobStarted(job.path, job.sha256);
   if (!SetUpRecords(options, job, image, programFile, *output, keeper, records, error)) return Refuse(error);
-  Events events(*output, log, image, options.labels);
+  StationFanOut events({&log, output.get()});  // the log's line before the output's
   std::optional<StationStateEvents> stateEvents;  // what each station does, for the dashboard
   if (keeper != nullptr) stateEvents.emplace(events, options.record, records.pc, image.crc32, options.labels);
   StationEvents& told = stateEvents ? static_cast<StationEvents&>(*stateEvents) : events;

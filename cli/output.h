@@ -6,7 +6,7 @@
 //                                          result lines "PORT: ok, N bytes in S s" and
 //                                          "PORT: failed at byte K of N: REASON (HINT)",
 //                                          "A1 PORT: ..." for a station with a label
-//                                          (cli/failure_reason.h); on a
+//                                          (stations/failure_reason.h); on a
 //                                          terminal a live progress line, else plain
 //                                          lines at most once per station per 10 %
 //   MakeJsonOutput(out, image, labels)     one JSON object per line and event: start,

@@ -34,11 +34,12 @@ bool ResultLog::Open(const std::string& path, std::string& error) {
   return file_ != nullptr;
 }
 
-void ResultLog::Append(const StationResult& result, const FirmwareImage& image, const std::string& label) {
+void ResultLog::DeviceFinished(const StationResult& result) {
   if (file_ == nullptr) return;
+  const std::string label = LabelOf(labels_, result.port);  // its characters need no quotes
   char figures[160];
   std::snprintf(figures, sizeof figures, " bytes=%u/%u seconds=%.2f firmware_size=%zu crc32=0x%08X",
-                result.accepted, result.size, result.seconds, image.bytes.size(), image.crc32);
+                result.accepted, result.size, result.seconds, image_.bytes.size(), image_.crc32);
   std::lock_guard<std::mutex> lock(mutex_);  // std::gmtime's buffer too
   std::string line = UtcNow() + (label.empty() ? "" : " label=" + label) +
                      " port=" + Quoted(DisplayText(result.port)) +

@@ -3,8 +3,25 @@
 #include "cli/output.h"
 #include "records/record_time.h"
 
+namespace {
+
+// A station's state begun afresh: its key and firmware kept, the rest as given.
+StationState Renewed(const StationState& old, const char* name, const std::optional<int64_t>& serial,
+                     const std::string& message) {
+  StationState state;
+  state.pc = old.pc;
+  state.port = old.port;
+  state.firmwareCrc32 = old.firmwareCrc32;
+  state.state = name;
+  state.serial = serial;
+  state.message = message;
+  return state;
+}
+
+}  // namespace
+
 template <typename Change>
-void StationStateEvents::Update(const std::string& port, Change change) {
+void StationStatePoster::Update(const std::string& port, Change change) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = states_.find(port);
   if (found == states_.end()) {
@@ -20,25 +37,22 @@ void StationStateEvents::Update(const std::string& port, Change change) {
   writer_.Post(found->second);
 }
 
-void StationStateEvents::StationWaiting(const std::string& port) {
-  inner_.StationWaiting(port);
+void StationStatePoster::StationWaiting(const std::string& port) {
   Update(port, [](StationState& state) {
     if (state.state == "passed" || state.state == "failed") return false;  // shown until the next device
-    state = {state.pc, state.port, "waiting", 0, std::nullopt, "", "", state.firmwareCrc32, 0, "", 0};
+    state = Renewed(state, "waiting", std::nullopt, "");
     return true;
   });
 }
 
-void StationStateEvents::DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) {
-  inner_.DeviceStarted(port, serial);
+void StationStatePoster::DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) {
   Update(port, [&](StationState& state) {
-    state = {state.pc, state.port, "flashing", 0, serial, "", "", state.firmwareCrc32, 0, "", 0};
+    state = Renewed(state, "flashing", serial, "");
     return true;
   });
 }
 
-void StationStateEvents::DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) {
-  inner_.DeviceProgress(port, accepted, size);
+void StationStatePoster::DeviceProgress(const std::string& port, uint32_t accepted, uint32_t size) {
   Update(port, [&](StationState& state) {
     const unsigned percent = Tenths(accepted, size) * 10;
     if (state.state != "flashing" || percent == state.percent) return false;
@@ -47,8 +61,7 @@ void StationStateEvents::DeviceProgress(const std::string& port, uint32_t accept
   });
 }
 
-void StationStateEvents::DeviceFinished(const StationResult& result) {
-  inner_.DeviceFinished(result);
+void StationStatePoster::DeviceFinished(const StationResult& result) {
   Update(result.port, [&](StationState& state) {
     state.state = !result.portUsable ? "port" : result.ok ? "passed" : "failed";
     state.serial = result.serial;
@@ -58,16 +71,14 @@ void StationStateEvents::DeviceFinished(const StationResult& result) {
   });
 }
 
-void StationStateEvents::PortProblem(const std::string& port, const std::string& message) {
-  inner_.PortProblem(port, message);
+void StationStatePoster::PortProblem(const std::string& port, const std::string& message) {
   Update(port, [&](StationState& state) {
-    state = {state.pc, state.port, "port", 0, std::nullopt, "", message, state.firmwareCrc32, 0, "", 0};
+    state = Renewed(state, "port", std::nullopt, message);
     return true;
   });
 }
 
-void StationStateEvents::StationEnded(const std::string& port) {
-  inner_.StationEnded(port);
+void StationStatePoster::StationEnded(const std::string& port) {
   Update(port, [](StationState& state) {
     state.state = "stopped";
     return true;

@@ -1,6 +1,6 @@
 // Every station's state for the line's dashboard: a StationEvents that passes each event
-// on to the inner events unchanged, then posts what the station is doing to a state
-// writer of its own for the store at target (a post never blocks):
+// on to the inner events unchanged, then has a StationStatePoster post what the station
+// is doing to a state writer of its own for the store at target (a post never blocks):
 //   waiting        before its first device (and after a port problem)
 //   flashing       from a device's start, its percent at each 10 %, its serial number
 //   passed/failed  the last device's result, with its serial, step and message, until
@@ -15,15 +15,14 @@
 #include <string>
 
 #include "cli/port_labels.h"
+#include "cli/station_fan_out.h"
 #include "stations/station_result.h"
 #include "records/station_state_writer.h"
 
-class StationStateEvents : public StationEvents {
+class StationStatePoster : public StationEvents {
  public:
-  StationStateEvents(StationEvents& inner, const std::string& target, std::string pc,
-                     uint32_t firmwareCrc32, PortLabels labels)
-      : inner_(inner), writer_(target), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32),
-        labels_(std::move(labels)) {}
+  StationStatePoster(const std::string& target, std::string pc, uint32_t firmwareCrc32, PortLabels labels)
+      : writer_(target), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32), labels_(std::move(labels)) {}
 
   void StationWaiting(const std::string& port) override;
   void DeviceStarted(const std::string& port, const std::optional<int64_t>& serial) override;
@@ -38,11 +37,21 @@ class StationStateEvents : public StationEvents {
   template <typename Change>
   void Update(const std::string& port, Change change);
 
-  StationEvents& inner_;
   StationStateWriter writer_;
   const std::string pc_;
   const uint32_t firmwareCrc32_;
   const PortLabels labels_;
   std::mutex mutex_;  // stations tell from threads of their own
   std::map<std::string, StationState> states_;
+};
+
+class StationStateEvents : public StationFanOut {
+ public:
+  // The poster is only addressed here; the fan-out calls it once the station runs.
+  StationStateEvents(StationEvents& inner, const std::string& target, std::string pc,
+                     uint32_t firmwareCrc32, PortLabels labels)
+      : StationFanOut({&inner, &poster_}), poster_(target, std::move(pc), firmwareCrc32, std::move(labels)) {}
+
+ private:
+  StationStatePoster poster_;
 };

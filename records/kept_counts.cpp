@@ -101,24 +101,32 @@ WHERE r.start_ms >= ?1 AND r.start_ms < ?2 AND NOT r.ok
 GROUP BY 1, 2, 3, 4, 5, 6, 7, 8
 )sql";
 
+namespace {
+
+// range cut at the whole units inside it: head before the first, whole, tail after the
+// last; false, with nothing cut, when no whole unit is inside.
+bool CutAtWholeUnits(SummaryPieces::Range range, int64_t unit, SummaryPieces::Range& head,
+                     SummaryPieces::Range& whole, SummaryPieces::Range& tail) {
+  const int64_t first = CeilTo(range.since, unit), last = FloorTo(range.until, unit);
+  if (first >= last) return false;
+  head = {range.since, first};
+  whole = {first, last};
+  tail = {last, range.until};
+  return true;
+}
+
+}  // namespace
+
 SummaryPieces PlanSummary(int64_t sinceMs, int64_t untilMs) {
   SummaryPieces pieces;
   if (sinceMs >= untilMs) return pieces;
-  const int64_t firstHour = CeilTo(sinceMs, kHourMs), lastHour = FloorTo(untilMs, kHourMs);
-  if (firstHour >= lastHour) {  // no whole hour inside
-    pieces.head = {sinceMs, untilMs};
+  SummaryPieces::Range hours;
+  if (!CutAtWholeUnits({sinceMs, untilMs}, kHourMs, pieces.head, hours, pieces.tail)) {
+    pieces.head = {sinceMs, untilMs};  // no whole hour inside
     return pieces;
   }
-  pieces.head = {sinceMs, firstHour};
-  pieces.tail = {lastHour, untilMs};
-  const int64_t firstDay = CeilTo(firstHour, kDayMs), lastDay = FloorTo(lastHour, kDayMs);
-  if (firstDay >= lastDay) {  // no whole day inside
-    pieces.headHours = {firstHour, lastHour};
-    return pieces;
-  }
-  pieces.headHours = {firstHour, firstDay};
-  pieces.tailHours = {lastDay, lastHour};
-  pieces.days = {firstDay, lastDay};
+  if (!CutAtWholeUnits(hours, kDayMs, pieces.headHours, pieces.days, pieces.tailHours))
+    pieces.headHours = hours;  // no whole day inside
   return pieces;
 }
 

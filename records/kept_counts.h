@@ -57,6 +57,17 @@ constexpr SummaryPart kSummaryParts[] = {SummaryPart::Total, SummaryPart::Produc
                                          SummaryPart::Stations, SummaryPart::Steps,
                                          SummaryPart::Hours};
 
+// Reads each part of a summary in turn, the hours only when asked: false as soon as
+// readPart(part) fails.
+template <typename ReadPart>
+bool EachSummaryPart(bool hours, ReadPart readPart) {
+  for (const SummaryPart part : kSummaryParts) {
+    if (part == SummaryPart::Hours && !hours) continue;
+    if (!readPart(part)) return false;
+  }
+  return true;
+}
+
 const char* SummarySql(SummaryPart part);
 std::vector<int64_t> SummaryParams(SummaryPart part, int64_t sinceMs, int64_t untilMs);
 

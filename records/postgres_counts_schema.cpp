@@ -1,5 +1,33 @@
 #include "records/postgres_counts_schema.h"
 
+#include <string>
+
+namespace {
+
+// Both tables' key: a period, its start and what a count is of.
+constexpr char kKeyColumns[] = R"sql(
+  period_ms bigint NOT NULL,
+  start_ms bigint NOT NULL,
+  pc text COLLATE "C" NOT NULL,
+  port text COLLATE "C" NOT NULL,
+  product text COLLATE "C" NOT NULL,
+  firmware_size bigint NOT NULL,
+  firmware_crc32 bigint NOT NULL,
+)sql";
+
+constexpr char kKeyNames[] = "period_ms, start_ms, pc, port, product, firmware_size, firmware_crc32";
+
+constexpr char kCountsColumns[] = R"sql(  passed bigint NOT NULL,
+  failed bigint NOT NULL,
+  serials bigint NOT NULL,
+  lowest_serial bigint,
+  highest_serial bigint,
+)sql";
+
+constexpr char kStepsColumns[] = R"sql(  step text COLLATE "C" NOT NULL,
+  failed bigint NOT NULL,
+)sql";
+
 // Per record, for its hour and its day at once: a completed attempt in the same counts as
 // its interrupted one only moves its outcome (and its failed step, when that changed);
 // any other change takes the old row away and adds the new one. Every path writes the
@@ -9,34 +37,7 @@
 // the rest" made on the statement's snapshot lost a count when another writer of the
 // same hour committed in between. A row's smallest and largest serial number are looked
 // up again among the records only when the one taken away was one of them.
-const char kPostgresCountsSql[] = R"sql(
-CREATE TABLE fwflash_counts (
-  period_ms bigint NOT NULL,
-  start_ms bigint NOT NULL,
-  pc text COLLATE "C" NOT NULL,
-  port text COLLATE "C" NOT NULL,
-  product text COLLATE "C" NOT NULL,
-  firmware_size bigint NOT NULL,
-  firmware_crc32 bigint NOT NULL,
-  passed bigint NOT NULL,
-  failed bigint NOT NULL,
-  serials bigint NOT NULL,
-  lowest_serial bigint,
-  highest_serial bigint,
-  PRIMARY KEY (period_ms, start_ms, pc, port, product, firmware_size, firmware_crc32)
-);
-CREATE TABLE fwflash_failed_steps (
-  period_ms bigint NOT NULL,
-  start_ms bigint NOT NULL,
-  pc text COLLATE "C" NOT NULL,
-  port text COLLATE "C" NOT NULL,
-  product text COLLATE "C" NOT NULL,
-  firmware_size bigint NOT NULL,
-  firmware_crc32 bigint NOT NULL,
-  step text COLLATE "C" NOT NULL,
-  failed bigint NOT NULL,
-  PRIMARY KEY (period_ms, start_ms, pc, port, product, firmware_size, firmware_crc32, step)
-);
+constexpr char kKeepCountsSql[] = R"sql(
 CREATE FUNCTION fwflash_keep_counts() RETURNS trigger LANGUAGE plpgsql AS $body$
 DECLARE
   same_counts boolean := false;
@@ -136,3 +137,21 @@ $body$;
 CREATE TRIGGER fwflash_keep_counts AFTER INSERT OR UPDATE OR DELETE ON fwflash_records
 FOR EACH ROW EXECUTE FUNCTION fwflash_keep_counts();
 )sql";
+
+// A table of the key's columns and its own, keyed by the key's and keyMore.
+std::string Table(const char* name, const char* columns, const char* keyMore) {
+  return std::string("CREATE TABLE ") + name + " (" + kKeyColumns + columns + "  PRIMARY KEY (" + kKeyNames +
+         keyMore + ")\n);\n";
+}
+
+std::string Make() {
+  return Table("fwflash_counts", kCountsColumns, "") + Table("fwflash_failed_steps", kStepsColumns, ", step") +
+         kKeepCountsSql;
+}
+
+}  // namespace
+
+const char* PostgresCountsSql() {
+  static const std::string sql = Make();
+  return sql.c_str();
+}

@@ -58,7 +58,7 @@ ALTER TABLE fwflash_stations ADD COLUMN label text COLLATE "C" NOT NULL DEFAULT 
 ALTER TABLE fwflash_stations ADD COLUMN progress_ms bigint NOT NULL DEFAULT 0;
 UPDATE fwflash_stations SET progress_ms = updated_ms;
 )sql"},
-    {3, kPostgresCountsSql, true},
+    {3, PostgresCountsSql(), true},
     // Counters per product and field (the serial counters become the field serial's),
     // the job and the fields of each record, and lists whose items are given once.
     {4, R"sql(

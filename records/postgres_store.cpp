@@ -18,37 +18,24 @@ namespace {
 // Watchers (WaitForChange) listen here; every record and station write notifies it.
 constexpr char kChannel[] = "fwflash_changes";
 
-constexpr char kInsertRecordSql[] = R"sql(
-INSERT INTO fwflash_records (id, start_ms, end_ms, pc, port, product, fwflash_version,
-  firmware_size, firmware_crc32, image_crc32, serial, ok, step, byte, bytes, seconds,
-  sync_acknowledged, messages, job_sha256, fields)
-VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20)
-)sql";
+const std::string& InsertRecordSql() {
+  static const std::string sql =
+      "INSERT INTO fwflash_records (" + RecordColumnNames() + ") VALUES (" + RecordValuePlaces('$', 1) + ")";
+  return sql;
+}
+
+constexpr char kNotifySql[] = "SELECT pg_notify('fwflash_changes', '')";
 
 // One statement, so one round trip: the upsert and the notice commit together. A
 // completed attempt is never replaced by an interrupted one of the same id, so that a
 // late delivery of an older copy cannot undo a device's result.
-constexpr char kSaveRecordSql[] = R"sql(
-WITH saved AS (
-  INSERT INTO fwflash_records (id, start_ms, end_ms, pc, port, product, fwflash_version,
-    firmware_size, firmware_crc32, image_crc32, serial, ok, step, byte, bytes, seconds,
-    sync_acknowledged, messages, job_sha256, fields)
-  VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20)
-  ON CONFLICT (id) DO UPDATE SET start_ms = excluded.start_ms, end_ms = excluded.end_ms,
-    pc = excluded.pc, port = excluded.port, product = excluded.product,
-    fwflash_version = excluded.fwflash_version, firmware_size = excluded.firmware_size,
-    firmware_crc32 = excluded.firmware_crc32, image_crc32 = excluded.image_crc32,
-    serial = excluded.serial, ok = excluded.ok, step = excluded.step, byte = excluded.byte,
-    bytes = excluded.bytes, seconds = excluded.seconds,
-    sync_acknowledged = excluded.sync_acknowledged, messages = excluded.messages,
-    job_sha256 = excluded.job_sha256, fields = excluded.fields
-  WHERE excluded.end_ms IS NOT NULL OR fwflash_records.end_ms IS NULL
-  RETURNING 1
-)
-SELECT pg_notify('fwflash_changes', '')
-)sql";
-
-constexpr char kNotifySql[] = "SELECT pg_notify('fwflash_changes', '')";
+const std::string& SaveRecordSql() {
+  static const std::string sql =
+      "WITH saved AS (INSERT INTO fwflash_records (" + RecordColumnNames() + ") VALUES (" +
+      RecordValuePlaces('$', 1) + ") ON CONFLICT (id) DO UPDATE SET " + RecordUpdates() +
+      " WHERE excluded.end_ms IS NOT NULL OR fwflash_records.end_ms IS NULL RETURNING 1) " + kNotifySql;
+  return sql;
+}
 
 constexpr size_t kPageRows = 1000;
 
@@ -67,12 +54,6 @@ WITH written AS (
   RETURNING 1
 )
 SELECT pg_notify('fwflash_changes', '')
-)sql";
-
-constexpr char kReadStationsSql[] = R"sql(
-SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label,
-  progress_ms
-FROM fwflash_stations ORDER BY pc, port
 )sql";
 
 std::vector<PgParam> RecordParams(const DeviceRecord& record) {
@@ -116,25 +97,16 @@ class PostgresStore final : public RecordStore {
       return db_.Transaction("BEGIN", [&](std::string& inner) {
         if (block != nullptr && !DrawValues(*block, begun, takeCounter, takeItem, exhausted, inner))
           return false;
-        return db_.Exec(kInsertRecordSql, RecordParams(begun), inner).Ok() &&
+        return db_.Exec(InsertRecordSql().c_str(), RecordParams(begun), inner).Ok() &&
                db_.Exec(kNotifySql, {}, inner).Ok();
       }, why);
     }, error);
-    if (!exhausted.empty()) {
-      error = ExhaustedReason(*block, exhausted);
-      return BeginResult::BlockExhausted;
-    }
-    if (!written) {
-      error = StoreWriteReason(name_, error);
-      return BeginResult::Failed;
-    }
-    record = begun;
-    return BeginResult::Begun;
+    return BeginOutcome(written, exhausted, block, name_, begun, record, error);
   }
 
   bool SaveRecord(const DeviceRecord& record, std::string& error) override {
     const std::vector<PgParam> params = RecordParams(record);
-    if (db_.Call([&](std::string& why) { return db_.Exec(kSaveRecordSql, params, why).Ok(); }, error))
+    if (db_.Call([&](std::string& why) { return db_.Exec(SaveRecordSql().c_str(), params, why).Ok(); }, error))
       return true;
     error = StoreWriteReason(name_, error);
     return false;
@@ -155,7 +127,7 @@ class PostgresStore final : public RecordStore {
     std::optional<DeviceRecord> last;
     for (;;) {
       std::vector<PgParam> params = {PgInt(query.sinceMs), PgInt(query.untilMs)};
-      std::string sql = std::string("SELECT ") + kRecordColumns + kRecordRangeSql;
+      std::string sql = "SELECT " + RecordColumnNames() + kRecordRangeSql;
       if (query.failedOnly) sql += " AND NOT ok";
       if (query.serial) {
         params.push_back(PgInt(*query.serial));
@@ -191,23 +163,17 @@ class PostgresStore final : public RecordStore {
     const bool done = db_.Call([&](std::string& outer) {
       read = RecordSummary();
       return db_.Transaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", [&](std::string& why) {
-        for (const SummaryPart part : kSummaryParts) {
-          if (part == SummaryPart::Hours && !hours) continue;
+        return EachSummaryPart(hours, [&](SummaryPart part) {
           std::vector<PgParam> params;
           for (const int64_t bound : SummaryParams(part, sinceMs, untilMs)) params.push_back(PgInt(bound));
           const PgResult rows = db_.Exec(PostgresParams(SummarySql(part)).c_str(), params, why);
           if (!rows.Ok()) return false;
           for (int row = 0; row < rows.Rows(); ++row) ReadSummaryRow(part, PgRow(rows, row), read);
-        }
-        return true;
+          return true;
+        });
       }, outer);
     }, error);
-    if (!done) {
-      error = StoreReadReason(name_, error);
-      return false;
-    }
-    summary = std::move(read);
-    return true;
+    return KeepRead(done, read, summary, name_, error);
   }
 
   bool WriteStationState(const StationState& state, std::string& error) override {

@@ -1,25 +1,89 @@
 // A record's and a station's columns as both engines' tables hold them, and the one
-// reading of a row into them, whichever engine the row comes from.
+// reading of a row into them, whichever engine the row comes from. The record's columns
+// are declared here once: both engines' statements, the spool's and the CSV's heading
+// are made from the list.
 //
-//   kRecordColumns                     the record's 20 columns, in the order bound and read
+//   kRecordColumnList                  the record's 20 columns, in the order bound and read:
+//                                      each one's name in the tables and heading in the CSV
 //   kRecordColumnCount                 20
+//   RecordColumnNames()                "id, start_ms, ...": the names, for INSERT and SELECT
+//   RecordValuePlaces(mark, first)     "?1, ?2, ..." (mark '?') or "$1, $2, ..." (mark '$'):
+//                                      the 20 values' places, numbered from first
+//   RecordUpdates()                    "start_ms = excluded.start_ms, ..." for every column
+//                                      but the id, for an upsert
 //   RecordFromColumns(row, first)      the record in columns first .. first + 19 of a row
+//   kReadStationsSql                   every station's row, for StationFromColumns
 //   StationFromColumns(row)            the station state in columns 0 .. 10 of a row
 //
 // A row answers Text, Int, OptionalInt, Bool and Double by column number.
 #pragma once
 
 #include <cstdint>
+#include <iterator>
+#include <string>
 
 #include "records/device_record.h"
 #include "records/record_messages.h"
 #include "records/station_state.h"
 
-constexpr char kRecordColumns[] =
-    "id, start_ms, end_ms, pc, port, product, fwflash_version, firmware_size, firmware_crc32, "
-    "image_crc32, serial, ok, step, byte, bytes, seconds, sync_acknowledged, messages, "
-    "job_sha256, fields";
-constexpr int kRecordColumnCount = 20;
+struct RecordColumn {
+  const char* name;        // in the tables
+  const char* csvHeading;  // in the CSV
+};
+
+constexpr RecordColumn kRecordColumnList[] = {
+    {"id", "id"},
+    {"start_ms", "start"},
+    {"end_ms", "end"},
+    {"pc", "pc"},
+    {"port", "port"},
+    {"product", "product"},
+    {"fwflash_version", "fwflash_version"},
+    {"firmware_size", "firmware_size"},
+    {"firmware_crc32", "firmware_crc32"},
+    {"image_crc32", "image_crc32"},
+    {"serial", "serial"},
+    {"ok", "result"},
+    {"step", "step"},
+    {"byte", "byte"},
+    {"bytes", "bytes"},
+    {"seconds", "seconds"},
+    {"sync_acknowledged", "sync_acknowledged"},
+    {"messages", "messages"},
+    {"job_sha256", "job_sha256"},
+    {"fields", "fields"},
+};
+constexpr int kRecordColumnCount = static_cast<int>(std::size(kRecordColumnList));
+
+inline const std::string& RecordColumnNames() {
+  static const std::string names = [] {
+    std::string joined;
+    for (const RecordColumn& column : kRecordColumnList)
+      joined += (joined.empty() ? "" : ", ") + std::string(column.name);
+    return joined;
+  }();
+  return names;
+}
+
+inline std::string RecordValuePlaces(char mark, int first) {
+  std::string places;
+  for (int n = first; n < first + kRecordColumnCount; ++n)
+    places += (n > first ? ", " : "") + std::string(1, mark) + std::to_string(n);
+  return places;
+}
+
+inline const std::string& RecordUpdates() {
+  static const std::string updates = [] {
+    std::string joined;
+    for (const RecordColumn& column : kRecordColumnList) {
+      if (&column == kRecordColumnList) continue;  // the id is the conflict's key
+      const std::string name = column.name;
+      joined += (joined.empty() ? "" : ", ") + name + " = excluded." + name;
+    }
+    return joined;
+  }();
+  return updates;
+}
 
 template <typename Row>
 DeviceRecord RecordFromColumns(const Row& row, int first) {
@@ -49,7 +113,11 @@ DeviceRecord RecordFromColumns(const Row& row, int first) {
   return record;
 }
 
-// The columns: pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms.
+// Every station's row, in the columns StationFromColumns reads, for both engines.
+constexpr char kReadStationsSql[] =
+    "SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label, "
+    "progress_ms FROM fwflash_stations ORDER BY pc, port";
+
 template <typename Row>
 StationState StationFromColumns(const Row& row) {
   return {row.Text(0), row.Text(1), row.Text(2), static_cast<unsigned>(row.Int(3)),

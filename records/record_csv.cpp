@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "records/crc32_text.h"
+#include "records/record_columns.h"
 #include "records/record_time.h"
 
 namespace {
@@ -36,8 +37,10 @@ std::string Joined(const std::vector<std::string>& messages) {
 }  // namespace
 
 std::string CsvHeaderRow() {
-  return "id,start,end,pc,port,product,fwflash_version,firmware_size,firmware_crc32,"
-         "image_crc32,serial,result,step,byte,bytes,seconds,sync_acknowledged,messages,job_sha256,fields\r\n";
+  std::string row;
+  for (const RecordColumn& column : kRecordColumnList)
+    row += (row.empty() ? "" : ",") + std::string(column.csvHeading);
+  return row + "\r\n";
 }
 
 std::string CsvRow(const DeviceRecord& record) {

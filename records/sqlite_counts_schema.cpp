@@ -4,12 +4,8 @@
 
 namespace {
 
-// The tables, then per row and period ({R}: new or old; {P}: the period in ms) what
-// adds a record to its counts and what takes it away. A row whose devices reach zero
-// goes; its smallest and largest serial number are looked up again among the records
-// only when the one taken away was one of them.
-constexpr char kTables[] = R"sql(
-CREATE TABLE fwflash_counts (
+// Both tables' key: a period, its start and what a count is of.
+constexpr char kKeyColumns[] = R"sql(
   period_ms INTEGER NOT NULL,
   start_ms INTEGER NOT NULL,
   pc TEXT NOT NULL,
@@ -17,27 +13,25 @@ CREATE TABLE fwflash_counts (
   product TEXT NOT NULL,
   firmware_size INTEGER NOT NULL,
   firmware_crc32 INTEGER NOT NULL,
-  passed INTEGER NOT NULL,
+)sql";
+
+constexpr char kKeyNames[] = "period_ms, start_ms, pc, port, product, firmware_size, firmware_crc32";
+
+constexpr char kCountsColumns[] = R"sql(  passed INTEGER NOT NULL,
   failed INTEGER NOT NULL,
   serials INTEGER NOT NULL,
   lowest_serial INTEGER,
   highest_serial INTEGER,
-  PRIMARY KEY (period_ms, start_ms, pc, port, product, firmware_size, firmware_crc32)
-) WITHOUT ROWID;
-CREATE TABLE fwflash_failed_steps (
-  period_ms INTEGER NOT NULL,
-  start_ms INTEGER NOT NULL,
-  pc TEXT NOT NULL,
-  port TEXT NOT NULL,
-  product TEXT NOT NULL,
-  firmware_size INTEGER NOT NULL,
-  firmware_crc32 INTEGER NOT NULL,
-  step TEXT NOT NULL,
-  failed INTEGER NOT NULL,
-  PRIMARY KEY (period_ms, start_ms, pc, port, product, firmware_size, firmware_crc32, step)
-) WITHOUT ROWID;
 )sql";
 
+constexpr char kStepsColumns[] = R"sql(  step TEXT NOT NULL,
+  failed INTEGER NOT NULL,
+)sql";
+
+// Per row and period ({R}: new or old; {P}: the period in ms) what adds a record to its
+// counts and what takes it away. A row whose devices reach zero goes; its smallest and
+// largest serial number are looked up again among the records only when the one taken
+// away was one of them.
 constexpr char kKey[] =
     "period_ms = {P} AND start_ms = {R}.start_ms - (({R}.start_ms % {P}) + {P}) % {P} "
     "AND pc = {R}.pc AND port = {R}.port AND product = {R}.product "
@@ -115,9 +109,15 @@ std::string ForBothPeriods(const std::string& statements, const char* row) {
   return both;
 }
 
+// A table of the key's columns and its own, keyed by the key's and keyMore.
+std::string Table(const char* name, const char* columns, const char* keyMore) {
+  return std::string("CREATE TABLE ") + name + " (" + kKeyColumns + columns + "  PRIMARY KEY (" + kKeyNames +
+         keyMore + ")\n) WITHOUT ROWID;\n";
+}
+
 std::string Make() {
   const std::string add = std::string(kCountAdd) + kStepAdd, remove = std::string(kCountRemove) + kStepRemove;
-  return std::string(kTables) +
+  return Table("fwflash_counts", kCountsColumns, "") + Table("fwflash_failed_steps", kStepsColumns, ", step") +
          "CREATE TRIGGER fwflash_counts_insert AFTER INSERT ON fwflash_records BEGIN " +
          ForBothPeriods(add, "new") + "END;\n" +
          "CREATE TRIGGER fwflash_counts_delete AFTER DELETE ON fwflash_records BEGIN " +

@@ -2,23 +2,6 @@
 
 #include "records/record_messages.h"
 
-const char kSqliteRecordUpdates[] =
-    "start_ms = excluded.start_ms, end_ms = excluded.end_ms, pc = excluded.pc, "
-    "port = excluded.port, product = excluded.product, "
-    "fwflash_version = excluded.fwflash_version, firmware_size = excluded.firmware_size, "
-    "firmware_crc32 = excluded.firmware_crc32, image_crc32 = excluded.image_crc32, "
-    "serial = excluded.serial, ok = excluded.ok, step = excluded.step, byte = excluded.byte, "
-    "bytes = excluded.bytes, seconds = excluded.seconds, "
-    "sync_acknowledged = excluded.sync_acknowledged, messages = excluded.messages, "
-    "job_sha256 = excluded.job_sha256, fields = excluded.fields";
-
-std::string SqliteRecordValues(int first) {
-  std::string values;
-  for (int n = first; n < first + kRecordColumnCount; ++n)
-    values += (n > first ? ", ?" : "?") + std::to_string(n);
-  return values;
-}
-
 void BindRecord(SqliteStatement& statement, int first, const DeviceRecord& record) {
   statement.BindText(first, record.id);
   statement.BindInt(first + 1, record.startMs);

@@ -1,18 +1,12 @@
 #include "records/sqlite_schema.h"
 
+#include <string>
+
 #include "records/kept_counts.h"
 #include "records/sqlite_counts_schema.h"
 #include "records/store_engines.h"
 
-namespace {
-
-// Each migration runs once, in order; a released one is never edited, only followed.
-// Times are milliseconds UTC; messages a JSON array of strings; the counter keeps the
-// last number given (first - 1 while none was), so that 2^63-1 can be given too.
-const Migration kMigrations[] = {
-    {1, R"sql(
-CREATE TABLE fwflash_records (
-  id TEXT PRIMARY KEY NOT NULL,
+const char kSqliteRecordColumnsV1[] = R"sql(
   start_ms INTEGER NOT NULL,
   end_ms INTEGER,
   pc TEXT NOT NULL,
@@ -30,7 +24,12 @@ CREATE TABLE fwflash_records (
   seconds REAL NOT NULL,
   sync_acknowledged INTEGER NOT NULL,
   messages TEXT NOT NULL
-);
+)sql";
+
+namespace {
+
+// The first schema's tables after the records'.
+constexpr char kVersion1Sql[] = R"sql(
 CREATE INDEX fwflash_records_by_start ON fwflash_records (start_ms, id);
 CREATE INDEX fwflash_records_by_serial ON fwflash_records (serial);
 CREATE TABLE fwflash_serial_counters (
@@ -49,7 +48,19 @@ CREATE TABLE fwflash_stations (
   updated_ms INTEGER NOT NULL,
   PRIMARY KEY (pc, port)
 );
-)sql"},
+)sql";
+
+const char* Version1Sql() {
+  static const std::string sql = std::string("CREATE TABLE fwflash_records (\n  id TEXT PRIMARY KEY NOT NULL,") +
+                                 kSqliteRecordColumnsV1 + ");" + kVersion1Sql;
+  return sql.c_str();
+}
+
+// Each migration runs once, in order; a released one is never edited, only followed.
+// Times are milliseconds UTC; messages a JSON array of strings; the counter keeps the
+// last number given (first - 1 while none was), so that 2^63-1 can be given too.
+const Migration kMigrations[] = {
+    {1, Version1Sql()},
     // A station's label for the dashboard, and the time of its last progress: heartbeats
     // rewrite updated_ms, so a stuck transfer needs a time of its own.
     {2, R"sql(

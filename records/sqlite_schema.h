@@ -5,6 +5,8 @@
 //                                 runs each migration the file lacks, once; refuses a file
 //                                 whose schema is newer than this build knows; events
 //                                 (if any) hear of a long filling of the kept counts
+//   kSqliteRecordColumnsV1        the record's columns after its id, as the first schema
+//                                 made them; the spool's table holds them too
 #pragma once
 
 #include <string>
@@ -13,3 +15,5 @@
 #include "records/sqlite_db.h"
 
 bool MakeSqliteSchema(SqliteDb& db, OpenEvents* events, std::string& error);
+
+extern const char kSqliteRecordColumnsV1[];

@@ -6,6 +6,7 @@
 #include "records/record_spool.h"
 #include "records/sqlite_db.h"
 #include "records/sqlite_record_row.h"
+#include "records/sqlite_schema.h"
 
 namespace {
 
@@ -15,32 +16,13 @@ constexpr int64_t kSpoolSchemaVersion = 2;
 
 // seq keeps the order of arrival (AUTOINCREMENT: never reused, so a record added after a
 // delivery comes last); revision tells a record replaced while it was being delivered.
-constexpr char kSpoolTableSql[] = R"sql(
-CREATE TABLE IF NOT EXISTS fwflash_spool (
-  seq INTEGER PRIMARY KEY AUTOINCREMENT,
-  store TEXT NOT NULL,
-  revision INTEGER NOT NULL,
-  id TEXT NOT NULL,
-  start_ms INTEGER NOT NULL,
-  end_ms INTEGER,
-  pc TEXT NOT NULL,
-  port TEXT NOT NULL,
-  product TEXT NOT NULL,
-  fwflash_version TEXT NOT NULL,
-  firmware_size INTEGER NOT NULL,
-  firmware_crc32 INTEGER NOT NULL,
-  image_crc32 INTEGER NOT NULL,
-  serial INTEGER,
-  ok INTEGER NOT NULL,
-  step TEXT NOT NULL,
-  byte INTEGER NOT NULL,
-  bytes INTEGER NOT NULL,
-  seconds REAL NOT NULL,
-  sync_acknowledged INTEGER NOT NULL,
-  messages TEXT NOT NULL,
-  UNIQUE (store, id)
-)
-)sql";
+const std::string& SpoolTableSql() {
+  static const std::string sql =
+      std::string("CREATE TABLE IF NOT EXISTS fwflash_spool (\n  seq INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+                  "  store TEXT NOT NULL,\n  revision INTEGER NOT NULL,\n  id TEXT NOT NULL,") +
+      kSqliteRecordColumnsV1 + ",\n  UNIQUE (store, id)\n)";
+  return sql;
+}
 
 // Version 2: the job's SHA-256 and the fields of each record.
 constexpr char kSpoolVersion2Sql[] = R"sql(
@@ -78,7 +60,7 @@ struct RecordSpool::Impl {
       }
       const int64_t current = version.Int(0);
       version = SqliteStatement();
-      if (current == 0 && !db.Exec(kSpoolTableSql, why)) return false;
+      if (current == 0 && !db.Exec(SpoolTableSql().c_str(), why)) return false;
       return current == kSpoolSchemaVersion || db.Exec(kSpoolVersion2Sql, why);
     }, error);
   }
@@ -117,9 +99,9 @@ bool RecordSpool::Add(const DeviceRecord& record, std::string& error) {
   // A record waiting already is replaced in its place, but a completed one never by an
   // interrupted copy.
   const std::string sql = std::string("INSERT INTO fwflash_spool (store, revision, ") +
-                          kRecordColumns + ") VALUES (?1, 1, " + SqliteRecordValues(2) +
+                          RecordColumnNames() + ") VALUES (?1, 1, " + RecordValuePlaces('?', 2) +
                           ") ON CONFLICT (store, id) DO UPDATE SET revision = revision + 1, " +
-                          kSqliteRecordUpdates +
+                          RecordUpdates() +
                           " WHERE excluded.end_ms IS NOT NULL OR fwflash_spool.end_ms IS NULL";
   const bool kept = impl_->db.Transaction(true, [&](std::string& why) {
     SqliteStatement add = impl_->db.Prepare(sql.c_str(), why);
@@ -146,7 +128,7 @@ uint64_t RecordSpool::Waiting() {
 bool RecordSpool::Deliver(RecordStore& store, uint64_t& delivered, std::string& error) {
   std::lock_guard<std::mutex> lock(mutex_);
   delivered = 0;
-  const std::string sql = std::string("SELECT seq, revision, ") + kRecordColumns +
+  const std::string sql = "SELECT seq, revision, " + RecordColumnNames() +
                           " FROM fwflash_spool WHERE store = ?1 ORDER BY seq LIMIT 1";
   for (;;) {
     SqliteStatement next = impl_->db.Prepare(sql.c_str(), error);

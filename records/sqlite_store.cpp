@@ -25,12 +25,6 @@ INSERT OR REPLACE INTO fwflash_stations
 VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)
 )sql";
 
-constexpr char kReadStationsSql[] = R"sql(
-SELECT pc, port, state, percent, serial, step, message, firmware_crc32, updated_ms, label,
-  progress_ms
-FROM fwflash_stations ORDER BY pc, port
-)sql";
-
 constexpr unsigned kChangePollMs = 200;
 
 class SqliteStore final : public RecordStore {
@@ -64,17 +58,9 @@ class SqliteStore final : public RecordStore {
         return false;
       return InsertRecord(begun, "", why);
     }, error);
-    if (!exhausted.empty()) {
-      error = ExhaustedReason(*block, exhausted);
-      return BeginResult::BlockExhausted;
-    }
-    if (!written) {
-      error = StoreWriteReason(path_, error);
-      return BeginResult::Failed;
-    }
-    record = begun;
-    ownChange_ = true;
-    return BeginResult::Begun;
+    const BeginResult result = BeginOutcome(written, exhausted, block, path_, begun, record, error);
+    if (result == BeginResult::Begun) ownChange_ = true;
+    return result;
   }
 
   bool SaveRecord(const DeviceRecord& record, std::string& error) override {
@@ -82,7 +68,7 @@ class SqliteStore final : public RecordStore {
       // A completed attempt is never replaced by an interrupted one of the same id, so
       // that a late delivery of an older copy cannot undo a device's result.
       const std::string upsert = std::string(" ON CONFLICT (id) DO UPDATE SET ") +
-                                 kSqliteRecordUpdates +
+                                 RecordUpdates() +
                                  " WHERE excluded.end_ms IS NOT NULL OR fwflash_records.end_ms IS NULL";
       return InsertRecord(record, upsert, why);
     }, error);
@@ -104,7 +90,7 @@ class SqliteStore final : public RecordStore {
 
   bool ReadRecords(const RecordQuery& query, const std::function<void(const DeviceRecord&)>& visit,
                    std::string& error) override {
-    std::string sql = std::string("SELECT ") + kRecordColumns + kRecordRangeSql;
+    std::string sql = "SELECT " + RecordColumnNames() + kRecordRangeSql;
     if (query.failedOnly) sql += " AND NOT ok";
     if (query.serial) sql += " AND serial = ?3";
     sql += query.newestFirst ? " ORDER BY start_ms DESC, id DESC" : " ORDER BY start_ms, id";
@@ -129,19 +115,12 @@ class SqliteStore final : public RecordStore {
                  bool hours) override {
     RecordSummary read;
     const bool done = db_.Transaction(false, [&](std::string& why) {
-      for (const SummaryPart part : kSummaryParts) {
-        if (part == SummaryPart::Hours && !hours) continue;
+      return EachSummaryPart(hours, [&](SummaryPart part) {
         const auto visit = [&](const SqliteStatement& row) { ReadSummaryRow(part, row, read); };
-        if (!EachRow(SummarySql(part), SummaryParams(part, sinceMs, untilMs), visit, why)) return false;
-      }
-      return true;
+        return EachRow(SummarySql(part), SummaryParams(part, sinceMs, untilMs), visit, why);
+      });
     }, error);
-    if (!done) {
-      error = StoreReadReason(path_, error);
-      return false;
-    }
-    summary = std::move(read);
-    return true;
+    return KeepRead(done, read, summary, path_, error);
   }
 
   bool WriteStationState(const StationState& state, std::string& error) override {
@@ -170,12 +149,7 @@ class SqliteStore final : public RecordStore {
     Row step = select.Valid() ? Row::Row : Row::Failed;
     while (step == Row::Row && (step = select.Step(error)) == Row::Row)
       read.push_back(StationFromColumns(select));
-    if (step != Row::Done) {
-      error = StoreReadReason(path_, error);
-      return false;
-    }
-    states = std::move(read);
-    return true;
+    return KeepRead(step == Row::Done, read, states, path_, error);
   }
 
   // Another connection's commit changes PRAGMA data_version; this one's own writes do
@@ -235,8 +209,8 @@ class SqliteStore final : public RecordStore {
 
  private:
   bool InsertRecord(const DeviceRecord& record, const std::string& suffix, std::string& error) {
-    const std::string sql = std::string("INSERT INTO fwflash_records (") + kRecordColumns +
-                            ") VALUES (" + SqliteRecordValues(1) + ")" + suffix;
+    const std::string sql = "INSERT INTO fwflash_records (" + RecordColumnNames() +
+                            ") VALUES (" + RecordValuePlaces('?', 1) + ")" + suffix;
     SqliteStatement* statement = db_.Cached(sql, error);
     if (statement == nullptr) return false;
     BindRecord(*statement, 1, record);

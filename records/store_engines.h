@@ -18,6 +18,12 @@
 //   ExhaustedReason(block)           the refusal when the block has no number left
 //   StoreWriteReason(store, why) / StoreReadReason(store, why)
 //                                    a failed write or read of the named store
+//   KeepRead(done, read, kept, store, error)
+//                                    a read's end: the store's reason when it failed,
+//                                    else kept takes what was read
+//   BeginOutcome(written, exhausted, block, store, begun, record, error)
+//                                    what an engine's BeginAttempt tells once its
+//                                    transaction is over
 #pragma once
 
 #include <cstddef>
@@ -27,6 +33,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/record_store.h"
@@ -156,4 +163,31 @@ inline std::string StoreWriteReason(const std::string& store, const std::string&
 
 inline std::string StoreReadReason(const std::string& store, const std::string& why) {
   return "cannot read the record store " + store + ": " + why;
+}
+
+// The block used up (exhausted names what ran out), a failed write of the store, or the
+// attempt begun: then record takes begun's drawn values.
+inline BeginResult BeginOutcome(bool written, const std::string& exhausted, const SerialBlock* block,
+                                const std::string& store, const DeviceRecord& begun, DeviceRecord& record,
+                                std::string& error) {
+  if (!exhausted.empty()) {
+    error = ExhaustedReason(*block, exhausted);
+    return BeginResult::BlockExhausted;
+  }
+  if (!written) {
+    error = StoreWriteReason(store, error);
+    return BeginResult::Failed;
+  }
+  record = begun;
+  return BeginResult::Begun;
+}
+
+template <typename Read>
+bool KeepRead(bool done, Read& read, Read& kept, const std::string& store, std::string& error) {
+  if (!done) {
+    error = StoreReadReason(store, error);
+    return false;
+  }
+  kept = std::move(read);
+  return true;
 }

@@ -3,32 +3,15 @@
 // 9600 baud. After each, the restarted device finds no valid record or a whole
 // application (the old or the new one, never a mix), answers the sync, and a full flash
 // then succeeds.
-#include <fcntl.h>
-
 #include <cstdio>
 #include <random>
 #include <thread>
 
 #include "tests/bootloader/boot_fixture.h"
 #include "tests/bootloader/host_side.h"
+#include "tests/support/background_program.h"
 
 namespace {
-
-// fwflash-cli started and left to run, its output dropped.
-pid_t StartCli(const std::vector<std::string>& args) {
-  const pid_t child = fork();
-  if (child == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  return child;
-}
 
 class BootPowerCutTest : public BootTest {
  protected:
@@ -108,11 +91,11 @@ TEST_F(BootPowerCutTest, KillNineAtTwentyRandomMomentsLeavesTheOldTheNewOrNoAppl
     Write("flash.bin", oldFlash_);
     BootSimProcess sim;
     EXPECT_EQ(StartSim(sim, {"--char-us", "1042"}), Valid(old_));
-    const pid_t cli = StartCli({BuildPath("fwflash-cli"), "--port", Link(), "--firmware", newImage_});
+    BackgroundCli cli({"--port", Link(), "--firmware", newImage_}, "/dev/null", "/dev/null");
     std::this_thread::sleep_for(std::chrono::microseconds(moment));  // the moment of the cut, not a wait
     sim.Kill();
     EXPECT_EQ(sim.WaitForExit(5000), -1);
-    waitpid(cli, nullptr, 0);
+    cli.Exit(60000);
     const json state = Restart();
     if (state == Valid(old_)) ++old;
     else if (state == Invalid()) ++none;

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -33,18 +32,8 @@ class BootSimProcess {
     if (pipe2(ends, O_CLOEXEC) != 0) return false;
     std::vector<std::string> all{BuildPath("fwflash-boot-sim")};
     all.insert(all.end(), args.begin(), args.end());
-    pid_ = fork();
-    if (pid_ == 0) {
-      // A device has a CPU of its own: the simulation runs ahead of the machine's load
-      // where it may (as root), as the virtual device does.
-      setpriority(PRIO_PROCESS, 0, getpriority(PRIO_PROCESS, 0) - 10);
-      dup2(ends[1], STDOUT_FILENO);
-      std::vector<char*> argv;
-      for (const std::string& arg : all) argv.push_back(const_cast<char*>(arg.c_str()));
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
+    // A device has a CPU of its own, as the virtual device's.
+    pid_ = StartChild(all, {-1, ends[1], -1}, RunAheadOfTheLoad);
     close(ends[1]);
     output_ = ends[0];
     return pid_ > 0;

@@ -6,7 +6,7 @@
 
 #include "tests/cli/cli_fixture.h"
 #include "tests/cli/port_fixtures.h"
-#include "tests/cli/running_cli.h"
+#include "tests/support/background_program.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ TEST_F(CliAutoTest, WithoutAnAnswerItExitsWith3AndAnExcludedPortIsLeftAlone) {
 
 TEST_F(CliAutoTest, StationModeFlashesDevicesAppearingOnAnyCandidateUntilTheCountTogether) {
   Candidates({Link(0), Link(1), Link(2)});  // none there yet
-  RunningCli cli({"--port", "auto", "--wait", "--count", "3"}, Output());
+  BackgroundCli cli({"--port", "auto", "--wait", "--count", "3"}, Output());
   for (size_t i : {1, 0, 2}) {
     StartDevice(i, {"--expect", kFirmware, "--report", Report(i)});
     ASSERT_TRUE(AwaitText(Report(i), "complete_conversations=1", 30000)) << Contents(Output());
@@ -73,11 +73,12 @@ TEST_F(CliAutoTest, StationModeFlashesDevicesAppearingOnAnyCandidateUntilTheCoun
 TEST_F(CliAutoTest, ALateAcknowledgementInStationModeIsTheDevicesAnswer) {
   const std::string image = WriteFile("image", {0x11, 0xA5, 0x5A, 0x80, 0xFF});
   StartDevice(0, {"--expect", image, "--sync-delay-ms", "150", "--report", Report(0)});
-  RunningCli cli({"--port", Link(0), "--wait", "--count", "1", "--firmware", image}, Output());
+  BackgroundCli cli({"--port", Link(0), "--wait", "--count", "1", "--firmware", image}, Output());
   ASSERT_TRUE(AwaitText(Report(0), "conversation=1", 30000)) << Contents(Output());
   const std::string report = Contents(Report(0));
   EXPECT_NE(report.find("matches_expected=yes"), std::string::npos) << report;
   EXPECT_NE(report.find("received_bytes=8\n"), std::string::npos) << "one sync, 5 bytes, 2 end markers";
+  ASSERT_TRUE(AwaitText(Output(), ": ok,", 30000)) << Contents(Output());  // its last echo read
   devices_[0]->Stop();  // unplugged: the station's count is done once it has gone
   EXPECT_EQ(cli.Exit(20000), 0) << Contents(Output());
 }

@@ -26,7 +26,7 @@
 #include "records/record_store.h"
 #include "secrets/sha256.h"
 #include "tests/cli/cli_records_fixture.h"
-#include "tests/cli/postgres_server.h"
+#include "tests/support/postgres_server.h"
 #include "tests/support/pseudo_terminal_pair.h"
 
 constexpr size_t kSerialField = 0x180, kMacField = 0x184, kPasswordField = 0x18A, kKeyField = 0x196;
@@ -228,8 +228,7 @@ class JobsPostgresTest : public JobsTest {
  protected:
   void SetUp() override {
     JobsTest::SetUp();
-    std::string error;
-    ASSERT_TRUE(server_.Start(false, error)) << error;
+    ASSERT_TRUE(server_.Start(false)) << server_.Failure();
   }
   Query ServerQuery() const {
     return [this](const std::string& sql) { return server_.Query(sql); };

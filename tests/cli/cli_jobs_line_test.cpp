@@ -50,7 +50,7 @@ void JobsTest::ExpectKilledRunsGiveNoItemTwice(const std::string& record, const 
         << Contents(Out(name)) << Contents(Err(name));
     if (round % 2 == 1) AwaitCondition([&] { return ReceivedDevices(2, true).size() > before + 1; }, 200);
     cli.Signal(SIGKILL);
-    EXPECT_EQ(cli.Exit(kLimitMs), -2);
+    EXPECT_EQ(cli.Exit(kLimitMs), BackgroundCli::kEndedBySignal);
   }
   const auto given = query("SELECT count(*), count(DISTINCT digest) FROM fwflash_list_items WHERE given_ms IS NOT NULL");
   EXPECT_EQ(given.at(0).at(0), given.at(0).at(1));

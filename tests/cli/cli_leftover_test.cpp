@@ -2,7 +2,7 @@
 // fwflash-cli opens it: they are never taken for the next device's answer, in one-shot
 // mode and in station mode.
 #include "tests/cli/cli_fixture.h"
-#include "tests/cli/running_cli.h"
+#include "tests/support/background_program.h"
 
 namespace {
 
@@ -31,10 +31,13 @@ TEST_F(CliLeftoverTest, StationModeFlashesTheNextDeviceByteForByte) {
   for (size_t i = 0; i < kLeftovers.size(); ++i) {
     StartDevice(i, {"--expect", image, "--leftover", kLeftovers[i], "--report", Report(i)});
     const std::string output = Dir() + "/out" + std::to_string(i);
-    RunningCli cli({"--port", Link(i), "--wait", "--count", "1", "--firmware", image}, output);
+    BackgroundCli cli({"--port", Link(i), "--wait", "--count", "1", "--firmware", image}, output);
     ASSERT_TRUE(AwaitText(Report(i), "conversation=1", 30000)) << Contents(output);
     EXPECT_NE(Contents(Report(i)).find("matches_expected=yes"), std::string::npos)
         << kLeftovers[i] << ": " << Contents(Report(i)) << Contents(output);
+    // The device reports before the station has read its last echo: unplugged earlier,
+    // the station would rightly see it go away in the middle.
+    ASSERT_TRUE(AwaitText(output, ": ok,", 30000)) << Contents(output);
     devices_[i]->Stop();  // unplugged: the station's count is done once it has gone
     EXPECT_EQ(cli.Exit(20000), 0) << Contents(output);
   }

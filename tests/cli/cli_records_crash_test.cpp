@@ -63,7 +63,7 @@ TEST_F(CliRecordsCrashTest, AKilledRunLosesNoReportedRecordAndGivesNoNumberTwice
                                300000))
         << Contents(Out(name)) << Contents(Err(name));
     cli.Signal(SIGKILL);
-    ASSERT_EQ(cli.Exit(30000), -2);
+    ASSERT_EQ(cli.Exit(30000), BackgroundCli::kEndedBySignal);
 
     const std::vector<Device> printed = JsonResults(Contents(Out(name)));
     reported.insert(reported.end(), printed.begin(), printed.end());

@@ -3,12 +3,7 @@
 // (the sqlite3 shell, psql) and from `--report --csv` (parsed by Python's csv module),
 // and the image each device should have received.
 //
-//   BackgroundCli(args, out, err, folder)
-//                                     fwflash-cli running on its own, its output in files,
-//                                     in the working directory folder (the test's own when
-//                                     empty); killed (SIGKILL) if it still runs when it goes
-//     Exit(limitMs)                   its exit status; -1 when it has not ended in time,
-//                                     -2 when a signal ended it
+//   BackgroundCli                     fwflash-cli running on its own (background_program.h)
 //   AwaitCondition(test, limitMs)     polls until test() holds; false at the limit
 //   AwaitText(path, text, limitMs)    until the file holds the text
 //   Contents(path)                    a file's bytes
@@ -25,8 +20,6 @@
 #pragma once
 
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <functional>
@@ -36,51 +29,8 @@
 
 #include "payload/crc32.h"
 #include "tests/cli/cli_fixture.h"
+#include "tests/support/background_program.h"
 #include "tests/support/pseudo_terminal_pair.h"
-
-class BackgroundCli {
- public:
-  BackgroundCli(const std::vector<std::string>& args, const std::string& out, const std::string& err,
-                const std::string& folder = "") {
-    const std::string program = BuildPath("fwflash-cli");
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
-      if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-  ~BackgroundCli() {
-    if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-  }
-  BackgroundCli(const BackgroundCli&) = delete;
-  BackgroundCli& operator=(const BackgroundCli&) = delete;
-
-  pid_t Pid() const { return pid_; }
-  void Signal(int number) const {
-    if (pid_ > 0) kill(pid_, number);
-  }
-  int Exit(int limitMs) {
-    for (int waited = 0; pid_ > 0 && waited < limitMs; waited += 20) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
 
 inline bool AwaitCondition(const std::function<bool()>& test, int limitMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
@@ -145,20 +95,6 @@ inline std::vector<Device> JsonResults(const std::string& out) {
     devices.push_back(device);
   }
   return devices;
-}
-
-inline std::vector<std::vector<std::string>> SplitRows(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> fields;
-    size_t from = 0;
-    for (size_t bar; (bar = line.find('|', from)) != std::string::npos; from = bar + 1)
-      fields.push_back(line.substr(from, bar - from));
-    fields.push_back(line.substr(from));
-    rows.push_back(fields);
-  }
-  return rows;
 }
 
 inline std::vector<std::vector<std::string>> SqliteRows(const std::string& db, const std::string& sql) {

@@ -4,7 +4,8 @@
 #include <map>
 #include <set>
 
-#include "tests/cli/postgres_server.h"
+#include "tests/cli/cli_records_fixture.h"
+#include "tests/support/postgres_server.h"
 
 namespace {
 
@@ -25,8 +26,7 @@ class CliRecordsLineTest : public RecordsTest {
  protected:
   void SetUp() override {
     RecordsTest::SetUp();
-    std::string error;
-    ASSERT_TRUE(server_.Start(false, error)) << error;
+    ASSERT_TRUE(server_.Start(false)) << server_.Failure();
   }
 
   // A PC's run on stations first..first+count-1, with its own spool.

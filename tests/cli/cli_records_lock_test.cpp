@@ -24,13 +24,7 @@ class WriteLock {
         "sys.stdin.read()\n";
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return;  // no fwflash-cli started later keeps it open
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(ends[0], STDIN_FILENO);
-      close(ends[1]);
-      execl("/usr/bin/python3", "python3", "-c", script, db.c_str(), lockedFlag.c_str(), nullptr);
-      _exit(127);
-    }
+    pid_ = StartChild({"/usr/bin/python3", "-c", script, db, lockedFlag}, {ends[0], -1, -1});
     close(ends[0]);
     release_ = ends[1];
   }

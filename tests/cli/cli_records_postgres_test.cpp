@@ -3,7 +3,8 @@
 // is down, reported; the password shows up nowhere.
 #include <poll.h>
 
-#include "tests/cli/postgres_server.h"
+#include "tests/cli/cli_records_fixture.h"
+#include "tests/support/postgres_server.h"
 #include "tests/support/pseudo_terminal_pair.h"
 
 namespace {
@@ -16,8 +17,7 @@ class CliRecordsPostgresTest : public RecordsTest {
  protected:
   void SetUp() override {
     RecordsTest::SetUp();
-    std::string error;
-    ASSERT_TRUE(server_.Start(true, error)) << error;
+    ASSERT_TRUE(server_.Start(true)) << server_.Failure();
     server_.Query("CREATE ROLE flasher LOGIN PASSWORD 'Qz8Lw@kV3r/p'");
     server_.Query("CREATE DATABASE line OWNER flasher");
     const std::string& admin = server_.Uri();  // postgresql://postgres@127.0.0.1:PORT/postgres

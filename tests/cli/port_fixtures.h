@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "tools/vdev/child_process.h"
+
 class BareTerminal {
  public:
   BareTerminal() {
@@ -54,13 +56,10 @@ class HoldingProcess {
  public:
   enum Lock { kFlock, kExclusive };
   explicit HoldingProcess(const std::string& path, Lock lock = kFlock) {
-    pid_ = fork();
-    if (pid_ == 0) {
+    pid_ = StartChild({"/bin/sleep", "600"}, {}, [&] {
       const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
-      if (fd < 0 || (lock == kFlock ? flock(fd, LOCK_EX) : ioctl(fd, TIOCEXCL)) != 0) _exit(1);
-      execl("/bin/sleep", "sleep", "600", static_cast<char*>(nullptr));
-      _exit(127);
-    }
+      return fd >= 0 && (lock == kFlock ? flock(fd, LOCK_EX) : ioctl(fd, TIOCEXCL)) == 0;
+    });
     // Held once the child runs as sleep: the lock was taken before.
     for (int waited = 0; waited < 10000 && Command() != "sleep"; waited += 10)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));

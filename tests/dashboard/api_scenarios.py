@@ -190,6 +190,10 @@ class Api(unittest.TestCase):
             line.device(port)
             stations, _ = line.cli('--port', port, '--wait', serve=False)
             stations.await_line('out', lambda text: ': ok' in text, 'the result')
+            # The result line comes before the station's state thread writes its row: the
+            # passed row is awaited, or the kill could leave it at flashing.
+            wait_for(lambda: [s['state'] for s in get_json(url + 'api/stations')['stations']] == ['passed'],
+                     'the passed row')
             stations.process.kill()  # no clean end: the row is never marked stopped
             stations.process.wait()
             row = wait_for(lambda: (lambda s: s[0] if s and not s[0]['running'] else None)(

@@ -34,7 +34,9 @@ class Program:
 
     def __init__(self, args, env=None):
         self.args = args
-        self.process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+        # Killed with the scenario should that die without its clean-up (a time-out's kill).
+        self.process = subprocess.Popen(['/usr/bin/setpriv', '--pdeathsig', 'KILL', '--'] + list(args),
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                         env=env, start_new_session=True)
         self.out, self.err = [], []
         self._readers = [threading.Thread(target=self._read, args=(stream, kept), daemon=True)

@@ -2,7 +2,7 @@
 // comes back. Each test has a private server of its own.
 #include <cstdlib>
 
-#include "postgres_server.h"
+#include "tests/support/postgres_server.h"
 #include "records/record_store.h"
 #include "store_test_support.h"
 
@@ -18,8 +18,8 @@ std::string WithPassword(const std::string& uri, const std::string& password, bo
 }
 
 TEST(PostgresStoreTest, APasswordIsInNoMessageNameOrRecordOverTcp) {
-  PostgresServer server(true);
-  ASSERT_FALSE(server.Uri().empty()) << server.Failure();
+  PostgresServer server;
+  ASSERT_TRUE(server.Start(true)) << server.Failure();
   ASSERT_NE(server.Uri().find("127.0.0.1"), std::string::npos);
   const std::string wrong = "Wr0ng-Secret";
   for (const bool asParameter : {false, true}) {
@@ -62,7 +62,7 @@ TEST(PostgresStoreTest, APasswordIsInNoMessageNameOrRecordOverTcp) {
 
 TEST(PostgresStoreTest, CallsFailWhileTheServerIsDownAndWorkAgainOnceItIsBack) {
   PostgresServer server;
-  ASSERT_FALSE(server.Uri().empty()) << server.Failure();
+  ASSERT_TRUE(server.Start(false)) << server.Failure();
   std::string error;
   std::unique_ptr<RecordStore> store = OpenRecordStore(server.Uri(), error);
   std::unique_ptr<RecordStore> watcher = OpenRecordStore(server.Uri(), error);
@@ -100,7 +100,7 @@ TEST(PostgresStoreTest, CallsFailWhileTheServerIsDownAndWorkAgainOnceItIsBack) {
 
 TEST(PostgresStoreTest, AStatementTheServerHoldsFailsInTimeAndTheNextCallWorks) {
   PostgresServer server;
-  ASSERT_FALSE(server.Uri().empty()) << server.Failure();
+  ASSERT_TRUE(server.Start(false)) << server.Failure();
   std::string error;
   std::unique_ptr<RecordStore> store = OpenRecordStore(server.Uri(), error);
   ASSERT_NE(store, nullptr) << error;
@@ -127,7 +127,7 @@ TEST(PostgresStoreTest, AStatementTheServerHoldsFailsInTimeAndTheNextCallWorks) 
 // The server's refusal for missing rights (its SQLSTATE) stays: no later try would pass.
 TEST(PostgresStoreTest, AUserWithoutTheRightToMakeTheTablesIsRefusedNotUnreachable) {
   PostgresServer server;
-  ASSERT_FALSE(server.Uri().empty()) << server.Failure();
+  ASSERT_TRUE(server.Start(false)) << server.Failure();
   PGconn* admin = PQconnectdb(server.Uri().c_str());
   PGresult* made = PQexec(admin, "CREATE ROLE clerk LOGIN");  // no CREATE on schema public
   ASSERT_EQ(PQresultStatus(made), PGRES_COMMAND_OK) << PQerrorMessage(admin);
@@ -146,7 +146,7 @@ TEST(PostgresStoreTest, AUserWithoutTheRightToMakeTheTablesIsRefusedNotUnreachab
 
 TEST(PostgresStoreTest, AServerThatDoesNotAnswerIsUnreachableNotRefused) {
   PostgresServer server;
-  ASSERT_FALSE(server.Uri().empty()) << server.Failure();
+  ASSERT_TRUE(server.Start(false)) << server.Failure();
   ASSERT_TRUE(server.Pause());
   std::string error;
   OpenProblem problem = OpenProblem::None;

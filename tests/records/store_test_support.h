@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "postgres_server.h"
+#include "tests/support/postgres_server.h"
 #include "records/record_store.h"
 #include "records/uuid.h"
 #include "tests/support/scratch_dir.h"
@@ -42,7 +42,7 @@ class EngineTest : public testing::TestWithParam<Engine> {
       return;
     }
     server_ = std::make_unique<PostgresServer>();
-    ASSERT_FALSE(server_->Uri().empty()) << server_->Failure();
+    ASSERT_TRUE(server_->Start(false)) << server_->Failure();
     target_ = server_->Uri();
   }
 

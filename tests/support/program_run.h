@@ -3,6 +3,7 @@
 //
 //   BuildPath(relative)    a path inside the build directory (FWFLASH_BUILD_DIR)
 //   RunProgram(args)       runs args[0] with the arguments; exit status and output
+//   SplitRows(text)        a shell's rows (psql -A, the sqlite3 shell), fields split at '|'
 #pragma once
 
 #include <fcntl.h>
@@ -14,6 +15,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/vdev/child_process.h"
 
 inline std::string BuildPath(const std::string& relative) {
   const char* build = std::getenv("FWFLASH_BUILD_DIR");
@@ -27,18 +30,9 @@ struct ProgramResult {
 
 inline ProgramResult RunProgram(const std::vector<std::string>& args) {
   char out_path[] = "/tmp/fwflash-outXXXXXX", err_path[] = "/tmp/fwflash-errXXXXXX";
-  int out_fd = mkstemp(out_path), err_fd = mkstemp(err_path);
+  int out_fd = mkostemp(out_path, O_CLOEXEC), err_fd = mkostemp(err_path, O_CLOEXEC);
   ProgramResult result;
-  pid_t child = fork();
-  if (child == 0) {
-    dup2(out_fd, STDOUT_FILENO);
-    dup2(err_fd, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
+  const pid_t child = StartChild(args, {-1, out_fd, err_fd});
   int wait_status = 0;
   if (child > 0 && waitpid(child, &wait_status, 0) == child && WIFEXITED(wait_status))
     result.status = WEXITSTATUS(wait_status);
@@ -53,4 +47,18 @@ inline ProgramResult RunProgram(const std::vector<std::string>& args) {
   result.out = slurp(out_path);
   result.err = slurp(err_path);
   return result;
+}
+
+inline std::vector<std::vector<std::string>> SplitRows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    size_t from = 0;
+    for (size_t bar; (bar = line.find('|', from)) != std::string::npos; from = bar + 1)
+      fields.push_back(line.substr(from, bar - from));
+    fields.push_back(line.substr(from));
+    rows.push_back(fields);
+  }
+  return rows;
 }

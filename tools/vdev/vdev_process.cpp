@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,7 +10,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -43,21 +40,12 @@ bool VdevProcess::Start(const std::vector<std::string>& args) {
     error_ = std::strerror(errno);
     return false;
   }
-  std::string program = VdevProgram();
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-
-  pid_ = fork();
-  if (pid_ == 0) {
-    // A real device has a CPU of its own and answers a sync within the program's 100 ms
-    // whatever the PC is doing; the emulated one gets that by running ahead of the
-    // machine's load, where it may (as root).
-    setpriority(PRIO_PROCESS, 0, getpriority(PRIO_PROCESS, 0) - 10);
-    dup2(pipeEnds[1], STDOUT_FILENO);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
+  const std::string program = VdevProgram();
+  std::vector<std::string> all{program};
+  all.insert(all.end(), args.begin(), args.end());
+  // A real device has a CPU of its own and answers a sync within the program's 100 ms
+  // whatever the PC is doing.
+  pid_ = StartChild(all, {-1, pipeEnds[1], -1}, RunAheadOfTheLoad);
   close(pipeEnds[1]);
   output_ = pipeEnds[0];
   if (pid_ < 0) {
@@ -82,20 +70,6 @@ bool VdevProcess::AwaitTerminal() {
   }
   error_ = VdevProgram() + " did not report its terminal";
   return false;
-}
-
-int AwaitChildExit(pid_t pid, int limitMs) {
-  int status = 0;
-  bool exited = false;
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  while (!(exited = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  if (!exited) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-  }
-  return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int VdevProcess::WaitForExit(int limitMs) {

@@ -3,8 +3,6 @@
 //   VdevProgram()                   $FWFLASH_BUILD_DIR/fwflash-vdev, else ./fwflash-vdev
 //   ReadVdevReport(file)            a --report file, key by key; empty before the first
 //                                   conversation has ended
-//   AwaitChildExit(pid, ms)         a child's exit status; -1 when it was killed by a
-//                                   signal, or had to be killed after ms
 //   VdevProcess::Start(args)        runs it and waits (5 s at most) for its terminal's path;
 //                                   false with the reason in Error()
 //   VdevProcess::TerminalPath()     that path
@@ -21,9 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "tools/vdev/child_process.h"
+
 std::string VdevProgram();
 std::map<std::string, std::string> ReadVdevReport(const std::string& file);
-int AwaitChildExit(pid_t pid, int limitMs);
 
 class VdevProcess {
  public:
