@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "cli/station_fan_out.h"
+#include "stations/station_fan_out.h"
 #include "device/port_probe.h"
 #include "ports/auto_ports.h"
 #include "ports/port_identity.h"

@@ -16,7 +16,7 @@
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
 #include "cli/standard_output.h"
-#include "cli/station_fan_out.h"
+#include "stations/station_fan_out.h"
 #include "cli/station_state_events.h"
 #include "cli/store_progress.h"
 #include "cli/stop_signals.h"

@@ -12,7 +12,7 @@
 
 #include "cli/firmware_source.h"
 #include "cli/port_labels.h"
-#include "cli/station_fan_out.h"
+#include "stations/station_fan_out.h"
 
 class ResultLog : public QuietStationEvents {
  public:

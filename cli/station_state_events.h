@@ -15,7 +15,7 @@
 #include <string>
 
 #include "cli/port_labels.h"
-#include "cli/station_fan_out.h"
+#include "stations/station_fan_out.h"
 #include "stations/station_result.h"
 #include "records/station_state_writer.h"
 

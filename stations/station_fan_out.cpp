@@ -1,4 +1,4 @@
-#include "cli/station_fan_out.h"
+#include "stations/station_fan_out.h"
 
 void StationFanOut::StationWaiting(const std::string& port) {
   for (StationEvents* listener : listeners_) listener->StationWaiting(port);
