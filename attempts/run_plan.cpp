@@ -1,5 +1,6 @@
 #include "attempts/run_plan.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "jobs/field_plan.h"
@@ -83,16 +84,14 @@ bool SerialField(const SerialSettings& settings, const FirmwareImage& image, con
   return true;
 }
 
+// The store is opened only when a field takes its values from a list.
 bool CheckListsInStore(const RunPlanInputs& inputs, const std::vector<JobField>& fields, std::string& error) {
-  for (const JobField& field : fields) {
-    if (field.source != JobField::Source::List) continue;
-    std::unique_ptr<RecordStore> store = OpenRecordStore(inputs.store, error, nullptr, inputs.opening);
-    std::vector<ListInfo> lists;
-    std::vector<CounterInfo> counters;
-    return store != nullptr && store->ReadStock(0, 0, lists, counters, error) &&
-           CheckFieldLists(fields, lists, error);
-  }
-  return true;
+  const auto fromList = [](const JobField& field) { return field.source == JobField::Source::List; };
+  if (std::none_of(fields.begin(), fields.end(), fromList)) return true;
+  std::unique_ptr<RecordStore> store = OpenRecordStore(inputs.store, error, nullptr, inputs.opening);
+  std::vector<ListInfo> lists;
+  std::vector<CounterInfo> counters;
+  return store != nullptr && store->ReadStock(0, 0, lists, counters, error) && CheckFieldLists(fields, lists, error);
 }
 
 }  // namespace
