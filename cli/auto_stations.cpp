@@ -9,10 +9,10 @@
 #include <mutex>
 #include <thread>
 
-#include "stations/station_fan_out.h"
 #include "device/port_probe.h"
 #include "ports/auto_ports.h"
 #include "ports/port_identity.h"
+#include "stations/station_fan_out.h"
 #include "toolkit/text_encoding.h"
 
 namespace {

@@ -16,7 +16,6 @@
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
 #include "cli/standard_output.h"
-#include "stations/station_fan_out.h"
 #include "cli/station_state_events.h"
 #include "cli/store_progress.h"
 #include "cli/stop_signals.h"
@@ -31,6 +30,7 @@
 #include "records/record_report.h"
 #include "records/record_time.h"
 #include "stations/station.h"
+#include "stations/station_fan_out.h"
 
 namespace {
 
