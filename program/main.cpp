@@ -14,10 +14,16 @@
 
 namespace {
 
+// Until the display is open, and when it cannot be, a dialog's text goes to the standard
+// error stream, so that nothing is lost.
+void WriteToStandardError(DialogKind, const std::string& text) {
+  std::fprintf(stderr, "fwflash: %s\n", text.c_str());
+}
+
 // The dialogs' seam comes into being at its first use. Used here, before the application
 // object is made, it is torn down after it: the windows' destruction handlers run at exit
 // and may still report through it.
-const bool DialogsMadeFirst = (ReplaceDialogs(ReplaceDialogs(nullptr)), true);
+const bool DialogsMadeFirst = (ReplaceDialogs(WriteToStandardError), true);
 
 // The candidates of --port auto as they are now; a port list that cannot be read is told
 // on stderr and leaves none.

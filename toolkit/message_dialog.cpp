@@ -1,18 +1,16 @@
 #include "toolkit/message_dialog.h"
 
-#include <cstdio>
 #include <utility>
 
 namespace {
 
-// Until the application installs the toolkit's dialogs (or a test its recorder), a
-// dialog's text goes to the standard error stream, so that nothing is lost.
-void WriteToStandardError(DialogKind, const std::string& text) {
-  std::fprintf(stderr, "fwflash: %s\n", text.c_str());
-}
+// Until a sink is installed (the toolkit's dialogs once a display is open, the program's
+// own before that, a test's recorder), a dialog has nowhere to be shown: the library
+// prints nothing of its own.
+void ShowNowhere(DialogKind, const std::string&) {}
 
 DialogSink& CurrentSink() {
-  static DialogSink sink = WriteToStandardError;
+  static DialogSink sink = ShowNowhere;
   return sink;
 }
 

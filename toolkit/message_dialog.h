@@ -9,7 +9,8 @@
 //   ReplaceDialogs(sink)      installs another sink (tests record the dialogs in order
 //                             instead of blocking); returns the previous one
 //
-// Without a replacement the toolkit's own dialogs are shown.
+// Opening the display installs the toolkit's own dialogs; before that, and without a
+// display, a dialog goes to the sink the program installed, or nowhere.
 #pragma once
 
 #include <functional>
