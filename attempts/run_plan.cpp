@@ -42,40 +42,39 @@ bool CheckSerialPlace(const std::vector<uint8_t>& image, const SerialPlacement& 
   return true;
 }
 
-// The serial numbers' place and block.
-bool PlanSerials(const SerialSettings& settings, const FirmwareImage& image, const std::string& product,
-                 SerialPlacement& placement, SerialBlock& block, std::string& error) {
+// The serial numbers' place, and their block as the serial counter's.
+bool PlanSerials(const SerialSettings& settings, const FirmwareImage& image, SerialPlacement& placement,
+                 CounterDraw& counter, std::string& error) {
   if (!ParseImageOffset(settings.at, placement.offset, error) ||
       !ParseSerialFormat(settings.format, placement.format, error) ||
       !CheckSerialPlace(image.bytes, placement, settings.overwrite, error)) {
     return false;
   }
-  block.product = product;
-  block.firstGiven = !settings.first.empty();
-  block.last = LargestSerial(placement.format);
-  if (block.firstGiven && !ParseBlockEnd("--serial-first", settings.first, placement.format,
-                                         block.first, error)) {
+  counter.field = kSerialFieldName;
+  counter.firstGiven = !settings.first.empty();
+  counter.last = LargestSerial(placement.format);
+  if (counter.firstGiven && !ParseBlockEnd("--serial-first", settings.first, placement.format,
+                                           counter.first, error)) {
     return false;
   }
   if (!settings.last.empty() &&
-      !ParseBlockEnd("--serial-last", settings.last, placement.format, block.last, error)) {
+      !ParseBlockEnd("--serial-last", settings.last, placement.format, counter.last, error)) {
     return false;
   }
-  if (block.first > block.last) {
-    error = "the first serial number (" + std::to_string(block.first) +
-            ") is above the last (" + std::to_string(block.last) + ")";
+  if (counter.first > counter.last) {
+    error = "the first serial number (" + std::to_string(counter.first) +
+            ") is above the last (" + std::to_string(counter.last) + ")";
     return false;
   }
   return true;
 }
 
 // The serial settings as the one counter field named serial.
-bool SerialField(const SerialSettings& settings, const FirmwareImage& image, const std::string& product,
-                 std::vector<JobField>& fields, std::optional<SerialBlock>& block, std::string& error) {
+bool SerialField(const SerialSettings& settings, const FirmwareImage& image, std::vector<JobField>& fields,
+                 std::string& error) {
   SerialPlacement placement;
-  block.emplace();
-  if (!PlanSerials(settings, image, product, placement, *block, error)) return false;
   JobField serial;
+  if (!PlanSerials(settings, image, placement, serial.counter, error)) return false;
   serial.name = kSerialFieldName;
   serial.at = placement.offset;
   serial.format.number = placement.format;
@@ -98,19 +97,19 @@ bool CheckListsInStore(const RunPlanInputs& inputs, const std::vector<JobField>&
 
 bool PlanRun(const RunPlanInputs& inputs, const FirmwareImage& image, RunPlan& plan, std::string& error) {
   std::vector<JobField>& fields = plan.fields;
-  std::optional<SerialBlock>& block = plan.draws;
   fields.clear();
-  block.reset();
+  plan.draws.reset();
   if (!inputs.serial.at.empty()) {
-    if (!SerialField(inputs.serial, image, inputs.product, fields, block, error)) return false;
+    if (!SerialField(inputs.serial, image, fields, error)) return false;
   } else if (!inputs.job.fields.empty()) {
     fields = inputs.job.fields;
-    block = DrawsOf(fields, inputs.product);
     if (!CheckFieldPlaces(fields, image.bytes, inputs.job.overwrite, error) ||
         !CheckListsInStore(inputs, fields, error)) {
       return false;
     }
   }
-  if (block) block->describe = [fields](DeviceRecord& record) { record.fields = DescribeFields(fields, record); };
+  if (fields.empty()) return true;
+  plan.draws = DrawsOf(fields, inputs.product);
+  plan.draws->describe = [fields](DeviceRecord& record) { record.fields = DescribeFields(fields, record); };
   return true;
 }

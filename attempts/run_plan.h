@@ -36,7 +36,7 @@ struct RunPlanInputs {
 
 struct RunPlan {
   std::vector<JobField> fields;
-  std::optional<SerialBlock> draws;  // none without fields
+  std::optional<AttemptDraws> draws;  // none without fields
 };
 
 bool PlanRun(const RunPlanInputs& inputs, const FirmwareImage& image, RunPlan& plan, std::string& error);

@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   PrintedEvents events;
-  const SerialBlock block{"sim-probe", 1, false, std::numeric_limits<int64_t>::max()};
+  const AttemptDraws block{"sim-probe", {{kSerialFieldName, 1, false, std::numeric_limits<int64_t>::max()}}};
   std::vector<std::unique_ptr<RecordKeeper>> keepers;
   std::vector<std::unique_ptr<StationStateWriter>> writers;
   for (int pc = 0; pc < options.pcs; ++pc) {

@@ -159,7 +159,7 @@ bool Measure(const char* engine, bool postgres, const std::string& target, int c
   Print("SaveRecord (a completed record)", Time(commits, [&] {
           return store->SaveRecord(Completed(nowMs), error);
         }));
-  const SerialBlock block{"acme-probe", 1, false, std::numeric_limits<int64_t>::max()};
+  const AttemptDraws block{"acme-probe", {{kSerialFieldName, 1, false, std::numeric_limits<int64_t>::max()}}};
   Print("BeginAttempt with a serial number", Time(commits, [&] {
           DeviceRecord record = Completed(nowMs);
           return store->BeginAttempt(record, &block, error) == BeginResult::Begun;
@@ -177,9 +177,8 @@ bool Measure(const char* engine, bool postgres, const std::string& target, int c
     std::fprintf(stderr, "%s: %s\n", engine, error.c_str());
     return false;
   }
-  SerialBlock listBlock;
+  AttemptDraws listBlock;
   listBlock.product = "acme-probe";
-  listBlock.serial = false;
   listBlock.lists = {{"password", "bench-passwords"}};
   Print("BeginAttempt taking one secret list item", Time(commits, [&] {
           DeviceRecord record = Completed(nowMs);

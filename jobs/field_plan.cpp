@@ -96,24 +96,14 @@ bool CheckFieldLists(const std::vector<JobField>& fields, const std::vector<List
   return true;
 }
 
-SerialBlock DrawsOf(const std::vector<JobField>& fields, const std::string& product) {
-  SerialBlock block;
-  block.product = product;
-  block.serial = false;
+AttemptDraws DrawsOf(const std::vector<JobField>& fields, const std::string& product) {
+  AttemptDraws draws;
+  draws.product = product;
   for (const JobField& field : fields) {
-    if (field.source == JobField::Source::List) block.lists.push_back({field.name, field.list});
-    if (field.source != JobField::Source::Counter) continue;
-    if (field.name != kSerialFieldName) {
-      block.counters.push_back(field.counter);
-      continue;
-    }
-    block.serial = true;
-    block.first = field.counter.first;
-    block.firstGiven = field.counter.firstGiven;
-    block.last = field.counter.last;
-    block.step = field.counter.step;
+    if (field.source == JobField::Source::Counter) draws.counters.push_back(field.counter);
+    if (field.source == JobField::Source::List) draws.lists.push_back({field.name, field.list});
   }
-  return block;
+  return draws;
 }
 
 bool StampFields(const std::vector<JobField>& fields, const std::vector<uint8_t>& base,

@@ -9,8 +9,8 @@
 //                        false when a field's list is not in the store, or is of another
 //                        kind, length or secrecy than the field
 //   DrawsOf(fields, product)
-//                        what each device draws from the store: the counters (serial's
-//                        as the record's serial number) and the lists
+//                        what each device draws from the store: the counters and the
+//                        lists
 //   StampFields(fields, base, record, image, error)
 //                        the base image with each field's value of the record (serial,
 //                        drawn) at its place; false when a value does not fit its format
@@ -32,7 +32,7 @@ bool CheckFieldPlaces(const std::vector<JobField>& fields, const std::vector<uin
                       bool overwrite, std::string& error);
 bool CheckFieldLists(const std::vector<JobField>& fields, const std::vector<ListInfo>& lists,
                      std::string& error);
-SerialBlock DrawsOf(const std::vector<JobField>& fields, const std::string& product);
+AttemptDraws DrawsOf(const std::vector<JobField>& fields, const std::string& product);
 bool StampFields(const std::vector<JobField>& fields, const std::vector<uint8_t>& base,
                  const DeviceRecord& record, std::vector<uint8_t>& image, std::string& error);
 std::string DescribeFields(const std::vector<JobField>& fields, const DeviceRecord& record);

@@ -106,7 +106,7 @@ JobField ReadField(const Value& table, const std::set<std::string>& taken) {
     if (field.counter.last > LargestSerial(field.format.number))
       Refuse("\"last\" does not fit the format " + field.formatText, toml::find(counter, "last"), "too large");
     if (field.counter.step < 1 || field.counter.step > kLargestCounterStep)
-      Refuse("\"step\" runs from 1 to 2^32", toml::find(counter, "step"), "this step");
+      Refuse(std::string("\"step\" runs from 1 to ") + kLargestCounterStepText, toml::find(counter, "step"), "this step");
     if (field.counter.first > field.counter.last)
       Refuse("\"first\" is above \"last\"", counter, "this counter");
   } else if (table.contains("list")) {

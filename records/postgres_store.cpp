@@ -79,13 +79,13 @@ class PostgresStore final : public RecordStore {
     return false;
   }
 
-  BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
+  BeginResult BeginAttempt(DeviceRecord& record, const AttemptDraws* draws,
                            std::string& error) override {
-    if (!ValidSerialBlock(block, error)) return BeginResult::Failed;
+    if (!ValidDraws(draws, error)) return BeginResult::Failed;
     std::string exhausted;
     DeviceRecord begun;
     const auto takeCounter = [&](const CounterDraw& counter, std::optional<int64_t>& value, std::string& why) {
-      return PgTakeCounter(db_, block->product, counter, value, why);
+      return PgTakeCounter(db_, draws->product, counter, value, why);
     };
     const auto takeItem = [&](const std::string& list, std::optional<std::string>& item, int64_t& left,
                               int64_t& items, std::string& why) {
@@ -95,13 +95,13 @@ class PostgresStore final : public RecordStore {
       exhausted.clear();
       begun = record;  // a retry after a lost connection draws afresh
       return db_.Transaction("BEGIN", [&](std::string& inner) {
-        if (block != nullptr && !DrawValues(*block, begun, takeCounter, takeItem, exhausted, inner))
+        if (draws != nullptr && !DrawValues(*draws, begun, takeCounter, takeItem, exhausted, inner))
           return false;
         return db_.Exec(InsertRecordSql().c_str(), RecordParams(begun), inner).Ok() &&
                db_.Exec(kNotifySql, {}, inner).Ok();
       }, why);
     }, error);
-    return BeginOutcome(written, exhausted, block, name_, begun, record, error);
+    return BeginOutcome(written, exhausted, name_, begun, record, error);
   }
 
   bool SaveRecord(const DeviceRecord& record, std::string& error) override {

@@ -20,7 +20,7 @@ bool KeeperSession::Connected() {
 }
 
 bool KeeperSession::AwaitStore(const StopRequest& stop) {
-  if (!keeper_.block_) return true;
+  if (!keeper_.draws_) return true;
   while (!stop.Requested()) {
     {
       std::unique_lock<std::mutex> lock(keeper_.mutex_);
@@ -37,10 +37,10 @@ bool KeeperSession::AwaitStore(const StopRequest& stop) {
 }
 
 BeginResult KeeperSession::Begin(DeviceRecord& record) {
-  const SerialBlock* block = keeper_.block_ ? &*keeper_.block_ : nullptr;
+  const AttemptDraws* draws = keeper_.draws_ ? &*keeper_.draws_ : nullptr;
   if (!keeper_.Down() && Connected()) {
     std::string error;
-    const BeginResult result = store_->BeginAttempt(record, block, error);
+    const BeginResult result = store_->BeginAttempt(record, draws, error);
     if (result == BeginResult::BlockExhausted) {
       std::lock_guard<std::mutex> lock(keeper_.mutex_);
       keeper_.exhaustedReason_ = error;
@@ -50,7 +50,7 @@ BeginResult KeeperSession::Begin(DeviceRecord& record) {
     if (result != BeginResult::Failed) return result;
     keeper_.StoreFailed(error);
   }
-  if (block != nullptr) return BeginResult::Failed;  // a number comes only from the store
+  if (draws != nullptr) return BeginResult::Failed;  // drawn values come only from the store
   keeper_.Spool(record);
   return BeginResult::Begun;
 }
@@ -76,8 +76,8 @@ void KeeperSession::Complete(const DeviceRecord& record) {
 }
 
 RecordKeeper::RecordKeeper(std::string target, std::string spoolPath,
-                           std::optional<SerialBlock> block, StoreEvents& events)
-    : target_(std::move(target)), spoolPath_(std::move(spoolPath)), block_(std::move(block)),
+                           std::optional<AttemptDraws> draws, StoreEvents& events)
+    : target_(std::move(target)), spoolPath_(std::move(spoolPath)), draws_(std::move(draws)),
       events_(events) {}
 
 RecordKeeper::~RecordKeeper() {

@@ -6,18 +6,18 @@
 //                                     waits in the spool for this store first; false
 //                                     with a reason when either cannot be opened
 //   RecordKeeper::Session()           a station's own connection to the store
-//   RecordKeeper::BlockExhausted()    whether a station found the serial block (or a
-//                                     job's counter or list) used up, and
+//   RecordKeeper::BlockExhausted()    whether a station found a counter's block (the
+//                                     serial numbers', or a job's) or a list used up, and
 //   RecordKeeper::ExhaustedReason()   which
 //   RecordKeeper::EndRun()            the run's end: tries once more to deliver what
 //                                     waits in the spool, leaves no copy of a given secret
 //                                     item in the store's files (RecordStore::Scrub), and
 //                                     returns the records still waiting in the spool
-//   KeeperSession::AwaitStore(stop)   with serial numbers: returns once the store answers
-//                                     (false when stopped first); without: at once
-//   KeeperSession::Begin(record)      writes the attempt as interrupted; with serial
-//                                     numbers takes the next one into record.serial.
-//                                     Without serial numbers a store that cannot be
+//   KeeperSession::AwaitStore(stop)   with draws: returns once the store answers (false
+//                                     when stopped first); without: at once
+//   KeeperSession::Begin(record)      writes the attempt as interrupted; with draws takes
+//                                     each counter's and list's next value into the
+//                                     record. Without draws a store that cannot be
 //                                     reached gets the record spooled instead
 //   KeeperSession::Complete(record)   writes the completed attempt, in the store or the
 //                                     spool, committed when it returns: only then may its
@@ -76,7 +76,7 @@ class KeeperSession {
 
 class RecordKeeper {
  public:
-  RecordKeeper(std::string target, std::string spoolPath, std::optional<SerialBlock> block,
+  RecordKeeper(std::string target, std::string spoolPath, std::optional<AttemptDraws> draws,
                StoreEvents& events);
   ~RecordKeeper();
   RecordKeeper(const RecordKeeper&) = delete;
@@ -99,7 +99,7 @@ class RecordKeeper {
 
   const std::string target_;
   const std::string spoolPath_;
-  const std::optional<SerialBlock> block_;
+  const std::optional<AttemptDraws> draws_;
   StoreEvents& events_;
   RecordSpool spool_;
   std::atomic<bool> exhausted_{false};

@@ -16,10 +16,10 @@
 //   OpenEvents                       that filling: its start and each tenth done
 //   (the target itself, its name as shown and its engine: records/store_target.h)
 //
-//   RecordStore::BeginAttempt        writes a new attempt as failed/"interrupted"; with a
-//                                    serial block it takes the product's next number
-//                                    into record.serial, and each counter's and list's
-//                                    next value into record.drawn, in the same
+//   RecordStore::BeginAttempt        writes a new attempt as failed/"interrupted"; with
+//                                    draws it takes each counter's and list's next value
+//                                    (the serial counter's into record.serial, the
+//                                    others' into record.drawn) in the same
 //                                    transaction; a secret list's item is replaced by
 //                                    its SHA-256 there too
 //   RecordStore::SaveRecord          inserts or replaces the record by its id, durably
@@ -64,8 +64,12 @@
 #include "records/store_target.h"
 
 // A counter field: kept per product and field name. A device's value v uses v to
-// v + step - 1, all within the block.
+// v + step - 1, all within the block. The counter named kSerialFieldName gives the
+// record's serial number.
 constexpr int64_t kLargestCounterStep = int64_t{1} << 32;  // one limit: the job file and both engines
+constexpr char kLargestCounterStepText[] = "2^32";
+
+constexpr char kSerialFieldName[] = "serial";
 
 struct CounterDraw {
   std::string field;
@@ -80,27 +84,18 @@ struct ListDraw {
   std::string field, list;
 };
 
-// The field whose counter is the record's serial number: its one name.
-constexpr char kSerialFieldName[] = "serial";
-
-// What each device draws from the store in its attempt's transaction: a vendor's block of
-// serial numbers for one product (the counter of the field named serial), and a job's
-// other counters and lists.
-struct SerialBlock {
+// What each device draws from the store in its attempt's transaction: one product's
+// counters and a job's lists.
+struct AttemptDraws {
   std::string product;
-  int64_t first = 1;         // the serial counter's first number when it is new
-  bool firstGiven = false;   // given: moves an existing counter up to it, never down
-  int64_t last = 0;          // the last number of the block
-  int64_t step = 1;
-  bool serial = true;        // false: a job without a field named serial
-  std::vector<CounterDraw> counters{};  // into record.drawn, as decimals
+  std::vector<CounterDraw> counters{};  // into record.serial (the serial's) or record.drawn
   std::vector<ListDraw> lists{};        // into record.drawn, as the items' text
   // Called once the values are drawn, before the record is written: fills its fields.
   std::function<void(DeviceRecord&)> describe{};
 };
 
 enum class BeginResult {
-  Begun,           // written; record.serial and record.drawn set when a block was given
+  Begun,           // written; record.serial and record.drawn set when draws were given
   BlockExhausted,  // a counter or a list has nothing left: nothing written
   Failed,          // the store could not be reached or written: nothing written
 };
@@ -138,7 +133,7 @@ class RecordStore {
  public:
   virtual ~RecordStore() = default;
 
-  virtual BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
+  virtual BeginResult BeginAttempt(DeviceRecord& record, const AttemptDraws* draws,
                                    std::string& error) = 0;
   virtual bool SaveRecord(const DeviceRecord& record, std::string& error) = 0;
   virtual bool Ping(std::string& error) = 0;

@@ -41,24 +41,24 @@ class SqliteStore final : public RecordStore {
 
   bool Busy() const { return sqlite3_errcode(db_.Handle()) == SQLITE_BUSY; }
 
-  BeginResult BeginAttempt(DeviceRecord& record, const SerialBlock* block,
+  BeginResult BeginAttempt(DeviceRecord& record, const AttemptDraws* draws,
                            std::string& error) override {
-    if (!ValidSerialBlock(block, error)) return BeginResult::Failed;
+    if (!ValidDraws(draws, error)) return BeginResult::Failed;
     std::string exhausted;
     DeviceRecord begun = record;
     const auto takeCounter = [&](const CounterDraw& counter, std::optional<int64_t>& value, std::string& why) {
-      return SqliteTakeCounter(db_, block->product, counter, value, why);
+      return SqliteTakeCounter(db_, draws->product, counter, value, why);
     };
     const auto takeItem = [&](const std::string& list, std::optional<std::string>& item, int64_t& left,
                               int64_t& items, std::string& why) {
       return SqliteTakeItem(db_, list, record.startMs, item, left, items, why);
     };
     const bool written = db_.Transaction(true, [&](std::string& why) {
-      if (block != nullptr && !DrawValues(*block, begun, takeCounter, takeItem, exhausted, why))
+      if (draws != nullptr && !DrawValues(*draws, begun, takeCounter, takeItem, exhausted, why))
         return false;
       return InsertRecord(begun, "", why);
     }, error);
-    const BeginResult result = BeginOutcome(written, exhausted, block, path_, begun, record, error);
+    const BeginResult result = BeginOutcome(written, exhausted, path_, begun, record, error);
     if (result == BeginResult::Begun) ownChange_ = true;
     return result;
   }

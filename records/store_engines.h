@@ -1,5 +1,5 @@
-// The engines behind OpenRecordStore, and what they share about the schema, the serial
-// blocks and their messages.
+// The engines behind OpenRecordStore, and what they share about the schema, the draws
+// and their messages.
 //
 //   OpenSqliteStore(path, error, problem, events)
 //                                    a SQLite file, made with its schema when missing
@@ -14,14 +14,15 @@
 //                                    refuses a store whose schema is newer than this build
 //                                    knows, else applies, in order, each migration whose
 //                                    version the store has not recorded
-//   ValidSerialBlock(block, error)   false, with the reason, for numbers outside 0 .. 2^63-1
-//   ExhaustedReason(block)           the refusal when the block has no number left
+//   ValidDraws(draws, error)         false, with the reason, for a counter outside 0 .. 2^63-1
+//                                    or a step beyond kLargestCounterStep
+//   DrawValues(draws, record, ...)   each counter's and list's next value into the record
 //   StoreWriteReason(store, why) / StoreReadReason(store, why)
 //                                    a failed write or read of the named store
 //   KeepRead(done, read, kept, store, error)
 //                                    a read's end: the store's reason when it failed,
 //                                    else kept takes what was read
-//   BeginOutcome(written, exhausted, block, store, begun, record, error)
+//   BeginOutcome(written, exhausted, store, begun, record, error)
 //                                    what an engine's BeginAttempt tells once its
 //                                    transaction is over
 #pragma once
@@ -76,22 +77,14 @@ inline bool ValidCounter(int64_t first, int64_t last, int64_t step) {
   return first >= 0 && last >= 0 && step >= 1 && step <= kLargestCounterStep;
 }
 
-inline bool ValidSerialBlock(const SerialBlock* block, std::string& error) {
-  if (block == nullptr) return true;
-  bool valid = ValidCounter(block->first, block->last, block->step);
-  for (const CounterDraw& counter : block->counters)
+inline bool ValidDraws(const AttemptDraws* draws, std::string& error) {
+  if (draws == nullptr) return true;
+  bool valid = true;
+  for (const CounterDraw& counter : draws->counters)
     valid = valid && ValidCounter(counter.first, counter.last, counter.step);
   if (valid) return true;
-  error = "counters run from 0 to 2^63-1, with a step from 1 to 2^32";
+  error = std::string("counters run from 0 to 2^63-1, with a step from 1 to ") + kLargestCounterStepText;
   return false;
-}
-
-// The serial block, and a job's other counters, as the counters they are.
-inline std::vector<CounterDraw> CountersOf(const SerialBlock& block) {
-  std::vector<CounterDraw> counters;
-  if (block.serial) counters.push_back({kSerialFieldName, block.first, block.firstGiven, block.last, block.step});
-  counters.insert(counters.end(), block.counters.begin(), block.counters.end());
-  return counters;
 }
 
 // The largest last value from which the counter may still give one: its next value
@@ -101,26 +94,26 @@ inline int64_t CounterTakeBound(const CounterDraw& counter) {
   return room < INT64_MIN + counter.step ? INT64_MIN : room - counter.step;
 }
 
-// source: "serial", "the counter NAME" or "the list NAME", as DrawValues names it.
-inline std::string ExhaustedReason(const SerialBlock& block, const std::string& source) {
-  if (source == kSerialFieldName)
-    return "the serial numbers of " + block.product + " up to " + std::to_string(block.last) + " are used up";
-  if (source.rfind("the list ", 0) == 0) return source + " is used up";
-  return source + " of " + block.product + " is used up";
+// The refusal once a counter has nothing left: the serial numbers are named as such.
+inline std::string CounterExhausted(const std::string& product, const CounterDraw& counter) {
+  if (counter.field == kSerialFieldName)
+    return "the serial numbers of " + product + " up to " + std::to_string(counter.last) + " are used up";
+  return "the counter " + counter.field + " of " + product + " is used up";
 }
 
-// Draws every counter and list of the block into the record, through the engine's own
-// takers, inside its transaction: takeCounter(counter, value, error) and
-// takeItem(list, item, left, items, error) leave value or item empty when nothing is left,
-// and then exhausted names the source. The record's fields are described last.
+// Draws every counter and list into the record, through the engine's own takers, inside
+// its transaction: takeCounter(counter, value, error) and takeItem(list, item, left,
+// items, error) leave value or item empty when nothing is left, and then exhausted is the
+// refusal. The serial counter's value is the record's serial number. The record's fields
+// are described last.
 template <typename TakeCounter, typename TakeItem>
-bool DrawValues(const SerialBlock& block, DeviceRecord& record, TakeCounter takeCounter,
+bool DrawValues(const AttemptDraws& draws, DeviceRecord& record, TakeCounter takeCounter,
                 TakeItem takeItem, std::string& exhausted, std::string& error) {
-  for (const CounterDraw& counter : CountersOf(block)) {
+  for (const CounterDraw& counter : draws.counters) {
     std::optional<int64_t> value;
     if (!takeCounter(counter, value, error)) return false;
     if (!value) {
-      exhausted = counter.field == kSerialFieldName ? kSerialFieldName : "the counter " + counter.field;
+      exhausted = CounterExhausted(draws.product, counter);
       return false;
     }
     if (counter.field == kSerialFieldName)
@@ -128,17 +121,17 @@ bool DrawValues(const SerialBlock& block, DeviceRecord& record, TakeCounter take
     else
       record.drawn.push_back({counter.field, Secret(std::to_string(*value)), "", 0, 0});
   }
-  for (const ListDraw& list : block.lists) {
+  for (const ListDraw& list : draws.lists) {
     std::optional<std::string> item;
     int64_t left = 0, items = 0;
     if (!takeItem(list.list, item, left, items, error)) return false;
     if (!item) {
-      exhausted = "the list " + list.list;
+      exhausted = "the list " + list.list + " is used up";
       return false;
     }
     record.drawn.push_back({list.field, Secret(*item), list.list, left, items});
   }
-  if (block.describe) block.describe(record);
+  if (draws.describe) draws.describe(record);
   return true;
 }
 
@@ -165,13 +158,12 @@ inline std::string StoreReadReason(const std::string& store, const std::string& 
   return "cannot read the record store " + store + ": " + why;
 }
 
-// The block used up (exhausted names what ran out), a failed write of the store, or the
-// attempt begun: then record takes begun's drawn values.
-inline BeginResult BeginOutcome(bool written, const std::string& exhausted, const SerialBlock* block,
-                                const std::string& store, const DeviceRecord& begun, DeviceRecord& record,
-                                std::string& error) {
+// A counter or list used up (exhausted is the refusal), a failed write of the store, or
+// the attempt begun: then record takes begun's drawn values.
+inline BeginResult BeginOutcome(bool written, const std::string& exhausted, const std::string& store,
+                                const DeviceRecord& begun, DeviceRecord& record, std::string& error) {
   if (!exhausted.empty()) {
-    error = ExhaustedReason(*block, exhausted);
+    error = exhausted;
     return BeginResult::BlockExhausted;
   }
   if (!written) {

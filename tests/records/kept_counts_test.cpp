@@ -98,7 +98,7 @@ class KeptCountsTest : public EngineTest {
 // store, an older copy after the newer), some completed at another station.
 void WriteALine(RecordStore& store, int attempts, unsigned seed, const std::string& pc) {
   std::mt19937 random(seed);
-  const SerialBlock block{"acme-probe", 1, false, kMost};
+  const AttemptDraws block = SerialDraws("acme-probe", 1, false, kMost);
   const char* const steps[] = {"read-byte", "sync", "erase"};
   for (int i = 0; i < attempts; ++i) {
     DeviceRecord record = AnAttempt(kDay0 - kDay + static_cast<int64_t>(random() % (3 * kDay)),

@@ -69,7 +69,7 @@ TEST(PostgresStoreTest, CallsFailWhileTheServerIsDownAndWorkAgainOnceItIsBack) {
   ASSERT_TRUE(store && watcher) << error;
   bool changed = false;
   ASSERT_TRUE(watcher->WaitForChange(0, error, &changed)) << error;
-  const SerialBlock block{"acme-probe", 1, false, 1000};
+  const AttemptDraws block = SerialDraws("acme-probe", 1, false, 1000);
   DeviceRecord first = AnAttempt(1);
   ASSERT_EQ(store->BeginAttempt(first, &block, error), BeginResult::Begun) << error;
   ASSERT_TRUE(watcher->WaitForChange(60000, error, &changed)) << error;  // its notice, seen
@@ -104,7 +104,7 @@ TEST(PostgresStoreTest, AStatementTheServerHoldsFailsInTimeAndTheNextCallWorks) 
   std::string error;
   std::unique_ptr<RecordStore> store = OpenRecordStore(server.Uri(), error);
   ASSERT_NE(store, nullptr) << error;
-  const SerialBlock block{"acme-probe", 1, false, 1000};
+  const AttemptDraws block = SerialDraws("acme-probe", 1, false, 1000);
   DeviceRecord first = AnAttempt(1);
   ASSERT_EQ(store->BeginAttempt(first, &block, error), BeginResult::Begun) << error;
 

@@ -10,7 +10,7 @@ namespace {
 class FieldsStoreTest : public EngineTest {
  protected:
   // One attempt with these draws: its values by field, or nothing when a source ran out.
-  std::map<std::string, std::string> Draw(RecordStore& store, const SerialBlock& block, BeginResult expected = BeginResult::Begun) {
+  std::map<std::string, std::string> Draw(RecordStore& store, const AttemptDraws& block, BeginResult expected = BeginResult::Begun) {
     DeviceRecord record;
     record.id = NewUuidV4();
     record.startMs = 1000;
@@ -22,14 +22,8 @@ class FieldsStoreTest : public EngineTest {
     for (const DrawnValue& drawn : record.drawn) values[drawn.field] = drawn.value.Reveal();
     return values;
   }
-  // A job's draws for the product acme: these counters, no serial block.
-  static SerialBlock JobDraws(std::vector<CounterDraw> counters) {
-    SerialBlock block;
-    block.product = "acme";
-    block.serial = false;
-    block.counters = std::move(counters);
-    return block;
-  }
+  // A job's draws for the product acme: these counters, no serial number.
+  static AttemptDraws JobDraws(std::vector<CounterDraw> counters) { return {"acme", std::move(counters)}; }
   static ListImport Items(const std::string& list, bool secret, const std::vector<std::string>& texts) {
     ListImport import;
     import.list = {list, "text", 8, secret};
@@ -83,14 +77,14 @@ TEST_P(FieldsStoreTest, TheMigrationKeepsEveryRecordAndTheSerialCounterGoesOn) {
   EXPECT_EQ(records[0].serial, 41);
   EXPECT_EQ(records[0].jobSha256, "");
   EXPECT_EQ(records[0].fields, "{}");
-  EXPECT_EQ(Draw(*store, {"acme", 1, false, 1000})["serial"], "42") << "the job's serial field goes on counting";
+  EXPECT_EQ(Draw(*store, SerialDraws("acme", 1, false, 1000))["serial"], "42") << "the job's serial field goes on counting";
   EXPECT_EQ(Draw(*store, JobDraws({{"serial", 1, false, 1000, 1}}))["serial"], "43") << "the same counter, by its field's name";
 }
 
 TEST_P(FieldsStoreTest, ACounterStepsAndEndsWhereItsLastStepWouldPassTheBlock) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
-  SerialBlock block = JobDraws({{"mac", 0x100, false, 0x11F, 8}});  // room for 0x100, 0x108, 0x110, 0x118
+  AttemptDraws block = JobDraws({{"mac", 0x100, false, 0x11F, 8}});  // room for 0x100, 0x108, 0x110, 0x118
   for (int64_t mac : {0x100, 0x108, 0x110, 0x118}) EXPECT_EQ(Draw(*store, block)["mac"], std::to_string(mac));
   EXPECT_TRUE(Draw(*store, block, BeginResult::BlockExhausted).empty());
   block.counters[0].last = 0x126;  // one address short of another step of 8
@@ -114,9 +108,8 @@ TEST_P(FieldsStoreTest, AListGivesEachItemOnceAndASecretOneRestsAsItsDigest) {
   EXPECT_FALSE(store->ImportList(Items("pw", false, {"echo"}), error));
   EXPECT_NE(error.find("the list pw is text of 8, secret; this import is text of 8, not secret"), std::string::npos) << error;
 
-  SerialBlock block;
+  AttemptDraws block;
   block.product = "acme";
-  block.serial = false;
   block.lists = {{"password", "pw"}};
   block.describe = [](DeviceRecord& record) { record.fields = "{\"password\":\"described\"}"; };
   EXPECT_EQ(Draw(*store, block)["password"], "alpha");
@@ -144,7 +137,7 @@ TEST_P(FieldsStoreTest, AListGivesEachItemOnceAndASecretOneRestsAsItsDigest) {
 TEST_P(FieldsStoreTest, TheCountersRangeIsTheLowestAndHighestNumberAsEachRecordShowsIt) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
-  SerialBlock block = JobDraws({{"mac", 1, false, 1000, 1}, {"count", 1, false, 1000, 1}, {"word", 1, false, 1000, 1}});
+  AttemptDraws block = JobDraws({{"mac", 1, false, 1000, 1}, {"count", 1, false, 1000, 1}, {"word", 1, false, 1000, 1}});
   const std::vector<std::string> shown[] = {
       {R"("mac":"00:50:C2:00:00:10")", R"("count":"9")", R"("word":"0xFF")"},
       {R"("mac":"346852163608")", R"("count":"10")", R"("word":"0x0100")"},  // 0x0050C2000018

@@ -23,7 +23,7 @@ std::vector<DeviceRecord> Read(RecordStore& store, const RecordQuery& query = {}
   return records;
 }
 
-std::optional<int64_t> TakeSerial(RecordStore& store, const SerialBlock& block) {
+std::optional<int64_t> TakeSerial(RecordStore& store, const AttemptDraws& block) {
   DeviceRecord record = AnAttempt(kDay0);
   std::string error;
   const BeginResult result = store.BeginAttempt(record, &block, error);
@@ -45,7 +45,7 @@ TEST_P(StoreTest, ProcessesOpeningANewStoreTogetherMakeItOnceAndAllSucceed) {
     std::string error;
     std::unique_ptr<RecordStore> store = OpenRecordStore(target_, error);
     DeviceRecord record = AnAttempt(kDay0);
-    const SerialBlock block{"acme-probe", 1, false, kLargest};
+    const AttemptDraws block = SerialDraws("acme-probe", 1, false, kLargest);
     return store && store->BeginAttempt(record, &block, error) == BeginResult::Begun;
   });
   std::unique_ptr<RecordStore> store = Open();
@@ -70,27 +70,27 @@ TEST_P(StoreTest, AStoreOfANewerSchemaIsRefused) {
 TEST_P(StoreTest, TheSerialCounterStartsMovesUpNeverDownAndEndsWithItsBlock) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
-  EXPECT_EQ(TakeSerial(*store, {"acme-probe", 100, true, 1000}), 100);
-  EXPECT_EQ(TakeSerial(*store, {"acme-probe", 50, true, 1000}), 101);   // lower: ignored
-  EXPECT_EQ(TakeSerial(*store, {"acme-probe", 500, false, 1000}), 102); // not given: the default
-  EXPECT_EQ(TakeSerial(*store, {"acme-probe", 200, true, 201}), 200);   // a new block
-  EXPECT_EQ(TakeSerial(*store, {"other", 1, false, 1000}), 1);          // a counter per product
-  EXPECT_EQ(TakeSerial(*store, {"acme-probe", 200, true, 201}), 201);
+  EXPECT_EQ(TakeSerial(*store, SerialDraws("acme-probe", 100, true, 1000)), 100);
+  EXPECT_EQ(TakeSerial(*store, SerialDraws("acme-probe", 50, true, 1000)), 101);   // lower: ignored
+  EXPECT_EQ(TakeSerial(*store, SerialDraws("acme-probe", 500, false, 1000)), 102); // not given: the default
+  EXPECT_EQ(TakeSerial(*store, SerialDraws("acme-probe", 200, true, 201)), 200);   // a new block
+  EXPECT_EQ(TakeSerial(*store, SerialDraws("other", 1, false, 1000)), 1);          // a counter per product
+  EXPECT_EQ(TakeSerial(*store, SerialDraws("acme-probe", 200, true, 201)), 201);
 
   const size_t written = Read(*store).size();
   DeviceRecord record = AnAttempt(kDay0);
-  const SerialBlock used{"acme-probe", 200, true, 201};
+  const AttemptDraws used = SerialDraws("acme-probe", 200, true, 201);
   std::string error;
   EXPECT_EQ(store->BeginAttempt(record, &used, error), BeginResult::BlockExhausted);
   EXPECT_FALSE(record.serial);
   EXPECT_EQ(Read(*store).size(), written);
-  EXPECT_EQ(TakeSerial(*store, {"acme-probe", 200, true, 300}), 202);  // nothing was used up
+  EXPECT_EQ(TakeSerial(*store, SerialDraws("acme-probe", 200, true, 300)), 202);  // nothing was used up
 }
 
 TEST_P(StoreTest, TheLargestSerialNumberIsGivenOnceAndNothingWraps) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
-  const SerialBlock top{"acme-probe", kLargest - 1, true, kLargest};
+  const AttemptDraws top = SerialDraws("acme-probe", kLargest - 1, true, kLargest);
   EXPECT_EQ(TakeSerial(*store, top), kLargest - 1);
   EXPECT_EQ(TakeSerial(*store, top), kLargest);
   for (int i = 0; i < 2; ++i) {
@@ -98,7 +98,7 @@ TEST_P(StoreTest, TheLargestSerialNumberIsGivenOnceAndNothingWraps) {
     std::string error;
     EXPECT_EQ(store->BeginAttempt(record, &top, error), BeginResult::BlockExhausted);
   }
-  EXPECT_EQ(TakeSerial(*store, {"zero", 0, true, 0}), 0);
+  EXPECT_EQ(TakeSerial(*store, SerialDraws("zero", 0, true, 0)), 0);
   RecordQuery query;
   query.serial = kLargest;
   ASSERT_EQ(Read(*store, query).size(), 1u);
@@ -116,7 +116,7 @@ TEST_P(StoreTest, ConnectionsTakingNumbersAtOnceGetEachOnceWithoutGaps) {
     threads.emplace_back([&, i] {
       while (!go) std::this_thread::yield();
       for (int n = 0; n < kEach; ++n) {
-        if (auto serial = TakeSerial(*stores[i], {"acme-probe", 7000, true, kLargest}))
+        if (auto serial = TakeSerial(*stores[i], SerialDraws("acme-probe", 7000, true, kLargest)))
           taken[i].push_back(*serial);
       }
     });

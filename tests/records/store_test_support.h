@@ -6,6 +6,9 @@
 //   EngineTest::Open()       a connection to it (the test fails without one)
 //   EngineTest::Sql(sql)     runs statements on the store's own database
 //   AnAttempt(startMs)       a failed, interrupted attempt with a new id
+//   SerialDraws(product, first, firstGiven, last)
+//                            the draws of the serial counter alone, as a run with serial
+//                            numbers and no job makes them
 //   InProcessesAtOnce(n, body)
 //                            runs body(i) in n child processes released together; each
 //                            must end with body's true
@@ -31,6 +34,10 @@ enum class Engine { Sqlite, Postgres };
 
 inline std::string EngineName(const testing::TestParamInfo<Engine>& info) {
   return info.param == Engine::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+inline AttemptDraws SerialDraws(const std::string& product, int64_t first, bool firstGiven, int64_t last) {
+  return {product, {{kSerialFieldName, first, firstGiven, last}}};
 }
 
 class EngineTest : public testing::TestWithParam<Engine> {
