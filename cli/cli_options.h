@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/port_labels.h"
+#include "stations/port_labels.h"
 #include "stations/exit_codes.h"
 
 int Refuse(const std::string& reason);

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "attempts/attempt_books.h"
-#include "cli/auto_stations.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_source.h"
 #include "cli/job_setup.h"
@@ -16,7 +15,6 @@
 #include "cli/record_setup.h"
 #include "cli/result_log.h"
 #include "cli/standard_output.h"
-#include "cli/station_state_events.h"
 #include "cli/store_progress.h"
 #include "cli/stop_signals.h"
 #include "dashboard/line_serving.h"
@@ -29,10 +27,35 @@
 #include "records/record_keeper.h"
 #include "records/record_report.h"
 #include "records/record_time.h"
+#include "stations/auto_stations.h"
 #include "stations/station.h"
 #include "stations/station_fan_out.h"
+#include "stations/station_state_events.h"
+#include "toolkit/text_encoding.h"
 
 namespace {
+
+// A port that is not there: how this program lists them.
+constexpr char kListPortsHint[] = "fwflash-cli --list-ports lists the ports";
+
+// What --port auto tells besides its stations' events: a port list that cannot be read
+// on standard error, and no device answering as a line of its own.
+class AutoSearchLines : public AutoSearchEvents {
+ public:
+  explicit AutoSearchLines(bool json) : json_(json) {}
+  void PortsUnlisted(const std::string& error) override { std::fprintf(stderr, "%s\n", error.c_str()); }
+  void NoDeviceAnswered(const std::vector<std::string>& candidates) override {
+    std::string joined;
+    for (const std::string& path : candidates) joined += (joined.empty() ? "" : ", ") + DisplayText(path);
+    std::fprintf(json_ ? stderr : stdout, "auto: no device answered the sync (candidates: %s)\n",
+                 joined.empty() ? "none" : joined.c_str());
+    noneAnswered = true;
+  }
+  bool noneAnswered = false;
+
+ private:
+  const bool json_;
+};
 
 // The store's problems while a report is made, on standard error.
 class ReportStoreEvents : public StoreEvents {
@@ -123,8 +146,12 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   records.unusedOutputs = &unusedOutputs;
   int exitCode = kExitAllFlashed;
   std::vector<StationTally> tallies;
+  StationMode mode(options.wait, options.count);
+  mode.missingPortHint = kListPortsHint;
   if (!options.ports.empty() && options.ports.front() == kAutoPort) {
-    tallies = FlashAuto(options, image, records, stop, told, exitCode);
+    AutoSearchLines searched(options.json);
+    tallies = FlashAuto({options.excludes, mode}, image, records, stop, told, searched);
+    if (searched.noneAnswered) exitCode = kExitPortUnusable;
   } else {
     // A thread per station: each runs its own conversations, the ports' time-outs are
     // their own.
@@ -132,7 +159,7 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
     std::vector<std::thread> stations;
     for (size_t i = 0; i < options.ports.size(); ++i) {
       stations.emplace_back([&, i] {
-        tallies[i] = RunStation(options.ports[i], image, {options.wait, options.count}, records, stop, told);
+        tallies[i] = RunStation(options.ports[i], image, mode, records, stop, told);
       });
     }
     for (std::thread& station : stations) station.join();

@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "cli/firmware_source.h"
-#include "cli/port_labels.h"
+#include "stations/port_labels.h"
 #include "stations/station.h"
 #include "stations/station_result.h"
 #include "cli/store_progress.h"
@@ -61,6 +61,3 @@ std::unique_ptr<Output> MakeJsonOutput(FILE* out, const FirmwareImage& image, co
 
 // "1 record", "2 records": a count and its noun.
 std::string Counted(uint64_t count, const std::string& noun);
-
-// The tenth of the image that accepted bytes have reached (0 to 10).
-unsigned Tenths(uint32_t accepted, uint32_t size);

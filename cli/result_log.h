@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli/firmware_source.h"
-#include "cli/port_labels.h"
+#include "stations/port_labels.h"
 #include "stations/station_fan_out.h"
 
 class ResultLog : public QuietStationEvents {

@@ -163,10 +163,6 @@ class TextOutput : public Output {
 
 }  // namespace
 
-unsigned Tenths(uint32_t accepted, uint32_t size) {
-  return static_cast<unsigned>(uint64_t{accepted} * 10 / size);
-}
-
 std::unique_ptr<Output> MakeTextOutput(FILE* out, bool terminal, const FirmwareImage&,
                                        const PortLabels& labels) {
   return std::make_unique<TextOutput>(out, terminal, labels);

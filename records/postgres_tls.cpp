@@ -23,7 +23,8 @@ std::string TlsRefusal(const PQconninfoOption* options) {
   const std::string mode = SslMode(options);
   if (mode != "require" && mode != "verify-ca" && mode != "verify-full") return "";
   if (PQsslAttribute(nullptr, "library") != nullptr) return "";  // this libpq has TLS
-  return "sslmode=" + mode + " asks for TLS, and this " FWFLASH_CLI_FILE
-         " has no TLS: connect without sslmode (or with sslmode=prefer) to a server that "
-         "authenticates with scram-sha-256, which never sends the password in clear";
+  return "sslmode=" + mode +
+         " asks for TLS, and this build has no TLS: connect without sslmode (or with "
+         "sslmode=prefer) to a server that authenticates with scram-sha-256, which never "
+         "sends the password in clear";
 }

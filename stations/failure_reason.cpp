@@ -3,13 +3,13 @@
 #include "ports/port_diagnosis.h"
 #include "toolkit/text_encoding.h"
 
-FailureReason ExplainFailures(const std::string& port, const std::vector<DeviceFailure>& failures) {
+FailureReason ExplainFailures(const std::string& port, const std::vector<DeviceFailure>& failures,
+                              const std::string& missingHint) {
   const std::string cannotOpen = "cannot open " + DisplayText(port) + ": ";
   for (const DeviceFailure& failure : failures) {
     switch (ClassifyFailure(failure)) {
       case FailureCause::Missing:
-        return {"missing", cannotOpen + "No such file or directory",
-                "fwflash-cli --list-ports lists the ports"};
+        return {"missing", cannotOpen + "No such file or directory", missingHint};
       case FailureCause::NotAllowed:
         return {"not-allowed", cannotOpen + "not allowed", GroupHint(port)};
       case FailureCause::InUse:
@@ -22,9 +22,10 @@ FailureReason ExplainFailures(const std::string& port, const std::vector<DeviceF
   return {};
 }
 
-void ExplainResult(StationResult& result, const std::vector<DeviceFailure>& failures) {
+void ExplainResult(StationResult& result, const std::vector<DeviceFailure>& failures,
+                   const std::string& missingHint) {
   if (result.ok) return;
-  const FailureReason explained = ExplainFailures(result.port, failures);
+  const FailureReason explained = ExplainFailures(result.port, failures, missingHint);
   result.cause = explained.cause;
   result.reason = explained.cause.empty() ? JoinedMessages(result.messages) : explained.reason;
   result.hint = explained.hint;

@@ -23,9 +23,11 @@ constexpr unsigned kOpenRetryMs = 500;      // a port that is there but cannot b
 constexpr unsigned kSyncIntervalMs = 400;   // between quiet syncs, after their 100 ms wait
 constexpr unsigned kDepartureCheckMs = 100;
 
-// The desktop program's messages for the failures of one device, in order.
+// The desktop program's messages for the failures of one device, in order, and the hint
+// for a port that is not there, which explains them.
 class MessageCollector : public FailureReporter {
  public:
+  explicit MessageCollector(const StationMode& mode) : missingHint_(mode.missingPortHint) {}
   void Report(const DeviceFailure& failure) override {
     messages.push_back(DisplayText(DeviceFailureText(failure)));
     steps.push_back(failure.step);
@@ -33,10 +35,14 @@ class MessageCollector : public FailureReporter {
   }
   bool Saw(DeviceStep step) const { return std::count(steps.begin(), steps.end(), step) > 0; }
   std::string Joined() const { return JoinedMessages(messages); }
+  void Explain(StationResult& result) const { ExplainResult(result, failures, missingHint_); }
 
   std::vector<std::string> messages;
   std::vector<DeviceStep> steps;
   std::vector<DeviceFailure> failures;
+
+ private:
+  std::string missingHint_;
 };
 
 // Tells the station's progress in whole percent, not once per byte.
@@ -91,7 +97,7 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
   result.accepted = progress.accepted;
   if (!result.ok && !messages.steps.empty()) result.step = DeviceStepName(messages.steps.back());
   result.messages = messages.messages;
-  ExplainResult(result, messages.failures);
+  messages.Explain(result);
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   books.Complete(OutcomeOf(result));
   events.DeviceFinished(result);
@@ -100,11 +106,11 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
 
 // The device on the port, once: its handshake, then its flash. A port that cannot be
 // opened ends it with its messages, and leaves no record.
-bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks& books,
-               StopRequest& stop, StationEvents& events, StationResult& result) {
+bool FlashOnce(const std::string& path, const FirmwareImage& image, const StationMode& mode,
+               AttemptBooks& books, StopRequest& stop, StationEvents& events, StationResult& result) {
   if (!books.MayTakeDevice(stop)) return false;
   const Clock::time_point start = Clock::now();
-  MessageCollector messages;
+  MessageCollector messages(mode);
   OwnedPort port(OpenPort(path, messages, &stop));
   if (port == nullptr) {
     events.DeviceStarted(path, std::nullopt);
@@ -114,7 +120,7 @@ bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks
     result.step = DeviceStepName(messages.steps.back());
     result.messages = messages.messages;
     result.messages.push_back(DisplayText(ReadTextSlot(kTextCannotInitCom1)));
-    ExplainResult(result, messages.failures);
+    messages.Explain(result);
     events.DeviceFinished(result);
     return true;
   }
@@ -126,8 +132,8 @@ bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks
 // An answer other than the acknowledgement still goes on to the transfer, with its
 // message, as in the desktop program. An acknowledgement that came after the handshake's
 // wait is an answer too: a second sync would reach the device as its first image byte.
-bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& events,
-                 AttemptBooks& books, OwnedPort& port, MessageCollector& messages) {
+bool AwaitDevice(const std::string& path, const StationMode& mode, StopRequest& stop,
+                 StationEvents& events, AttemptBooks& books, OwnedPort& port, MessageCollector& messages) {
   std::string reported;
   if (!books.PrepareAhead(stop)) return false;
   while (!stop.Requested()) {
@@ -136,7 +142,7 @@ bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& even
         Pause(stop, kPathPollMs);
         continue;
       }
-      MessageCollector opening;
+      MessageCollector opening(mode);
       port.reset(OpenPort(path, opening, &stop));
       if (port == nullptr) {
         if (opening.Joined() != reported) events.PortProblem(path, reported = opening.Joined());
@@ -146,7 +152,7 @@ bool AwaitDevice(const std::string& path, StopRequest& stop, StationEvents& even
       reported.clear();
     }
     if (!books.MayTakeDevice(stop)) return false;  // no serial number to give it
-    MessageCollector attempt;
+    MessageCollector attempt(mode);
     if (TakeLateAcknowledgement(port.get()) || Handshake(port.get(), attempt) ||
         attempt.Saw(DeviceStep::SyncAck)) {
       messages = attempt;
@@ -194,13 +200,13 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
   AttemptBooks books(records, image, path, mode.wait);
   StationResult result;
   if (!mode.wait) {
-    if (FlashOnce(path, image, books, stop, events, result)) Count(tally, result);
+    if (FlashOnce(path, image, mode, books, stop, events, result)) Count(tally, result);
   }
   for (unsigned done = 0; mode.wait && (mode.count == 0 || done < mode.count); ++done) {
     OwnedPort port;
-    MessageCollector messages;
+    MessageCollector messages(mode);
     events.StationWaiting(path);
-    if (!AwaitDevice(path, stop, events, books, port, messages)) break;
+    if (!AwaitDevice(path, mode, stop, events, books, port, messages)) break;
     if (mode.claim && !mode.claim()) break;
     const bool acknowledged = !messages.Saw(DeviceStep::SyncAck);
     if (!Flash(port.get(), path, image, acknowledged, messages, Clock::now(), books, events, result)) break;
@@ -211,11 +217,11 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
 }
 
 StationTally FlashAnswered(OwnedPort port, const std::string& path, const FirmwareImage& image,
-                           const StationRecords& records, StationEvents& events) {
+                           const StationMode& mode, const StationRecords& records, StationEvents& events) {
   StationTally tally;
   tally.port = path;
   AttemptBooks books(records, image, path, false);  // a job with generators takes no --port auto
-  MessageCollector messages;
+  MessageCollector messages(mode);
   StationResult result;
   if (Flash(port.get(), path, image, true, messages, Clock::now(), books, events, result)) Count(tally, result);
   return Ended(tally, records, books, events);

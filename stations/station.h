@@ -15,7 +15,7 @@
 //                   block of numbers is used up. Without wait, a station whose
 //                   generator fails takes no device and ends with exit code 1; with
 //                   wait it tries the generator again every 5 s
-//   FlashAnswered(port, path, image, events)
+//   FlashAnswered(port, path, image, mode, records, events)
 //                   flashes the device that has just acknowledged the sync on the open
 //                   port (device/port_probe.h): the conversation goes on from there
 //   StationTally    a station's passed and failed devices, and its exit code
@@ -37,6 +37,7 @@ struct StationMode {
   // With wait, when set: asked as a device answers; false leaves that device unflashed
   // and ends the station (stations that count their devices together).
   std::function<bool()> claim;
+  std::string missingPortHint;  // the hint for a port that is not there: how to list them
 };
 
 struct StationTally {
@@ -49,4 +50,4 @@ struct StationTally {
 StationTally RunStation(const std::string& port, const FirmwareImage& image, StationMode mode,
                         const StationRecords& records, StopRequest& stop, StationEvents& events);
 StationTally FlashAnswered(OwnedPort port, const std::string& path, const FirmwareImage& image,
-                           const StationRecords& records, StationEvents& events);
+                           const StationMode& mode, const StationRecords& records, StationEvents& events);

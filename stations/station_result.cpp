@@ -17,3 +17,7 @@ std::string JoinedMessages(const std::vector<std::string>& messages) {
   for (const std::string& message : messages) joined += (joined.empty() ? "" : " / ") + message;
   return joined;
 }
+
+unsigned Tenths(uint32_t accepted, uint32_t size) {
+  return static_cast<unsigned>(uint64_t{accepted} * 10 / size);
+}

@@ -5,6 +5,8 @@
 //   StationResult        one device: ok, bytes accepted, where it stopped, the messages
 //   ExitCodeOf(result)   0 flashed, 1 failed, 3 the port could not be opened or set up
 //   JoinedMessages       the messages as one line
+//   Tenths(accepted, size)
+//                        the tenth of the image that accepted bytes have reached (0 to 10)
 //   StationEvents        waiting for a device (station mode), start with the device's
 //                        serial number, progress in whole percent, result, a port
 //                        problem that station mode reports and tries again, a
@@ -25,7 +27,7 @@ struct StationResult {
   uint32_t size = 0;              // the image's size
   std::string step;               // where a failure stopped it ("echo", "open-port", ...)
   std::vector<std::string> messages;  // the desktop program's messages, in order, UTF-8
-  std::string reason, cause, hint;    // a failure in fwflash-cli's words (stations/failure_reason.h)
+  std::string reason, cause, hint;    // a failure in the stations' words (stations/failure_reason.h)
   double seconds = 0;
   std::optional<int64_t> serial;  // the serial number written into this device's image
 };
@@ -34,6 +36,8 @@ int ExitCodeOf(const StationResult& result);
 
 // The messages as one line, joined by " / ".
 std::string JoinedMessages(const std::vector<std::string>& messages);
+
+unsigned Tenths(uint32_t accepted, uint32_t size);
 
 // The byte where a failed flash stopped: the one it was sending, 0 before any was sent.
 uint32_t StoppedAtByte(const StationResult& result);

@@ -1,7 +1,7 @@
 // --port LABEL=PATH: what is a label and what stays a path, and labels that two stations share.
 #include <gtest/gtest.h>
 
-#include "cli/port_labels.h"
+#include "stations/port_labels.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <functional>
 
-#include "cli/station_state_events.h"
+#include "stations/station_state_events.h"
 #include "records/record_store.h"
 #include "records/station_state_writer.h"
 #include "tests/support/scratch_dir.h"

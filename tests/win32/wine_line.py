@@ -249,7 +249,7 @@ class WineOnALine(unittest.TestCase):
             self.assertNotIn(wrong, out)
             code, out = line.exe('--report', '--record', line.uri + '?sslmode=require')
             self.assertEqual(code, 2, out)
-            self.assertIn('this fwflash-cli.exe has no TLS', out)
+            self.assertIn('this build has no TLS', out)
             self.assertNotIn(PG_PASSWORD, out)
 
 

@@ -1,6 +1,5 @@
-#include "cli/station_state_events.h"
+#include "stations/station_state_events.h"
 
-#include "cli/output.h"
 #include "records/record_time.h"
 
 namespace {

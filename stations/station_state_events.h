@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "cli/port_labels.h"
+#include "stations/port_labels.h"
 #include "stations/station_fan_out.h"
 #include "stations/station_result.h"
 #include "records/station_state_writer.h"

@@ -1,4 +1,4 @@
-#include "cli/port_labels.h"
+#include "stations/port_labels.h"
 
 #include <cctype>
 #include <set>

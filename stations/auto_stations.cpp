@@ -1,19 +1,15 @@
-#include "cli/auto_stations.h"
+#include "stations/auto_stations.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <list>
-#include <mutex>
 #include <thread>
 
 #include "device/port_probe.h"
 #include "ports/auto_ports.h"
 #include "ports/port_identity.h"
 #include "stations/station_fan_out.h"
-#include "toolkit/text_encoding.h"
 
 namespace {
 
@@ -37,37 +33,29 @@ std::vector<StationTally> JoinAll(std::list<AutoStation>& stations) {
   return tallies;
 }
 
-std::string Joined(const std::vector<std::string>& paths) {
-  std::string joined;
-  for (const std::string& path : paths) joined += (joined.empty() ? "" : ", ") + DisplayText(path);
-  return joined.empty() ? "none" : joined;
-}
-
 // The candidates as they are now; a port list that cannot be read is told, and leaves none.
-std::vector<std::string> Candidates(const CliOptions& options) {
+std::vector<std::string> Candidates(const AutoSearch& search, AutoSearchEvents& searchEvents) {
   std::vector<std::string> candidates;
   std::string error;
-  if (!AutoPortCandidates(options.excludes, candidates, error)) std::fprintf(stderr, "%s\n", error.c_str());
+  if (!AutoPortCandidates(search.excludes, candidates, error)) searchEvents.PortsUnlisted(error);
   return candidates;
 }
 
-std::vector<StationTally> FlashAnswering(const CliOptions& options, const FirmwareImage& image,
+std::vector<StationTally> FlashAnswering(const AutoSearch& search, const FirmwareImage& image,
                                          const StationRecords& records, StopRequest& stop,
-                                         StationEvents& events, int& exitCode) {
-  const std::vector<std::string> candidates = Candidates(options);
+                                         StationEvents& events, AutoSearchEvents& searchEvents) {
+  const std::vector<std::string> candidates = Candidates(search, searchEvents);
   std::vector<ProbedPort> answered = ProbePorts(candidates, &stop, false);
   if (answered.empty()) {
-    const std::string line = "auto: no device answered the sync (candidates: " + Joined(candidates) + ")";
-    std::fprintf(options.json ? stderr : stdout, "%s\n", line.c_str());
-    exitCode = kExitPortUnusable;
+    searchEvents.NoDeviceAnswered(candidates);
     return {};
   }
   std::list<AutoStation> stations;
   for (ProbedPort& probed : answered) {
     stations.push_back({probed.path, {}, {}});
     AutoStation& station = stations.back();
-    station.thread = std::thread([&station, &image, &records, &events, port = std::move(probed.port)]() mutable {
-      station.tally = FlashAnswered(std::move(port), station.path, image, records, events);
+    station.thread = std::thread([&station, &image, &search, &records, &events, port = std::move(probed.port)]() mutable {
+      station.tally = FlashAnswered(std::move(port), station.path, image, search.mode, records, events);
     });
   }
   return JoinAll(stations);
@@ -88,21 +76,22 @@ class SharedCount : public QuietStationEvents {
   std::atomic<unsigned> claimed_{0}, finished_{0};
 };
 
-std::vector<StationTally> WaitOnEveryCandidate(const CliOptions& options, const FirmwareImage& image,
+std::vector<StationTally> WaitOnEveryCandidate(const AutoSearch& search, const FirmwareImage& image,
                                                const StationRecords& records, StopRequest& stop,
-                                               StationEvents& events) {
-  SharedCount counted(options.count);
+                                               StationEvents& events, AutoSearchEvents& searchEvents) {
+  SharedCount counted(search.mode.count);
   StationFanOut told({&events, &counted});  // the count after the events have heard
   // The stations' own stop: the signal's, or the count reached.
   StopRequest ended;
-  StationMode mode(true);
+  StationMode mode = search.mode;
+  mode.count = 0;  // counted together instead
   mode.claim = [&counted] { return counted.Claim(); };
   std::list<AutoStation> stations;
   Clock::time_point listed = Clock::now() - kListInterval;
   while (!stop.Requested() && !counted.Done()) {
     if (Clock::now() - listed >= kListInterval) {
       listed = Clock::now();
-      for (const std::string& path : Candidates(options)) {
+      for (const std::string& path : Candidates(search, searchEvents)) {
         const bool served = std::any_of(stations.begin(), stations.end(), [&](const AutoStation& station) {
           return SamePort(station.path, path);
         });
@@ -122,9 +111,9 @@ std::vector<StationTally> WaitOnEveryCandidate(const CliOptions& options, const 
 
 }  // namespace
 
-std::vector<StationTally> FlashAuto(const CliOptions& options, const FirmwareImage& image,
+std::vector<StationTally> FlashAuto(const AutoSearch& search, const FirmwareImage& image,
                                     const StationRecords& records, StopRequest& stop,
-                                    StationEvents& events, int& exitCode) {
-  return options.wait ? WaitOnEveryCandidate(options, image, records, stop, events)
-                      : FlashAnswering(options, image, records, stop, events, exitCode);
+                                    StationEvents& events, AutoSearchEvents& searchEvents) {
+  return search.mode.wait ? WaitOnEveryCandidate(search, image, records, stop, events, searchEvents)
+                          : FlashAnswering(search, image, records, stop, events, searchEvents);
 }
