@@ -97,6 +97,33 @@ TEST_P(FieldsStoreTest, ACounterStepsAndEndsWhereItsLastStepWouldPassTheBlock) {
   EXPECT_TRUE(Draw(*store, block, BeginResult::BlockExhausted).empty()) << "nothing wraps";
 }
 
+// The serial number is one counter among a job's, drawn in the same transaction into the
+// record's serial column; a refusal names what ran out, and an attempt refused takes
+// nothing from the counters drawn before it.
+TEST_P(FieldsStoreTest, TheSerialIsOneCounterAmongTheJobsAndARefusalNamesWhatRanOut) {
+  std::unique_ptr<RecordStore> store = Open();
+  ASSERT_TRUE(store);
+  AttemptDraws draws = JobDraws({{"mac", 0x100, false, 0x107, 4}, {kSerialFieldName, 7, true, 7}});
+  const auto begin = [&](BeginResult expected) {
+    DeviceRecord record;
+    record.id = NewUuidV4();
+    record.product = "acme";
+    std::string error;
+    EXPECT_EQ(store->BeginAttempt(record, &draws, error), expected) << error;
+    return std::make_pair(record, error);
+  };
+  const DeviceRecord first = begin(BeginResult::Begun).first;
+  EXPECT_EQ(first.serial, 7);
+  ASSERT_EQ(first.drawn.size(), 1u);
+  EXPECT_EQ(first.drawn[0].field, "mac");
+  EXPECT_EQ(first.drawn[0].value.Reveal(), "256");
+  EXPECT_EQ(begin(BeginResult::BlockExhausted).second, "the serial numbers of acme up to 7 are used up");
+  draws.counters[1].last = 9;
+  EXPECT_EQ(begin(BeginResult::Begun).first.drawn[0].value.Reveal(), "260") << "the refused attempt took no address";
+  EXPECT_EQ(begin(BeginResult::BlockExhausted).second, "the counter mac of acme is used up");
+  EXPECT_EQ(Sql("SELECT count(*) FROM fwflash_records"), "2");
+}
+
 TEST_P(FieldsStoreTest, AListGivesEachItemOnceAndASecretOneRestsAsItsDigest) {
   std::unique_ptr<RecordStore> store = Open();
   ASSERT_TRUE(store);
