@@ -21,6 +21,17 @@ class BootFramesTest : public BootTest {
     host.Begin(app);
     ASSERT_EQ(host.Next(), Ack(0));
   }
+
+  // A probe answered and the rate agreed; then the answer to CHECK at that rate (kind 0
+  // when none came within limitMs).
+  static Frame ProposeRate(FrameHost& host, uint32_t rate, int limitMs = 5000) {
+    host.Probe();
+    EXPECT_EQ(host.Next().kind, kCaps);
+    host.Send({kBaud, rate, {}});
+    EXPECT_EQ(host.Next(), Ack(rate));
+    host.Send({kCheck, rate, {}});
+    return host.Next(limitMs);
+  }
 };
 
 TEST_F(BootFramesTest, TheProbeGetsTheCapabilitiesAndASyncStillGetsTheFirstProtocol) {
@@ -72,12 +83,7 @@ TEST_P(BootFramesOnEitherLineTest, FlashesInFramesAfterAChangeOfRateAndWritesThe
     SCOPED_TRACE(app.size());
     {
       FrameHost host(Link(), kPageSize);
-      host.Probe();
-      ASSERT_EQ(host.Next().kind, kCaps);
-      host.Send({kBaud, 2000000, {}});
-      EXPECT_EQ(host.Next(), Ack(2000000));
-      host.Send({kCheck, 2000000, {}});
-      EXPECT_EQ(host.Next(), Ack(2000000));
+      EXPECT_EQ(ProposeRate(host, 2000000), Ack(2000000));
       host.Begin(app);
       ASSERT_EQ(host.Next(), Ack(0));
       EXPECT_TRUE(host.Finish(app, 0));
@@ -141,13 +147,9 @@ TEST_F(BootFramesTest, ADeviceDeafAtTheNewRateGoesBackTo9600AndTakesTheNextRate)
   BootSimProcess sim;
   StartSim(sim, {"--deaf-baud", "2000000"});
   FrameHost host(Link(), kPageSize);
-  host.Probe();
-  ASSERT_EQ(host.Next().kind, kCaps);
-  host.Send({kBaud, 2000000, {}});
-  ASSERT_EQ(host.Next(), Ack(2000000));
-  host.Send({kCheck, 2000000, {}});
-  // Unheard: the host proposes the next rate until the device, back at 9600 after its
-  // wait for the check, agrees.
+  EXPECT_EQ(ProposeRate(host, 2000000, 300), Frame{});  // the host's wait for the check
+  // The host proposes the next rate until the device, back at 9600 after its own wait
+  // for the check, agrees.
   Frame answer;
   for (int tries = 0; tries < 50 && answer.kind == 0; ++tries) {
     host.Send({kBaud, 1000000, {}});
