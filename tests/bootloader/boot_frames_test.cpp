@@ -22,13 +22,14 @@ class BootFramesTest : public BootTest {
     ASSERT_EQ(host.Next(), Ack(0));
   }
 
-  // A probe answered and the rate agreed; then the answer to CHECK at that rate (kind 0
-  // when none came within limitMs).
-  static Frame ProposeRate(FrameHost& host, uint32_t rate, int limitMs = 5000) {
+  // A probe answered and the rate agreed; then the answer to CHECK at that rate, sent
+  // from a port switched to speed (kind 0 when none came within limitMs).
+  static Frame ProposeRate(FrameHost& host, uint32_t rate, speed_t speed, int limitMs = 5000) {
     host.Probe();
     EXPECT_EQ(host.Next().kind, kCaps);
     host.Send({kBaud, rate, {}});
     EXPECT_EQ(host.Next(), Ack(rate));
+    host.Line().SetSpeed(speed);
     host.Send({kCheck, rate, {}});
     return host.Next(limitMs);
   }
@@ -83,7 +84,7 @@ TEST_P(BootFramesOnEitherLineTest, FlashesInFramesAfterAChangeOfRateAndWritesThe
     SCOPED_TRACE(app.size());
     {
       FrameHost host(Link(), kPageSize);
-      EXPECT_EQ(ProposeRate(host, 2000000), Ack(2000000));
+      EXPECT_EQ(ProposeRate(host, 2000000, B2000000), Ack(2000000));
       host.Begin(app);
       ASSERT_EQ(host.Next(), Ack(0));
       EXPECT_TRUE(host.Finish(app, 0));
@@ -143,21 +144,32 @@ TEST_F(BootFramesTest, EachFaultOnTheLineCostsAFrameAndTheResendIsTaken) {
   }
 }
 
-TEST_F(BootFramesTest, ADeviceDeafAtTheNewRateGoesBackTo9600AndTakesTheNextRate) {
-  BootSimProcess sim;
-  StartSim(sim, {"--deaf-baud", "2000000"});
-  FrameHost host(Link(), kPageSize);
-  EXPECT_EQ(ProposeRate(host, 2000000, 300), Frame{});  // the host's wait for the check
-  // The host proposes the next rate until the device, back at 9600 after its own wait
-  // for the check, agrees.
-  Frame answer;
-  for (int tries = 0; tries < 50 && answer.kind == 0; ++tries) {
-    host.Send({kBaud, 1000000, {}});
-    answer = host.Next(100);
+TEST_F(BootFramesTest, UnheardAtTheNewRateTheDeviceGoesBackTo9600AndTakesTheNextRate) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    speed_t speed;  // where the host's port goes after the rate's ACK
+  };
+  for (const Case& c : {Case{"a device deaf at 2 Mbaud", {"--deaf-baud", "2000000"}, B2000000},
+                        Case{"a host whose port stays at 9600", {}, B9600}}) {
+    SCOPED_TRACE(c.name);
+    BootSimProcess sim;
+    StartSim(sim, c.args);
+    FrameHost host(Link(), kPageSize);
+    EXPECT_EQ(ProposeRate(host, 2000000, c.speed, 300), Frame{});  // the host's wait for the check
+    // Back at 9600, the host proposes the next rate until the device, back there too
+    // after its own wait for the check, agrees.
+    host.Line().SetSpeed(B9600);
+    Frame answer;
+    for (int tries = 0; tries < 50 && answer.kind == 0; ++tries) {
+      host.Send({kBaud, 1000000, {}});
+      answer = host.Next(100);
+    }
+    EXPECT_EQ(answer, Ack(1000000));
+    host.Line().SetSpeed(B1000000);
+    host.Send({kCheck, 1000000, {}});
+    EXPECT_EQ(host.Next(), Ack(1000000));
   }
-  EXPECT_EQ(answer, Ack(1000000));
-  host.Send({kCheck, 1000000, {}});
-  EXPECT_EQ(host.Next(), Ack(1000000));
 }
 
 TEST_F(BootFramesTest, RefusesAPaceWithAFixedCharacterTimeOrAnUnknownProtocol) {

@@ -65,12 +65,17 @@ void HostLine::Receive() {
   }
 }
 
+bool HostLine::Heard(uint32_t baud) const {
+  const uint32_t program = terminal_.ProgramBaud();
+  return program == 0 || program == baud;
+}
+
 void HostLine::Arrive(const uint8_t* bytes, size_t count) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (settings_.deafBaud != 0 && baud_ == settings_.deafBaud) return;
+  if ((settings_.deafBaud != 0 && baud_ == settings_.deafBaud) || !Heard(baud_)) return;
   for (size_t i = 0; i < count; ++i) {
     inFree_ = std::max(Clock::now(), inFree_) + CharacterTime();
-    in_.push_back({badFrame_ ? badFrame_->Arrive(bytes[i]) : bytes[i], inFree_});
+    in_.push_back({badFrame_ ? badFrame_->Arrive(bytes[i]) : bytes[i], inFree_, baud_});
   }
   received_.notify_all();
 }
@@ -102,16 +107,18 @@ void HostLine::Put(uint8_t byte) {
   } else {
     leaving_.push_back(byte);
   }
+  std::unique_lock<std::mutex> lock(mutex_);
   if (!Paced()) {  // with no program at the other end the byte is lost, as on a line
+    const uint32_t baud = baud_;
+    lock.unlock();
     for (uint8_t b : leaving_) {
-      if (terminal_.WaitForProgram(Clock::now())) terminal_.WriteByte(b);
+      if (terminal_.WaitForProgram(Clock::now()) && Heard(baud)) terminal_.WriteByte(b);
     }
     return;
   }
-  std::lock_guard<std::mutex> lock(mutex_);
   for (uint8_t b : leaving_) {
     outFree_ = std::max(Clock::now(), outFree_) + CharacterTime();
-    out_.push_back({b, outFree_});
+    out_.push_back({b, outFree_, baud_});
   }
   if (!out_.empty()) toSend_.notify_all();
 }
@@ -139,7 +146,7 @@ Clock::time_point HostLine::ReleaseTime() const {
 }
 
 void HostLine::Send() {
-  std::vector<uint8_t> chunk;
+  std::vector<Character> chunk;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     toSend_.wait(lock, [this] { return !out_.empty(); });
@@ -152,13 +159,13 @@ void HostLine::Send() {
     const Clock::time_point now = Clock::now();
     chunk.clear();
     while (!out_.empty() && chunk.size() < most && out_.front().onLine <= now) {
-      chunk.push_back(out_.front().byte);
+      chunk.push_back(out_.front());
       out_.pop_front();
     }
     lock.unlock();
-    const bool heard = terminal_.WaitForProgram(Clock::now());
-    for (uint8_t b : chunk) {
-      if (heard) terminal_.WriteByte(b);
+    const bool open = terminal_.WaitForProgram(Clock::now());
+    for (const Character& c : chunk) {
+      if (open && Heard(c.baud)) terminal_.WriteByte(c.byte);
     }
     lock.lock();
   }
