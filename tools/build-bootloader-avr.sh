@@ -17,7 +17,8 @@ cflags=(-mmcu=atmega2560 -DF_CPU=16000000UL -Os -std=c99 -Wall -Wextra -Werror
         -ffunction-sections -fdata-sections -mcall-prologues -mrelax -I.)
 # No vector table: avr_reset.c starts both builds.
 ldflags=(-nostartfiles -Wl,--gc-sections)
-core=(bootloader/core/fwboot.c bootloader/core/fwboot_frames.c bootloader/core/fwboot_crc32.c bootloader/core/fwboot_image.c)
+core=(bootloader/core/fwboot.c bootloader/core/fwboot_frames.c bootloader/core/fwboot_crc32.c
+      bootloader/core/fwboot_image.c)
 avr=bootloader/ports/avr
 shared=("$avr/avr_reset.c" "$avr/avr_clock.c" "$avr/avr_uart.c")
 # The two builds differ only in these files.

@@ -95,7 +95,8 @@ int HostLine::Get(uint8_t& byte, unsigned timeoutMs) {
     // Asleep until a chunk of the bytes on their way is whole (the first of them alone
     // when it comes alone); then they are handed over one after another, as from a
     // UART's buffer.
-    received_.wait_until(lock, in_.empty() ? until : std::min(until, in_[std::min(in_.size(), kReceiveChunk) - 1].onLine));
+    const Clock::time_point chunk = in_.empty() ? until : in_[std::min(in_.size(), kReceiveChunk) - 1].onLine;
+    received_.wait_until(lock, std::min(until, chunk));
   }
 }
 
