@@ -33,7 +33,7 @@ struct LineSettings {
   int latencyMs = 0;          // the adapter's latency timer on what the device sends
   uint32_t deafBaud = 0;      // a rate at which the device hears nothing
   long long badFrame = 0;     // the DATA frame (from 1) that arrives changed
-  long long lostAck = 0;      // the ACK of a DATA frame (from 1) that is lost
+  long long lostAck = 0;      // the ACK for a DATA frame (from 1) that is lost
 };
 
 class HostLine {
