@@ -52,9 +52,9 @@ std::string RegionText(const fwboot_region& region) {
 bool FindBlank(const std::vector<uint8_t>& app, fwboot_region& region, std::string& error) {
   const auto first = app.begin() + region.offset, last = first + region.length;
   region.blank = *first;
-  const auto odd = std::find_if(first, last, [&](uint8_t byte) { return byte != region.blank; });
-  if ((region.blank == 0x00 || region.blank == 0xFF) && odd == last) return true;
-  const auto at = odd == last ? first : odd;
+  const bool blankish = region.blank == 0x00 || region.blank == 0xFF;
+  const auto at = blankish ? std::find_if(first, last, [&](uint8_t byte) { return byte != region.blank; }) : first;
+  if (at == last) return true;
   char why[96];
   std::snprintf(why, sizeof why, ": byte %ld is 0x%02X, but a region is all 0x00 or all 0xFF when signed",
                 static_cast<long>(at - app.begin()), *at);
