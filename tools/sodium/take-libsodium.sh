@@ -65,11 +65,10 @@ echo "libsodium's SHA-512 and Ed25519: apt-get source libsodium (log: $log)"
 (cd "$work" && take) >"$log" 2>&1 ||
   { tail -n 30 "$log" >&2; echo "take-libsodium: failed (log: $log)" >&2; exit 1; }
 
-# The tree lands whole (a rename), VERSION last: its presence says the rest is there.
-for part in src LICENSE fwboot_sodium_names.h; do
-  rm -rf "${out:?}/$part" && mv "$work/taken/$part" "$out/$part" ||
-    { echo "take-libsodium: cannot write $out/$part" >&2; exit 1; }
-done
-cp "$work/taken/VERSION" "$out/VERSION.tmp" && mv "$out/VERSION.tmp" "$out/VERSION"
+# Each part lands whole (a rename within the folder), VERSION last: its presence says the
+# rest is there.
+rm -rf "${out:?}/src" && mv "$work/taken/src" "$out/src" &&
+  mv -f "$work/taken/LICENSE" "$work/taken/fwboot_sodium_names.h" "$work/taken/VERSION" "$out/" ||
+  { echo "take-libsodium: cannot write $out" >&2; exit 1; }
 rm -f "$log"
 echo "libsodium $(cat "$out/VERSION") (SHA-512, Ed25519) in $out"
