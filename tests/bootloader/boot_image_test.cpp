@@ -263,6 +263,7 @@ TEST_F(BootImageTest, BadCommandLinesEndWithStatusTwo) {
       {app, out, "--sign", key, "--version", "1.2.3"},                      // no counter
       {app, out, "--sign", key, "--version", "1.2", "--counter", "1"},      // not X.Y.Z
       {app, out, "--sign", key, "--version", "256.0.0", "--counter", "1"},  // too large
+      {app, out, "--sign", key, "--version", "1.2.3.4", "--counter", "1"},
       {app, out, "--sign", key, "--version", "1.0.0", "--counter", "1", "--region", "16"},
       {app, out, "--version", "1.0.0", "--counter", "1"},                   // nothing signs
       {app, out, "--sign-command", "cat", "--version", "1.0.0", "--counter", "1"},  // no --key

@@ -3,17 +3,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 
 #include "bootloader/core/fwboot_image.h"
 #include "bootloader/crypto/fwboot_signed_check.h"
 
 namespace {
 
-// A number of the command line that fits in limit; decimal or 0x hexadecimal.
+// A number of the command line that fits in limit; decimal or 0x hexadecimal, digits only.
 bool ParseNumber(const std::string& text, unsigned long long limit, unsigned long long& value) {
-  if (!std::regex_match(text, std::regex("[0-9]{1,10}|0[xX][0-9a-fA-F]{1,8}"))) return false;
-  value = std::stoull(text, nullptr, 0);
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  const char* allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
+  if (digits.empty() || digits.size() > 10 || digits.find_first_not_of(allowed) != std::string::npos) return false;
+  value = std::stoull(digits, nullptr, hex ? 16 : 10);
   return value <= limit;
 }
 
@@ -104,10 +106,12 @@ std::string DescribeSigned(const std::vector<uint8_t>& image, const fwboot_signe
 }  // namespace
 
 bool ParseVersion(const std::string& text, fwboot_signed_header& header, std::string& error) {
-  std::smatch parts;
+  const size_t first = text.find('.'), second = first == std::string::npos ? first : text.find('.', first + 1);
   unsigned long long major, minor, patch;
-  if (!std::regex_match(text, parts, std::regex("([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,5})")) ||
-      !ParseNumber(parts[1], 255, major) || !ParseNumber(parts[2], 255, minor) || !ParseNumber(parts[3], 65535, patch)) {
+  if (second == std::string::npos || text.find_first_not_of("0123456789.") != std::string::npos ||
+      !ParseNumber(text.substr(0, first), 255, major) ||
+      !ParseNumber(text.substr(first + 1, second - first - 1), 255, minor) ||
+      !ParseNumber(text.substr(second + 1), 65535, patch)) {
     error = "--version " + text + ": X.Y.Z expected, X and Y up to 255, Z up to 65535";
     return false;
   }
