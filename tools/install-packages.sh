@@ -1,6 +1,7 @@
 # Installs the Debian packages that building, running and testing fwflash need, when
 # any is missing, and makes Debian 12's source packages known to apt (the Windows build
-# makes SQLite from sqlite3's source: tools/sqlite/). Sourced by ./run and ./test.
+# makes SQLite from sqlite3's source: tools/sqlite/; the bootloader's crypto comes from
+# libsodium's: tools/sodium/). Sourced by ./run and ./test.
 fwflash_packages=(
   cmake g++ make pkg-config libgtest-dev libbenchmark-dev
   libfltk1.3-dev fluid libxft-dev libxcursor-dev libxinerama-dev libfontconfig-dev
@@ -12,6 +13,7 @@ fwflash_packages=(
   libsqlite3-dev sqlite3 libpq-dev postgresql-15
   libcpp-httplib-dev chromium chromium-driver python3-selenium
   gcc-avr avr-libc qemu-system-misc
+  libsodium-dev
 )
 
 install_missing_packages() {
