@@ -20,6 +20,12 @@
 #include "device/serial_port.h"
 #include "device/transfer_progress.h"
 
+// <windows.h> makes DeviceCapabilities a macro (a printer function's), which would rename
+// the capabilities below; a file that sees both includes windows.h first.
+#ifdef DeviceCapabilities
+#undef DeviceCapabilities
+#endif
+
 namespace frames {
 constexpr uint8_t kProbe = 0x3F;
 constexpr unsigned kProbeAnswerMs = 50;

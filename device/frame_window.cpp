@@ -13,7 +13,8 @@ class Window {
  public:
   Window(FrameLink& link, const uint8_t* app, uint32_t length, const DeviceCapabilities& caps,
          uint32_t baud, TransferProgress& progress)
-      : link_(link), app_(app), length_(length), page_(caps.pageSize),
+      : link_(link), app_(app), length_(length),
+        page_(std::clamp<uint32_t>(caps.pageSize, 1, kMaxPayload)),
         inFlight_(std::max<uint32_t>(caps.framesInFlight, 1)), progress_(progress),
         ackTimeoutMs_(kAckSlackMs + static_cast<unsigned>(inFlight_ * FrameSize(page_) * 10 * 1000 / baud) + 1) {}
 
@@ -51,6 +52,7 @@ class Window {
       case kNak: {
         // A damaged reason is no reason to act on: the ACK time-out covers it.
         if (!frame.payloadGood || frame.payload.empty()) return true;
+        if (frame.arg < acked_) return true;  // answers a frame from before the last ACK
         Acknowledged(frame.arg);
         const uint8_t reason = frame.payload[0];
         // The frames behind a damaged one draw one NAK "lost" of their own, for the
