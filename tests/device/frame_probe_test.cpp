@@ -13,18 +13,13 @@
 #include "device/frame_codec.h"
 #include "device/frame_protocol.h"
 #include "device/port_probe.h"
+#include "tests/device/recording_reporter.h"
 #include "tests/support/pseudo_terminal_pair.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
-
-class RecordingReporter : public FailureReporter {
- public:
-  void Report(const DeviceFailure& failure) override { steps.push_back(failure.step); }
-  std::vector<DeviceStep> steps;
-};
 
 // A device of 2 Mbaud and 1 Mbaud, 256-byte pages, 4 frames, 248 KiB.
 const Bytes kCapsPayload{2, 0xA0, 0x00, 0x01, 4, 0, 0x00, 0xE0, 0x03, 0x00};
@@ -68,7 +63,7 @@ TEST_F(FrameProbeTest, AProbeNobodyAnswersIsOneByteAndEndsAfterItsWaitUnreported
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   EXPECT_GE(ms, 45);
   EXPECT_LT(ms, 150);
-  EXPECT_TRUE(reporter_.steps.empty());
+  EXPECT_TRUE(reporter_.Steps().empty());
   EXPECT_EQ(DeviceReceived(), Bytes{frames::kProbe});
 }
 
@@ -80,7 +75,7 @@ TEST_F(FrameProbeTest, ACapsFrameGivesTheDevicesCapabilities) {
   EXPECT_EQ(caps_.pageSize, 256);
   EXPECT_EQ(caps_.framesInFlight, 4);
   EXPECT_EQ(caps_.areaSize, 248u * 1024);
-  EXPECT_TRUE(reporter_.steps.empty());
+  EXPECT_TRUE(reporter_.Steps().empty());
 }
 
 // Answers that are no CAPS frame: reported, never taken for a device in frames.
@@ -97,7 +92,7 @@ TEST_P(WrongProbeAnswer, IsReportedAsTheProbesAnswer) {
   }
   DeviceSends(answer);
   EXPECT_FALSE(ProbeDevice(port_.get(), caps_, reporter_));
-  EXPECT_EQ(reporter_.steps, std::vector<DeviceStep>{DeviceStep::ProbeAnswer});
+  EXPECT_EQ(reporter_.Steps(), std::vector<DeviceStep>{DeviceStep::ProbeAnswer});
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, WrongProbeAnswer, testing::Range(0, 5));

@@ -14,17 +14,12 @@
 #include "device/frame_protocol.h"
 #include "device/kernel_termios_linux.h"
 #include "device/serial_port.h"
+#include "tests/device/recording_reporter.h"
 #include "tests/support/pseudo_terminal_pair.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class RecordingReporter : public FailureReporter {
- public:
-  void Report(const DeviceFailure& failure) override { steps.push_back(failure.step); }
-  std::vector<DeviceStep> steps;
-};
 
 long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -65,7 +60,7 @@ TEST_F(PortBlocksTest, EveryRateOfTheListIsSetForBothDirectionsAndReadsBack) {
   EXPECT_EQ(Terminal().c_ospeed, frames::kRates[7]) << "the one-byte reads' settings keep the rate";
   ASSERT_TRUE(SetPortRate(port_.get(), frames::kBaseRate));
   EXPECT_EQ(Terminal().c_ospeed, frames::kBaseRate);
-  EXPECT_TRUE(reporter_.steps.empty());
+  EXPECT_TRUE(reporter_.Steps().empty());
 }
 
 TEST_F(PortBlocksTest, TheRateFoundAtOpenComesBackAtClose) {
@@ -132,7 +127,7 @@ TEST_F(PortBlocksTest, NothingWithinTheWaitIsNoFailure) {
     EXPECT_GE(MsSince(start), waitMs * 9 / 10);
     EXPECT_LT(MsSince(start), waitMs + 100);
   }
-  EXPECT_TRUE(reporter_.steps.empty());
+  EXPECT_TRUE(reporter_.Steps().empty());
 }
 
 TEST_F(PortBlocksTest, AStopRequestEndsAWaitingReadWithinASlice) {
@@ -146,7 +141,7 @@ TEST_F(PortBlocksTest, AStopRequestEndsAWaitingReadWithinASlice) {
   EXPECT_FALSE(ReceiveSome(port_.get(), &byte, 1, 10000, count, reporter_));
   stopper.join();
   EXPECT_LT(MsSince(start), 1000);
-  EXPECT_EQ(reporter_.steps, std::vector<DeviceStep>{DeviceStep::Stopped});
+  EXPECT_EQ(reporter_.Steps(), std::vector<DeviceStep>{DeviceStep::Stopped});
 }
 
 TEST_F(PortBlocksTest, AVanishedDeviceFailsReadsAndWritesAtOnce) {
@@ -157,7 +152,7 @@ TEST_F(PortBlocksTest, AVanishedDeviceFailsReadsAndWritesAtOnce) {
   EXPECT_FALSE(ReceiveSome(port_.get(), bytes, sizeof bytes, 10000, count, reporter_));
   EXPECT_LT(MsSince(start), 1000) << "no waiting out the time-out";
   EXPECT_FALSE(SendBlock(port_.get(), bytes, sizeof bytes, reporter_));
-  EXPECT_EQ(reporter_.steps, (std::vector<DeviceStep>{DeviceStep::ReadByte, DeviceStep::WriteByte}));
+  EXPECT_EQ(reporter_.Steps(), (std::vector<DeviceStep>{DeviceStep::ReadByte, DeviceStep::WriteByte}));
 }
 
 }  // namespace
