@@ -13,7 +13,8 @@ mkdir -p "$out"
 
 cflags=(-mmcu=atmega2560 -DF_CPU=16000000UL -Os -std=c99 -Wall -Wextra -Werror
         -ffunction-sections -fdata-sections -I.)
-core=(bootloader/core/fwboot.c bootloader/core/fwboot_crc32.c bootloader/core/fwboot_image.c)
+core=(bootloader/core/fwboot.c bootloader/core/fwboot_frames.c bootloader/core/fwboot_crc32.c bootloader/core/fwboot_image.c)
+fixed_rate=bootloader/core/fwboot_uart_fixed.c
 avr=bootloader/ports/avr
 shared=("$avr/avr_clock.c" "$avr/avr_uart.c")
 # The two builds differ only in these files.
@@ -25,10 +26,10 @@ for source in "${core[@]}"; do
   avr-gcc "${cflags[@]}" -fstack-usage -c "$source" -o "$out/core-$(basename "${source%.c}").o"
 done
 
-avr-gcc "${cflags[@]}" -Wl,--gc-sections "${core[@]}" "${shared[@]}" "${qemu[@]}" -o "$out/fwflash-boot-qemu.elf"
+avr-gcc "${cflags[@]}" -Wl,--gc-sections "${core[@]}" "$fixed_rate" "${shared[@]}" "${qemu[@]}" -o "$out/fwflash-boot-qemu.elf"
 
 avr-gcc "${cflags[@]}" -Wl,--gc-sections -Wl,--section-start=.text=0x3F000 \
-  "${core[@]}" "${shared[@]}" "${real[@]}" -o "$out/fwflash-boot.elf"
+  "${core[@]}" "$fixed_rate" "${shared[@]}" "${real[@]}" -o "$out/fwflash-boot.elf"
 
 # The real one must fit its 4 KiB boot section (text and the initial values of data).
 size=$(avr-size -A "$out/fwflash-boot.elf" | awk '/^\.(text|data) / { sum += $2 } END { print sum }')

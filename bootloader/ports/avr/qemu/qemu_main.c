@@ -26,6 +26,6 @@ int main(void) {
   qemu_flash_start();
   for (;;) {
     report_state();
-    if (fwboot_run(page_buffer, WINDOW_MS) == FWBOOT_START) fwboot_start_application();
+    if (fwboot_run(page_buffer, WINDOW_MS, FWBOOT_PROTOCOLS_1_AND_2) == FWBOOT_START) fwboot_start_application();
   }
 }
