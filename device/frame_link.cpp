@@ -15,7 +15,7 @@ bool FrameLink::Await(Clock::time_point deadline, Frame& frame, bool& got) {
   for (;;) {
     got = parser_.Next(frame);
     if (got) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     size_t count = 0;
     if (!ReceiveSome(port_, bytes, sizeof bytes, static_cast<unsigned>(left > 0 ? left : 0), count, reporter_))
       return false;

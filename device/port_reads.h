@@ -63,7 +63,7 @@ bool ReadSomeWithin(const StopRequest* stop, unsigned waitMs, ReadSlice readSlic
   for (;;) {
     count = 0;
     if (stop != nullptr && stop->Requested()) return Fail(reporter, DeviceStep::Stopped);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     const unsigned sliceMs = static_cast<unsigned>(std::max<long long>(0, std::min<long long>(kSliceMs, left.count())));
     int error = 0;
     switch (readSlice(sliceMs, count, error)) {
