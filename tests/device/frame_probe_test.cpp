@@ -13,8 +13,7 @@
 #include "device/frame_codec.h"
 #include "device/frame_protocol.h"
 #include "device/port_probe.h"
-#include "tests/device/recording_reporter.h"
-#include "tests/support/pseudo_terminal_pair.h"
+#include "tests/device/played_port_fixture.h"
 
 namespace {
 
@@ -24,24 +23,9 @@ using Bytes = std::vector<uint8_t>;
 // A device of 2 Mbaud and 1 Mbaud, 256-byte pages, 4 frames, 248 KiB.
 const Bytes kCapsPayload{2, 0xA0, 0x00, 0x01, 4, 0, 0x00, 0xE0, 0x03, 0x00};
 
-Bytes CapsFrame() {
-  Bytes frame;
-  AppendFrame(frame, frames::kCaps, 0, kCapsPayload.data(), static_cast<uint16_t>(kCapsPayload.size()));
-  return frame;
-}
 
-class FrameProbeTest : public testing::Test {
+class FrameProbeTest : public PlayedPortTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(pair_.Ok());
-    port_.reset(OpenPort(Com1Path(), reporter_));
-    ASSERT_NE(port_, nullptr);
-  }
-  void TearDown() override { unsetenv("FWFLASH_COM1"); }
-
-  void DeviceSends(const Bytes& bytes) const {
-    ASSERT_EQ(write(pair_.Device(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
   // What the device side has received, once nothing more arrives for 100 ms.
   Bytes DeviceReceived() const {
     Bytes bytes;
@@ -51,9 +35,6 @@ class FrameProbeTest : public testing::Test {
     return bytes;
   }
 
-  PseudoTerminalPair pair_;
-  RecordingReporter reporter_;
-  OwnedPort port_;
   DeviceCapabilities caps_;
 };
 
@@ -68,7 +49,7 @@ TEST_F(FrameProbeTest, AProbeNobodyAnswersIsOneByteAndEndsAfterItsWaitUnreported
 }
 
 TEST_F(FrameProbeTest, ACapsFrameGivesTheDevicesCapabilities) {
-  DeviceSends(CapsFrame());
+  DeviceSends(CapsFrame(kCapsPayload));
   ASSERT_TRUE(ProbeDevice(port_.get(), caps_, reporter_));
   EXPECT_EQ(caps_.version, 2);
   EXPECT_EQ(caps_.rates, 0xA0);
@@ -87,8 +68,8 @@ TEST_P(WrongProbeAnswer, IsReportedAsTheProbesAnswer) {
     case 0: answer = {0x5A}; break;                                // a sync's acknowledgement
     case 1: answer = {0x3F}; break;                                // an echo
     case 2: AppendFrame(answer, frames::kAck, 0); break;           // another frame
-    case 3: answer = CapsFrame(); answer[frames::kHeaderSize] ^= 1; break;  // damaged
-    case 4: answer = CapsFrame(); answer.resize(15); break;       // cut short
+    case 3: answer = CapsFrame(kCapsPayload); answer[frames::kHeaderSize] ^= 1; break;  // damaged
+    case 4: answer = CapsFrame(kCapsPayload); answer.resize(15); break;       // cut short
   }
   DeviceSends(answer);
   EXPECT_FALSE(ProbeDevice(port_.get(), caps_, reporter_));
@@ -99,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, WrongProbeAnswer, testing::Range(0, 5));
 
 TEST_F(FrameProbeTest, ALateCapsFrameIsTakenAndWhatFollowsItStaysToBeRead) {
   EXPECT_FALSE(TakeLateCapabilities(port_.get(), caps_)) << "nothing has come";
-  Bytes late = CapsFrame();
+  Bytes late = CapsFrame(kCapsPayload);
   late.push_back(0x5A);
   DeviceSends(late);
   ASSERT_EQ(TakeLateAnswer(port_.get(), caps_), LateAnswer::Capabilities);
@@ -116,7 +97,7 @@ TEST_F(FrameProbeTest, ALateAcknowledgementIsToldApartFromACapsFrame) {
 }
 
 TEST_F(FrameProbeTest, TheRestOfALateCapsFrameThatHasBegunIsWaitedFor) {
-  const Bytes frame = CapsFrame();
+  const Bytes frame = CapsFrame(kCapsPayload);
   DeviceSends(Bytes(frame.begin(), frame.begin() + 5));
   std::thread rest([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));

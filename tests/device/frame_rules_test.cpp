@@ -17,8 +17,7 @@
 #include "device/frame_codec.h"
 #include "device/frame_protocol.h"
 #include "device/kernel_termios_linux.h"
-#include "tests/device/recording_reporter.h"
-#include "tests/support/pseudo_terminal_pair.h"
+#include "tests/device/played_port_fixture.h"
 #include "texts/device_messages.h"
 
 namespace {
@@ -79,25 +78,13 @@ class PlayedDevice {
   std::thread thread_;
 };
 
-Bytes Caps(uint8_t rates, uint8_t inFlight) {
-  const Bytes payload{2, rates, kPage, 0, inFlight, 0, 0, 0x10, 0, 0};
-  Bytes frame;
-  AppendFrame(frame, frames::kCaps, 0, payload.data(), static_cast<uint16_t>(payload.size()));
-  return frame;
-}
+Bytes Caps(uint8_t rates, uint8_t inFlight) { return CapsFrame({2, rates, kPage, 0, inFlight, 0, 0, 0x10, 0, 0}); }
 
 void Ack(Bytes& reply, uint32_t arg) { AppendFrame(reply, frames::kAck, arg); }
 void Nak(Bytes& reply, uint32_t offset, uint8_t reason) { AppendFrame(reply, frames::kNak, offset, &reason, 1); }
 
-class FrameRulesTest : public testing::Test {
+class FrameRulesTest : public PlayedPortTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(pair_.Ok());
-    port_.reset(OpenPort(Com1Path(), reporter_));
-    ASSERT_NE(port_, nullptr);
-  }
-  void TearDown() override { unsetenv("FWFLASH_COM1"); }
-
   // An image of n application bytes, its header as the reference bootloader's.
   static Bytes Image(uint32_t n) {
     Bytes image{'F', 'W', 'B', '1', static_cast<uint8_t>(n + 8), static_cast<uint8_t>((n + 8) >> 8), 0, 0};
@@ -107,8 +94,7 @@ class FrameRulesTest : public testing::Test {
 
   // Probes (answered at once) and transfers; the outcome.
   bool Transfer(const Bytes& image, uint8_t rates = 0, uint8_t inFlight = 4) {
-    const Bytes caps = Caps(rates, inFlight);
-    EXPECT_EQ(write(pair_.Device(), caps.data(), caps.size()), static_cast<ssize_t>(caps.size()));
+    DeviceSends(Caps(rates, inFlight));
     DeviceCapabilities found;
     if (!ProbeDevice(port_.get(), found, reporter_)) return false;
     uint32_t baud = 0;
@@ -120,11 +106,8 @@ class FrameRulesTest : public testing::Test {
     return reporter_.failures.empty() ? "" : DeviceFailureText(reporter_.failures.back());
   }
 
-  PseudoTerminalPair pair_;
-  RecordingReporter reporter_;
   NoSteps progress_;
   RateLog rates_;
-  OwnedPort port_;
 };
 
 // The reference bootloader's rules for DATA, with the frame at `bad` arriving damaged

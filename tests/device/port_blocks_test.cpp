@@ -14,8 +14,7 @@
 #include "device/frame_protocol.h"
 #include "device/kernel_termios_linux.h"
 #include "device/serial_port.h"
-#include "tests/device/recording_reporter.h"
-#include "tests/support/pseudo_terminal_pair.h"
+#include "tests/device/played_port_fixture.h"
 
 namespace {
 
@@ -25,26 +24,14 @@ long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-class PortBlocksTest : public testing::Test {
+class PortBlocksTest : public PlayedPortTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(pair_.Ok());
-    port_.reset(OpenPort(Com1Path(), reporter_, &stop_));
-    ASSERT_NE(port_, nullptr);
-  }
-  void TearDown() override { unsetenv("FWFLASH_COM1"); }
-
   // The terminal's settings as the kernel keeps them, rates as numbers.
   KernelTermios Terminal() const {
     KernelTermios settings{};
     EXPECT_EQ(ioctl(pair_.Terminal(), kGetKernelTermios, &settings), 0);
     return settings;
   }
-
-  PseudoTerminalPair pair_;
-  StopRequest stop_;
-  RecordingReporter reporter_;
-  OwnedPort port_;
 };
 
 TEST_F(PortBlocksTest, EveryRateOfTheListIsSetForBothDirectionsAndReadsBack) {
@@ -101,7 +88,7 @@ TEST_F(PortBlocksTest, ABlockLargerThanTheTerminalHoldsArrivesWhole) {
 
 TEST_F(PortBlocksTest, AReadTakesWhatHasArrivedUpToItsRoomAndLeavesTheRest) {
   const uint8_t sent[] = {0xC5, 0x11, 0x13, 0x0A, 0x00, 0xFF};
-  ASSERT_EQ(write(pair_.Device(), sent, sizeof sent), static_cast<ssize_t>(sizeof sent));
+  DeviceSends(std::vector<uint8_t>(sent, sent + sizeof sent));
   std::vector<uint8_t> received(4);
   size_t count = 0;
   ASSERT_TRUE(ReceiveSome(port_.get(), received.data(), 4, 1000, count, reporter_));
