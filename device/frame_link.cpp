@@ -46,3 +46,16 @@ bool FrameLink::Idle(Clock::time_point until) {
   parser_.Clear();
   return true;
 }
+
+bool ResultSaysFlashed(FailureReporter& reporter, uint32_t status) {
+  if (status == 0) return true;
+  if (status == 1) return ReportFailure(reporter, {DeviceStep::ImageRefused});
+  DeviceFailure failure{DeviceStep::EndCheck};
+  failure.reason = static_cast<uint8_t>(status);
+  return ReportFailure(reporter, failure);
+}
+
+bool SessionEndedEarly(FailureReporter& reporter, uint32_t status) {
+  if (status != 0) return ResultSaysFlashed(reporter, status);
+  return ReportFailure(reporter, {DeviceStep::EndCheck});
+}

@@ -15,6 +15,8 @@
 //
 //   ResultSaysFlashed(r, status)  the device's RESULT: true for 0, else its failure
 //                                 reported (1 ImageRefused, others EndCheck)
+//   SessionEndedEarly(r, status)  a RESULT before the END: always a failure, reported
+//                                 as its status says (EndCheck for a 0 out of place)
 #pragma once
 
 #include <chrono>
@@ -45,6 +47,7 @@ class FrameLink {
 };
 
 bool ResultSaysFlashed(FailureReporter& reporter, uint32_t status);
+bool SessionEndedEarly(FailureReporter& reporter, uint32_t status);
 
 inline FrameLink::Clock::time_point After(unsigned ms) {
   return FrameLink::Clock::now() + std::chrono::milliseconds(ms);

@@ -51,21 +51,24 @@ class Unreported : public FailureReporter {
   void Report(const DeviceFailure&) override {}
 };
 
+// The image's header; a NAK (a damaged BEGIN) sends it again at once.
 bool Begin(FrameLink& link, const uint8_t* image) {
+  uint8_t reason = kFrameNoAnswer;
   for (int tries = 0; tries < kBeginTries; ++tries) {
     if (!link.Send(kBegin, 0, image, kHeaderBytes)) return false;
     const auto deadline = After(kBeginAnswerMs);
     Frame frame;
     bool got = true;
-    while (got) {
+    for (reason = kFrameNoAnswer; got && reason == kFrameNoAnswer;) {
       if (!link.Await(deadline, frame, got)) return false;
       if (!got) break;
       if (frame.kind == kAck && frame.arg == 0) return true;
-      if (frame.kind == kResult) return ReportFailure(link.Reporter(), {DeviceStep::ImageRefused});
+      if (frame.kind == kResult) return SessionEndedEarly(link.Reporter(), frame.arg);
+      if (frame.kind == kNak) reason = frame.payloadGood && !frame.payload.empty() ? frame.payload[0] : uint8_t{kFrameCrc};
     }
   }
   DeviceFailure failure{DeviceStep::FrameRefused};
-  failure.reason = kFrameNoAnswer;
+  failure.reason = reason;
   return ReportFailure(link.Reporter(), failure);
 }
 
@@ -85,14 +88,6 @@ bool End(FrameLink& link, const uint8_t* app, uint32_t length) {
 }
 
 }  // namespace
-
-bool ResultSaysFlashed(FailureReporter& reporter, uint32_t status) {
-  if (status == 0) return true;
-  if (status == 1) return ReportFailure(reporter, {DeviceStep::ImageRefused});
-  DeviceFailure failure{DeviceStep::EndCheck};
-  failure.reason = static_cast<uint8_t>(status);
-  return ReportFailure(reporter, failure);
-}
 
 bool ProbeDevice(SerialPort* port, DeviceCapabilities& caps, FailureReporter& reporter) {
   if (!SendBlock(port, &kProbe, 1, reporter)) return false;

@@ -63,9 +63,7 @@ class Window {
         }
         return GoBack(frame.arg, reason);
       }
-      case kResult:  // the device ended the session early: its flash failed
-        if (frame.arg != 0) return ResultSaysFlashed(link_.Reporter(), frame.arg);
-        return ReportFailure(link_.Reporter(), {DeviceStep::EndCheck});
+      case kResult: return SessionEndedEarly(link_.Reporter(), frame.arg);  // its flash failed
       default: return true;
     }
   }

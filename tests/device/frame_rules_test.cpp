@@ -171,6 +171,19 @@ TEST_F(FrameRulesTest, ADeviceThatFallsSilentIsTriedThreeTimesThenReportedAsNoAn
   EXPECT_EQ(device.dataAt[3 * kPage], 3);
 }
 
+TEST_F(FrameRulesTest, ADamagedBeginIsSentAgainAtOnce) {
+  auto begins = std::make_shared<int>(0);
+  const PlayedDevice::Answer bootloader = Bootloader(0, 0);
+  PlayedDevice device(pair_.Device(), [=](const Frame& frame, Bytes& reply) {
+    if (frame.kind == frames::kBegin && ++*begins == 1) return Nak(reply, 0, kFrameCrc);
+    bootloader(frame, reply);
+  });
+  const Clock::time_point start = Clock::now();
+  EXPECT_TRUE(Transfer(Image(2 * kPage)));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000)) << "not after the BEGIN's time-out";
+  EXPECT_EQ(*begins, 2);
+}
+
 TEST_F(FrameRulesTest, AfterTwoRatesTheDeviceDoesNotHearTheTransferGoesOnAt9600) {
   const int terminal = pair_.Terminal();
   std::vector<std::pair<Clock::time_point, uint32_t>> bauds;
