@@ -17,6 +17,8 @@
 //   WaitForProgram(until) true once a program has the terminal open; false at until or
 //                         when asked to stop
 //   WriteByte(b)          one byte to the program
+//   ProgramBaud()         the rate the program set on its end (0 when it cannot be read):
+//                         a terminal passes bytes at any rate, a line only at its own
 //
 // The terminal stays usable across any number of opens and closes by programs. A new
 // terminal's path is never the one before it (it may be an older one).
@@ -49,6 +51,7 @@ class PseudoTerminal {
   ReadResult ReadSome(uint8_t* bytes, size_t capacity, size_t& count, Clock::time_point until);
   bool WaitForProgram(Clock::time_point until);
   bool WriteByte(uint8_t byte);
+  uint32_t ProgramBaud() const;
 
  private:
   bool OpenTerminal(std::string& error);

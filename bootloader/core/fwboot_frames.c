@@ -23,15 +23,15 @@ typedef struct {
   uint8_t kind;
   uint16_t length;
   uint32_t arg;
-  int payload_good;
+  uint8_t payload_good;
   uint8_t rate;      /* the rate in force, FWBOOT_RATE_START for 9600 */
-  int checking;      /* the rate is new: the host's CHECK has not come yet */
+  uint8_t checking;  /* the rate is new: the host's CHECK has not come yet */
   uint16_t check_ms; /* what is left of the check's wait */
-  int began;         /* BEGIN was accepted: the record is erased */
-  int nak_armed;     /* a frame past expected may still be named lost */
+  uint8_t began;     /* BEGIN was accepted: the record is erased */
+  uint8_t nak_armed; /* a frame past expected may still be named lost */
   uint32_t app_length, expected, crc, read_back;
-  fwboot_outcome outcome; /* once the session is over */
-  int over;
+  uint8_t over;
+  fwboot_outcome outcome; /* once it is over */
 } session;
 
 static const uint32_t rate_bauds[FWBOOT_RATE_COUNT] = {115200ul, 230400ul, 250000ul,  460800ul,
@@ -81,9 +81,11 @@ static void nak(session *s, uint8_t reason) {
   s->nak_armed = 0;
 }
 
-static void end(session *s, uint8_t status, fwboot_outcome outcome) {
+static void end(session *s, uint8_t status) {
   send(FWBOOT_RESULT, status, 0, 0);
-  s->outcome = outcome;
+  s->outcome = status == FWBOOT_RESULT_FLASHED   ? FWBOOT_FLASHED
+               : status == FWBOOT_RESULT_REFUSED ? FWBOOT_REFUSED
+                                                 : FWBOOT_FAILED;
   s->over = 1;
 }
 
@@ -98,16 +100,16 @@ static int next_byte(session *s, uint8_t *byte) {
   return 0;
 }
 
-static int take(session *s, uint8_t *bytes, uint16_t n) {
+static uint8_t take(session *s, uint8_t *bytes, uint16_t n) {
   while (n-- > 0) {
     if (!next_byte(s, bytes++)) return 0;
   }
   return 1;
 }
 
-/* A payload that fits the page buffer, and its CRC-32, taken before either CRC-32 is
- * computed: a polled UART at 2 Mbaud has no time for it between two bytes. */
-static int take_payload(session *s, uint16_t length) {
+/* A payload and its CRC-32, taken before either CRC-32 is computed: a polled UART at
+ * 2 Mbaud has no time for it between two bytes. */
+static uint8_t take_payload(session *s, uint16_t length) {
   uint8_t crc[FWBOOT_FRAME_CRC_SIZE];
   s->payload_good = 1;
   if (length == 0) return 1;
@@ -116,20 +118,11 @@ static int take_payload(session *s, uint16_t length) {
   return 1;
 }
 
-/* A payload longer than a page: no frame may carry one, so it is taken and refused. */
-static int skip_payload(session *s, uint32_t length) {
-  uint8_t byte;
-  s->payload_good = 0;
-  for (length += FWBOOT_FRAME_CRC_SIZE; length > 0; --length) {
-    if (!next_byte(s, &byte)) return 0;
-  }
-  return 1;
-}
-
-/* Hunts for the next frame: a start byte, then a header whose CRC-32 holds. A header that
- * does not hold moves the hunt to the next start byte inside it; the payload it claimed,
- * when taken already, is lost (its frame is resent anyway). Until BEGIN, a sync or a probe
- * between frames is taken as such. */
+/* Hunts for the next frame: a start byte, then a header whose CRC-32 holds and whose
+ * payload fits a page (no frame's is longer). A header that does not hold moves the hunt
+ * to the next start byte inside it; the payload it claimed, when taken already, is lost
+ * (its frame is resent anyway). Until BEGIN, a sync or a probe between frames is taken as
+ * such. */
 static got receive(session *s) {
   uint8_t header[FWBOOT_FRAME_HEADER_SIZE], n = 0, i;
   uint16_t length;
@@ -143,13 +136,14 @@ static got receive(session *s) {
     }
     if (++n < FWBOOT_FRAME_HEADER_SIZE) continue;
     length = (uint16_t)(header[2] | header[3] << 8);
-    if (length <= s->page && !take_payload(s, length)) return GOT_NOTHING;
-    if (fwboot_frame_header_valid(header)) break;
+    if (length <= s->page) {
+      if (!take_payload(s, length)) return GOT_NOTHING;
+      if (fwboot_frame_header_valid(header)) break;
+    }
     do {
       for (i = 1; i < n; ++i) header[i - 1] = header[i];
     } while (--n > 0 && header[0] != FWBOOT_FRAME_START);
   }
-  if (length > s->page && !skip_payload(s, length)) return GOT_NOTHING;
   s->kind = header[1];
   s->length = length;
   s->arg = fwboot_get_u32(header + 4);
@@ -205,11 +199,11 @@ static void answer_begin(session *s) {
   }
   s->app_length = fwboot_header_app_length(s->buffer, fwboot_record_offset());
   if (s->app_length == 0) {
-    end(s, FWBOOT_RESULT_REFUSED, FWBOOT_REFUSED);
+    end(s, FWBOOT_RESULT_REFUSED);
     return;
   }
   if (!fwboot_flash_erase_page(fwboot_record_offset())) {
-    end(s, FWBOOT_RESULT_FLASH_FAILED, FWBOOT_FAILED);
+    end(s, FWBOOT_RESULT_FLASH_FAILED);
     return;
   }
   s->began = s->nak_armed = 1;
@@ -235,7 +229,7 @@ static void answer_data(session *s) {
   }
   for (i = 0; i < wanted; ++i) s->crc = fwboot_crc32_update(s->crc, s->buffer[i]);
   if (!fwboot_write_page(s->buffer, s->expected, wanted)) {
-    end(s, FWBOOT_RESULT_FLASH_FAILED, FWBOOT_FAILED);
+    end(s, FWBOOT_RESULT_FLASH_FAILED);
     return;
   }
   s->read_back = fwboot_flash_crc32(s->read_back, s->expected, wanted);
@@ -250,11 +244,11 @@ static void answer_end(session *s) {
   if (!s->payload_good || s->length != FWBOOT_FRAME_CRC_SIZE) {
     nak(s, FWBOOT_NAK_CRC);
   } else if (s->arg != s->expected || s->expected != s->app_length || fwboot_get_u32(s->buffer) != crc) {
-    end(s, FWBOOT_RESULT_DIFFERS, FWBOOT_FAILED);
-  } else if (fwboot_crc32_final(s->read_back) != crc || !fwboot_write_record(s->buffer, s->expected, crc)) {
-    end(s, FWBOOT_RESULT_FLASH_FAILED, FWBOOT_FAILED);
+    end(s, FWBOOT_RESULT_DIFFERS);
   } else {
-    end(s, FWBOOT_RESULT_FLASHED, FWBOOT_FLASHED);
+    end(s, fwboot_crc32_final(s->read_back) == crc && fwboot_write_record(s->buffer, s->expected, crc)
+               ? FWBOOT_RESULT_FLASHED
+               : FWBOOT_RESULT_FLASH_FAILED);
   }
 }
 

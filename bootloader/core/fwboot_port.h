@@ -16,7 +16,7 @@ void fwboot_uart_put(uint8_t byte);
 int fwboot_uart_get(uint8_t *byte, uint16_t timeout_ms);
 
 /* UART seam for the second protocol's rates and frames in flight. A port whose rate is
- * fixed links core/fwboot_uart_fixed.c instead: no rates, one frame. */
+ * fixed announces no rates (0), switches nothing and holds one frame. */
 /* The rates the port takes besides 9600: bit i for rate i of fwboot_rate_baud(). */
 uint8_t fwboot_uart_rates(void);
 /* Switches to rate i of fwboot_rate_baud(), or back to 9600 for FWBOOT_RATE_START, once

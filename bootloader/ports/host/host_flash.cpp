@@ -28,7 +28,9 @@ uint32_t AreaSize() { return settings_.pageSize * settings_.pages; }
 
 // Fills the page from data (or erases it, data null), cut in the middle when the power goes now.
 void Program(uint32_t offset, const uint8_t* data) {
-  if (settings_.pageMs > 0) std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(settings_.pageMs / 2));
+  if (settings_.pageMs > 0) {
+    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(settings_.pageMs / 2));
+  }
   const bool cut = operations_ == settings_.cutAfter;
   const uint32_t length = cut ? settings_.pageSize / 2 : settings_.pageSize;
   const bool worn = data == nullptr && offset / settings_.pageSize == settings_.wornPage;

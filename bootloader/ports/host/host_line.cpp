@@ -9,6 +9,9 @@
 
 namespace {
 constexpr size_t kAdapterPacket = 62;  // what a USB adapter sends at once, at most
+// The core is woken for this many received characters at most, not for each: a wake-up
+// per character at 2 Mbaud would take a core's quarter per simulation.
+constexpr size_t kReceiveChunk = 32;
 constexpr int kBitsPerCharacter = 10;
 }  // namespace
 
@@ -62,12 +65,17 @@ void HostLine::Receive() {
   }
 }
 
+bool HostLine::Heard(uint32_t baud) const {
+  const uint32_t program = terminal_.ProgramBaud();
+  return program == 0 || program == baud;
+}
+
 void HostLine::Arrive(const uint8_t* bytes, size_t count) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (settings_.deafBaud != 0 && baud_ == settings_.deafBaud) return;
+  if ((settings_.deafBaud != 0 && baud_ == settings_.deafBaud) || !Heard(baud_)) return;
   for (size_t i = 0; i < count; ++i) {
     inFree_ = std::max(Clock::now(), inFree_) + CharacterTime();
-    in_.push_back({badFrame_ ? badFrame_->Arrive(bytes[i]) : bytes[i], inFree_});
+    in_.push_back({badFrame_ ? badFrame_->Arrive(bytes[i]) : bytes[i], inFree_, baud_});
   }
   received_.notify_all();
 }
@@ -84,9 +92,11 @@ int HostLine::Get(uint8_t& byte, unsigned timeoutMs) {
       return 1;
     }
     if (now >= until) return 0;
-    // Asleep until the next byte is whole: bytes that come meanwhile are handed over
-    // together after it, as from a UART's buffer.
-    received_.wait_until(lock, in_.empty() ? until : std::min(until, in_.front().onLine));
+    // Asleep until a chunk of the bytes on their way is whole (the first of them alone
+    // when it comes alone); then they are handed over one after another, as from a
+    // UART's buffer.
+    const Clock::time_point chunk = in_.empty() ? until : in_[std::min(in_.size(), kReceiveChunk) - 1].onLine;
+    received_.wait_until(lock, std::min(until, chunk));
   }
 }
 
@@ -98,16 +108,18 @@ void HostLine::Put(uint8_t byte) {
   } else {
     leaving_.push_back(byte);
   }
+  std::unique_lock<std::mutex> lock(mutex_);
   if (!Paced()) {  // with no program at the other end the byte is lost, as on a line
+    const uint32_t baud = baud_;
+    lock.unlock();
     for (uint8_t b : leaving_) {
-      if (terminal_.WaitForProgram(Clock::now())) terminal_.WriteByte(b);
+      if (terminal_.WaitForProgram(Clock::now()) && Heard(baud)) terminal_.WriteByte(b);
     }
     return;
   }
-  std::lock_guard<std::mutex> lock(mutex_);
   for (uint8_t b : leaving_) {
     outFree_ = std::max(Clock::now(), outFree_) + CharacterTime();
-    out_.push_back({b, outFree_});
+    out_.push_back({b, outFree_, baud_});
   }
   if (!out_.empty()) toSend_.notify_all();
 }
@@ -135,7 +147,7 @@ Clock::time_point HostLine::ReleaseTime() const {
 }
 
 void HostLine::Send() {
-  std::vector<uint8_t> chunk;
+  std::vector<Character> chunk;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     toSend_.wait(lock, [this] { return !out_.empty(); });
@@ -148,13 +160,13 @@ void HostLine::Send() {
     const Clock::time_point now = Clock::now();
     chunk.clear();
     while (!out_.empty() && chunk.size() < most && out_.front().onLine <= now) {
-      chunk.push_back(out_.front().byte);
+      chunk.push_back(out_.front());
       out_.pop_front();
     }
     lock.unlock();
-    const bool heard = terminal_.WaitForProgram(Clock::now());
-    for (uint8_t b : chunk) {
-      if (heard) terminal_.WriteByte(b);
+    const bool open = terminal_.WaitForProgram(Clock::now());
+    for (const Character& c : chunk) {
+      if (open && Heard(c.baud)) terminal_.WriteByte(c.byte);
     }
     lock.lock();
   }

@@ -5,6 +5,8 @@
 // after the bytes before it; a writer thread passes it to the program in chunks, when
 // their last character is on the line, or as a USB adapter does, held until its latency
 // timer runs out or 62 bytes have gathered. No thread spins: each sleeps to a deadline.
+// As on a line, a byte passes only when both ends are at the rate it was sent at: the
+// program's is read from its end of the terminal.
 //
 //   Start()         the threads
 //   Get(b, ms)      1 with the next byte, 0 when none came within ms
@@ -31,7 +33,7 @@ struct LineSettings {
   int latencyMs = 0;          // the adapter's latency timer on what the device sends
   uint32_t deafBaud = 0;      // a rate at which the device hears nothing
   long long badFrame = 0;     // the DATA frame (from 1) that arrives changed
-  long long lostAck = 0;      // the ACK of a DATA frame (from 1) that is lost
+  long long lostAck = 0;      // the ACK for a DATA frame (from 1) that is lost
 };
 
 class HostLine {
@@ -51,7 +53,10 @@ class HostLine {
   struct Character {
     uint8_t byte;
     Clock::time_point onLine;  // when its last bit has come or gone
+    uint32_t baud;             // the device's rate when it went on the line
   };
+  // Whether the program's end is at baud (or its rate cannot be read).
+  bool Heard(uint32_t baud) const;
   Clock::duration CharacterTime() const;
   bool Paced() const { return settings_.pace || settings_.characterNs > 0 || settings_.latencyMs > 0; }
   [[noreturn]] void Stop();

@@ -66,7 +66,7 @@ bool Parse(int argc, char** argv, SimOptions& options, int& exitCode) {
       ->type_name("MS")->check(CLI::Range(0.0, 1000.0));
   app.add_option("--bad-frame", options.line.badFrame, "the N-th DATA frame arrives with one byte changed")
       ->type_name("N")->check(CLI::PositiveNumber);
-  app.add_option("--lost-ack", options.line.lostAck, "the ACK of the N-th DATA frame taken is lost")
+  app.add_option("--lost-ack", options.line.lostAck, "the N-th ACK sent for a DATA frame is lost")
       ->type_name("N")->check(CLI::PositiveNumber);
   app.add_option("--deaf-baud", options.line.deafBaud,
                  "announces and agrees rate N but hears nothing at it")

@@ -20,7 +20,7 @@ static void report_state(void) {
   qemu_report_line(text);
 }
 
-int main(void) {
+__attribute__((OS_main, section(".init9"))) int main(void) {
   avr_port_start();
   qemu_report_start();
   qemu_flash_start();
