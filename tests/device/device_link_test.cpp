@@ -10,22 +10,12 @@
 
 #include "device/download_protocol.h"
 #include "device/serial_port.h"
+#include "tests/device/recording_reporter.h"
 #include "tests/support/pseudo_terminal_pair.h"
 #include "tests/support/scratch_dir.h"
 #include "tools/vdev/vdev_process.h"
 
 namespace {
-
-class RecordingReporter : public FailureReporter {
- public:
-  void Report(const DeviceFailure& failure) override { failures.push_back(failure); }
-  std::vector<DeviceStep> Steps() const {
-    std::vector<DeviceStep> steps;
-    for (const DeviceFailure& failure : failures) steps.push_back(failure.step);
-    return steps;
-  }
-  std::vector<DeviceFailure> failures;
-};
 
 // Counts the accepted bytes, and asks for a stop once it has seen stopAfter of them.
 class StoppingProgress : public TransferProgress {

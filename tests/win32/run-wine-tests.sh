@@ -38,6 +38,10 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$com1" /f >/dev/nu
   wine reg add 'HKLM\Software\Wine\Ports' /v COM3 /t REG_SZ /d "$com3" /f >/dev/null &&
   wine reg add 'HKLM\Software\Wine\Ports' /v COM12 /t REG_SZ /d "$com12" /f >/dev/null &&
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null || exit 1
+# COM3 as an FTDI adapter with the driver's default latency timer, as the driver keeps it.
+ftdi='HKLM\SYSTEM\CurrentControlSet\Enum\FTDIBUS\VID_0403+PID_6001+FT0TEST1A\0000\Device Parameters'
+wine reg add "$ftdi" /v PortName /t REG_SZ /d COM3 /f >/dev/null &&
+  wine reg add "$ftdi" /v LatencyTimer /t REG_DWORD /d 16 /f >/dev/null || exit 1
 timeout 60 wineserver -w
 
 passed=0 failed=0

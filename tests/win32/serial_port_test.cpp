@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "device/frame_protocol.h"
+#include "device/port_latency.h"
 #include "device/serial_port.h"
 #include "tests/support/dialog_recorder.h"
 #include "texts/device_messages.h"
@@ -66,6 +68,51 @@ TEST_F(SerialPortTest, AReadWithoutAnswerEndsAfterItsTimeoutWithByteZero) {
   EXPECT_GE(elapsed, 80u);
   EXPECT_LT(elapsed, 1000u);
   EXPECT_EQ(dialogs_.All(), Strings{"Cannot read from comm port!"});
+}
+
+// Wine says yes to rates its line cannot keep (250000 becomes 38400): only the rates
+// that read back count as taken.
+TEST_F(SerialPortTest, ARateCountsAsTakenOnlyWhenTheLineKeepsIt) {
+  int taken = 0;
+  for (uint32_t rate : frames::kRates) {
+    const bool took = SetPortRate(port_, rate);
+    EXPECT_EQ(took, CurrentSettings().BaudRate == rate) << rate;
+    taken += took;
+  }
+  EXPECT_GT(taken, 0);
+  ASSERT_TRUE(SetPortRate(port_, frames::kBaseRate));
+  EXPECT_EQ(CurrentSettings().BaudRate, 9600u);
+}
+
+TEST_F(SerialPortTest, BlocksTravelAndTheOneByteTimeOutHoldsAfterThem) {
+  SetReadTimeout(port_, 100, reporter_);
+  const uint8_t sync = 0xA5;
+  ASSERT_TRUE(SendBlock(port_, &sync, 1, reporter_));
+  uint8_t answer[2] = {};
+  size_t count = 0, more = 0;
+  ASSERT_TRUE(ReceiveSome(port_, answer, 2, 2000, count, reporter_));
+  if (count == 1) {
+    ASSERT_TRUE(ReceiveSome(port_, answer + 1, 1, 2000, more, reporter_));
+  }
+  EXPECT_EQ(count + more, 2u);
+  EXPECT_EQ(answer[0], 0x5A);
+  EXPECT_EQ(answer[1], 0x80);
+  // Nothing more comes: the block read says so without a failure, then a one-byte read
+  // waits its own 100 ms again.
+  ASSERT_TRUE(ReceiveSome(port_, answer, 2, 50, count, reporter_));
+  EXPECT_EQ(count, 0u);
+  uint8_t byte = 0;
+  DWORD start = GetTickCount();
+  EXPECT_FALSE(ReceiveByte(port_, byte, reporter_));
+  EXPECT_GE(GetTickCount() - start, 80u);
+  EXPECT_LT(GetTickCount() - start, 1000u);
+}
+
+// run-wine-tests.sh gives COM3 an FTDI adapter's device parameters in the registry.
+TEST(PortLatencyTest, AnFtdiPortsLatencyTimerIsReadFromItsDeviceParameters) {
+  EXPECT_EQ(PortLatencyMs("COM3"), 16);
+  EXPECT_EQ(PortLatencyMs("\\\\.\\com3"), 16);
+  EXPECT_EQ(PortLatencyMs("COM1"), -1) << "no FTDI port";
 }
 
 TEST_F(SerialPortTest, SetsTheLineTo9600EightNoneOne) {
