@@ -97,7 +97,10 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   if (distinct.size() != options.ports.size()) return Refuse("a port is given twice");
   FirmwareImage image;
   std::string error;
-  if (!LoadFirmware(options.firmwareFile, options.fromProgram, image, error)) return Refuse(error);
+  if (!LoadFirmware(options.firmwareFile, options.fromProgram, image, error) ||
+      !ChooseProtocol(options.protocol, image.bytes, image.protocol, error))
+    return Refuse(error);
+  image.maxBaud = options.maxBaud;
   ResultLog log(image, options.labels);
   if (!options.logFile.empty() && !log.Open(options.logFile, error)) return Refuse(error);
 

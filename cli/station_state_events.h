@@ -30,6 +30,9 @@ class StationStatePoster : public StationEvents {
   void DeviceFinished(const StationResult& result) override;
   void PortProblem(const std::string& port, const std::string& message) override;
   void StationEnded(const std::string& port) override;
+  // The dashboard shows neither.
+  void RateChanged(const std::string&, uint32_t, uint32_t, bool) override {}
+  void PortLatency(const std::string&, int, const std::string&) override {}
 
  private:
   // The station's state as last posted, changed by change; posted, with the station's

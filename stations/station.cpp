@@ -62,7 +62,7 @@ class PercentProgress : public TransferProgress {
 // The result as the device's record keeps it.
 AttemptOutcome OutcomeOf(const StationResult& result) {
   return {result.ok, result.step, StoppedAtByte(result), result.accepted, result.seconds,
-          result.syncAcknowledged, result.messages};
+          result.syncAcknowledged, result.messages, result.protocol, result.baud};
 }
 
 // One device from its handshake on: its attempt begun in the records (taking its serial
