@@ -14,6 +14,10 @@ const char* DeviceStepName(DeviceStep step) {
     case DeviceStep::Echo: return "echo";
     case DeviceStep::EndMarker: return "end-marker";
     case DeviceStep::Stopped: return "stopped";
+    case DeviceStep::ProbeAnswer: return "probe-answer";
+    case DeviceStep::FrameRefused: return "frame-refused";
+    case DeviceStep::ImageRefused: return "image-refused";
+    case DeviceStep::EndCheck: return "end-check";
   }
   return "unknown";
 }

@@ -4,8 +4,9 @@
 // program's dialogs, the command line's result lines).
 //
 //   DeviceStep        which step failed
-//   DeviceFailure     the step, for an echo the byte sent and the byte received, and the
-//                     system's error number of a failing system call
+//   DeviceFailure     the step, for an echo the byte sent and the byte received, for a
+//                     refused frame its offset and reason, and the system's error
+//                     number of a failing system call
 //   FailureReporter   the seam: one Report call per failing step, in the order they fail
 //   DeviceStepName    the step as a short name for machine-readable output ("echo")
 //   ReportFailure     reports a failure and returns false, the failure exit of every step
@@ -30,7 +31,14 @@ enum class DeviceStep {
   Echo,            // the echo is missing (received 0) or differs from the byte sent
   EndMarker,       // the end-marker rounds did not complete
   Stopped,         // another thread stopped the conversation
+  ProbeAnswer,     // the probe was answered by something that is no capability frame
+  FrameRefused,    // 3 tries at one offset failed: offset, reason
+  ImageRefused,    // the device refused the image's header
+  EndCheck,        // the device's result is no success (reason: its status), or none came
 };
+
+// Why the device took no frame at an offset (DeviceFailure::reason of FrameRefused).
+enum FrameReason : uint8_t { kFrameCrc = 1, kFrameLost = 2, kFrameNoAnswer = 3 };
 
 struct DeviceFailure {
   DeviceStep step;
@@ -39,6 +47,10 @@ struct DeviceFailure {
   // errno (GetLastError on Windows) of the system call that failed, 0 when none did; a
   // line that hung up without an error number is ENODEV on Linux.
   int systemError = 0;
+  // FrameRefused: the application's byte the device took no frame at. EndCheck: 0.
+  uint32_t offset = 0;
+  // FrameRefused: a FrameReason. EndCheck: the device's result status, 0 when none came.
+  uint8_t reason = 0;
 };
 
 const char* DeviceStepName(DeviceStep step);

@@ -4,9 +4,13 @@
 //   FailRead(reporter, byte, step, e) the same after zeroing the byte a read yields
 //   ReadWithin(port pieces...)        one byte within the time-out, in slices of at most
 //                                     100 ms between which a stop request is honoured
+//   ReadSomeWithin(port pieces...)    what has arrived, waiting at most the time given for
+//                                     the first byte, in the same slices
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 #include "device/device_failure.h"
@@ -47,6 +51,28 @@ bool ReadWithin(const StopRequest& stop, unsigned timeoutMs, ReadSlice readSlice
   } while (Clock::now() < deadline);
   if (stop.Requested()) return FailRead(reporter, byte, DeviceStep::Stopped);
   return FailRead(reporter, byte, DeviceStep::ReadByte);
+}
+
+// readSlice(sliceMs, count, error) waits at most sliceMs for bytes and takes what has
+// arrived. Nothing within the wait is no failure here: count is 0 and the caller decides.
+template <class ReadSlice>
+bool ReadSomeWithin(const StopRequest* stop, unsigned waitMs, ReadSlice readSlice, size_t& count,
+                    FailureReporter& reporter) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    count = 0;
+    if (stop != nullptr && stop->Requested()) return Fail(reporter, DeviceStep::Stopped);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const unsigned sliceMs = static_cast<unsigned>(std::max<long long>(0, std::min<long long>(kSliceMs, left.count())));
+    int error = 0;
+    switch (readSlice(sliceMs, count, error)) {
+      case SliceResult::Byte: return true;
+      case SliceResult::Failed: return Fail(reporter, DeviceStep::ReadByte, error);
+      case SliceResult::Nothing: break;
+    }
+    if (Clock::now() >= deadline) return true;
+  }
 }
 
 }  // namespace port_reads

@@ -1,7 +1,9 @@
 // Serial ports on Linux and other POSIX systems: a terminal device set to 9600 8-N-1,
 // binary clean, with the read time-out kept in the terminal's settings (VMIN 0, VTIME),
 // so that it belongs to the port as it does on Windows. A port with a stop request waits
-// for each byte with poll in slices instead, and notices a hang-up at once.
+// for each byte with poll in slices instead, and notices a hang-up at once; so do the
+// block reads. Rates are set through the kernel's termios2, which takes any rate (250000
+// has no B constant) and reads back what the driver made of it.
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -14,6 +16,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "device/kernel_termios_linux.h"
 #include "device/port_reads.h"
 #include "device/same_device_posix.h"
 #include "device/serial_port.h"
@@ -111,6 +114,25 @@ SliceResult ReadSlice(int fd, uint8_t& byte, int& error) {
 bool HeldExclusively(int fd) {
   int exclusive = 0;
   return ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
+// One slice of a block read: poll, then take what is there.
+SliceResult ReadSomeSlice(int fd, unsigned sliceMs, uint8_t* bytes, size_t max, size_t& count,
+                          int& error) {
+  pollfd waiting{fd, POLLIN, 0};
+  int ready = RetryOnSignal([&] { return poll(&waiting, 1, static_cast<int>(sliceMs)); });
+  if (ready == 0) return SliceResult::Nothing;
+  if (ready < 0 || !(waiting.revents & POLLIN)) {  // hung up
+    error = ready < 0 ? errno : ENODEV;
+    return SliceResult::Failed;
+  }
+  ssize_t got = RetryOnSignal([&] { return read(fd, bytes, max); });
+  if (got > 0) {
+    count = static_cast<size_t>(got);
+    return SliceResult::Byte;
+  }
+  error = ReadError(got);
+  return SliceResult::Failed;
 }
 
 }  // namespace
@@ -239,3 +261,39 @@ bool SameDevice(const struct stat& a, const struct stat& b) {
   if (S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode)) return a.st_rdev == b.st_rdev;
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
+
+bool SetPortRate(SerialPort* port, uint32_t baud) {
+  const int fd = Descriptor(port);
+  KernelTermios settings{};
+  if (ioctl(fd, kGetKernelTermios, &settings) != 0) return false;
+  settings.c_cflag = (settings.c_cflag & ~CBAUD) | kRateAsNumber;
+  settings.c_cflag &= ~CIBAUD;  // the input follows the output rate
+  settings.c_ispeed = settings.c_ospeed = baud;
+  KernelTermios readBack{};
+  return ioctl(fd, kSetKernelTermios, &settings) == 0 && ioctl(fd, kGetKernelTermios, &readBack) == 0 &&
+         readBack.c_ospeed == baud;
+}
+
+bool SendBlock(SerialPort* port, const uint8_t* bytes, size_t n, FailureReporter& reporter) {
+  // A terminal may take a block in parts; the rest follows at once.
+  while (n > 0) {
+    const ssize_t written = RetryOnSignal([&] { return write(Descriptor(port), bytes, n); });
+    if (written <= 0) return Fail(reporter, DeviceStep::WriteByte, written < 0 ? errno : ENODEV);
+    bytes += written;
+    n -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool ReceiveSome(SerialPort* port, uint8_t* bytes, size_t max, unsigned waitMs, size_t& count,
+                 FailureReporter& reporter) {
+  const int fd = Descriptor(port);
+  return port_reads::ReadSomeWithin(
+      port != nullptr ? port->stop : nullptr, waitMs,
+      [&](unsigned sliceMs, size_t& got, int& error) {
+        return ReadSomeSlice(fd, sliceMs, bytes, max, got, error);
+      },
+      count, reporter);
+}
+
+void DiscardInput(SerialPort* port) { tcflush(Descriptor(port), TCIFLUSH); }

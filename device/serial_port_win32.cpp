@@ -1,9 +1,12 @@
 // Serial ports through the Windows serial functions. Only the line settings are changed
 // at open; flow control and the port's other settings stay as the system reports them,
-// and the device-control block and time-outs found at open are put back at close.
+// and the device-control block and time-outs found at open are put back at close. The
+// one-byte reads and the block reads need different time-outs: each read sets the ones
+// it needs only when others are in force.
 #include <windows.h>
 
 #include <cctype>
+#include <cstring>
 
 #include "device/port_reads.h"
 #include "device/serial_port.h"
@@ -18,6 +21,8 @@ struct SerialPort {
   COMMTIMEOUTS foundTimeouts;
   const StopRequest* stop;
   unsigned timeoutMs;
+  COMMTIMEOUTS byteTimeouts;  // the one-byte reads', from SetReadTimeout
+  COMMTIMEOUTS inForce;
 };
 
 static_assert(sizeof(DCB) == 28, "the system's device-control block");
@@ -54,6 +59,30 @@ COMMTIMEOUTS SliceTimeouts() {
   return timeouts;
 }
 
+// Sets the time-outs unless they are in force already; false when the system refuses.
+bool UseTimeouts(SerialPort* port, const COMMTIMEOUTS& timeouts) {
+  if (std::memcmp(&port->inForce, &timeouts, sizeof timeouts) == 0) return true;
+  if (!SetCommTimeouts(port->handle, const_cast<COMMTIMEOUTS*>(&timeouts))) return false;
+  port->inForce = timeouts;
+  return true;
+}
+
+// A block read: back at once with what has arrived, else with the first bytes to come,
+// else after the wait (which the system wants above 0).
+SliceResult ReadSomeSlice(SerialPort* port, unsigned sliceMs, uint8_t* bytes, size_t max,
+                          size_t& count, int& error) {
+  COMMTIMEOUTS timeouts = SliceTimeouts();
+  timeouts.ReadTotalTimeoutConstant = sliceMs > 0 ? sliceMs : 1;
+  DWORD read = 0;
+  if (!UseTimeouts(port, timeouts) ||
+      !ReadFile(port->handle, bytes, static_cast<DWORD>(max), &read, nullptr)) {
+    error = static_cast<int>(GetLastError());
+    return SliceResult::Failed;
+  }
+  count = read;
+  return read > 0 ? SliceResult::Byte : SliceResult::Nothing;
+}
+
 SliceResult ReadSlice(HANDLE handle, uint8_t& byte, int& error) {
   DWORD read = 0;
   if (!ReadFile(handle, &byte, 1, &read, nullptr)) {
@@ -85,7 +114,7 @@ SerialPort* OpenPort(const std::string& path, FailureReporter& reporter, const S
   // Bytes from before this open (a board cut off in mid-conversation) would be taken for
   // the answer to the first sync; nothing valid comes before that answer.
   PurgeComm(handle, PURGE_RXCLEAR);
-  return new SerialPort{handle, found, foundTimeouts, stop, 0};
+  return new SerialPort{handle, found, foundTimeouts, stop, 0, foundTimeouts, foundTimeouts};
 }
 
 void ClosePort(SerialPort* port) {
@@ -106,10 +135,11 @@ void SetReadTimeout(SerialPort* port, unsigned milliseconds, FailureReporter& re
   timeouts.WriteTotalTimeoutMultiplier = 0;
   timeouts.WriteTotalTimeoutConstant = 0;
   if (port != nullptr && port->stop != nullptr) timeouts = SliceTimeouts();
-  if (port == nullptr || !SetCommTimeouts(port->handle, &timeouts)) {
+  if (port == nullptr || !UseTimeouts(port, timeouts)) {
     Fail(reporter, DeviceStep::SetTimeout, port != nullptr ? static_cast<int>(GetLastError()) : 0);
     return;
   }
+  port->byteTimeouts = timeouts;
   port->timeoutMs = milliseconds;
 }
 
@@ -123,6 +153,8 @@ bool SendByte(SerialPort* port, uint8_t byte, FailureReporter& reporter) {
 }
 
 bool ReceiveByte(SerialPort* port, uint8_t& byte, FailureReporter& reporter) {
+  // After a block read the one-byte time-outs come back; a refusal shows in the read.
+  if (port != nullptr) UseTimeouts(port, port->byteTimeouts);
   if (port != nullptr && port->stop != nullptr) {
     return port_reads::ReadWithin(
         *port->stop, port->timeoutMs,
@@ -156,4 +188,43 @@ bool StopRequested(const SerialPort* port) {
 bool DeviceGone(const SerialPort* port, const std::string&) {
   DWORD errors = 0;
   return port == nullptr || !ClearCommError(port->handle, &errors, nullptr);
+}
+
+bool SetPortRate(SerialPort* port, uint32_t baud) {
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  if (port == nullptr || !GetCommState(port->handle, &dcb)) return false;
+  dcb.BaudRate = baud;
+  DCB readBack = {};
+  readBack.DCBlength = sizeof readBack;
+  return SetCommState(port->handle, &dcb) && GetCommState(port->handle, &readBack) &&
+         readBack.BaudRate == baud;
+}
+
+bool SendBlock(SerialPort* port, const uint8_t* bytes, size_t n, FailureReporter& reporter) {
+  while (n > 0) {
+    DWORD written = 0;
+    if (port == nullptr || !WriteFile(port->handle, bytes, static_cast<DWORD>(n), &written, nullptr) ||
+        written == 0) {
+      return Fail(reporter, DeviceStep::WriteByte, port != nullptr ? static_cast<int>(GetLastError()) : 0);
+    }
+    bytes += written;
+    n -= written;
+  }
+  return true;
+}
+
+bool ReceiveSome(SerialPort* port, uint8_t* bytes, size_t max, unsigned waitMs, size_t& count,
+                 FailureReporter& reporter) {
+  if (port == nullptr) return Fail(reporter, DeviceStep::ReadByte);
+  return port_reads::ReadSomeWithin(
+      port->stop, waitMs,
+      [&](unsigned sliceMs, size_t& got, int& error) {
+        return ReadSomeSlice(port, sliceMs, bytes, max, got, error);
+      },
+      count, reporter);
+}
+
+void DiscardInput(SerialPort* port) {
+  if (port != nullptr) PurgeComm(port->handle, PURGE_RXCLEAR);
 }

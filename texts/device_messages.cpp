@@ -14,6 +14,19 @@ std::string EchoText(uint8_t sent, uint8_t received) {
   return text;
 }
 
+std::string FrameRefusedText(uint32_t offset, uint8_t reason) {
+  const char* why = reason == kFrameCrc ? "CRC" : reason == kFrameLost ? "lost" : "no answer";
+  return "the device took no frame at byte " + std::to_string(offset) + " after 3 tries: " + why;
+}
+
+std::string EndCheckText(uint8_t status) {
+  switch (status) {
+    case 0: return "the device gave no result for the image within 2 s";
+    case 2: return "the device received another length or CRC-32 than was sent";
+    default: return "the device's flash failed, or read back otherwise than written";
+  }
+}
+
 }  // namespace
 
 std::string DeviceFailureText(const DeviceFailure& failure) {
@@ -29,6 +42,10 @@ std::string DeviceFailureText(const DeviceFailure& failure) {
     case DeviceStep::SendData: return ReadTextSlot(kTextCannotSendData);
     case DeviceStep::EndMarker: return ReadTextSlot(kTextCannotSendEof);
     case DeviceStep::Echo: return EchoText(failure.sent, failure.received);
+    case DeviceStep::ProbeAnswer: return "the device answered the probe with no capability frame";
+    case DeviceStep::FrameRefused: return FrameRefusedText(failure.offset, failure.reason);
+    case DeviceStep::ImageRefused: return "the device refused the image's header";
+    case DeviceStep::EndCheck: return EndCheckText(failure.reason);
     case DeviceStep::Stopped: break;
   }
   // Only a front end that stops conversations meets this; the text table has no slot.

@@ -2,7 +2,9 @@
 // shows, one per failing step, in the order the steps fail.
 //
 //   DeviceFailureText(failure)   the text-table message of the step, or for an echo the
-//                                one formatted message "0x%02X sent, but 0x%02X received"
+//                                one formatted message "0x%02X sent, but 0x%02X received";
+//                                the steps of the transfer in frames have English texts
+//                                of their own (the text table keeps its slots)
 //   DialogFailureReporter        shows each failure in the modal message dialog
 #pragma once
 
