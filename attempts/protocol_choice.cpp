@@ -18,18 +18,18 @@ bool ParseProtocol(const std::string& text, Protocol& protocol, std::string& err
   return true;
 }
 
-bool ChooseProtocol(const std::string& text, const std::vector<uint8_t>& image, Protocol& protocol,
+bool ChooseProtocol(const std::string& text, const uint8_t* image, size_t size, Protocol& protocol,
                     std::string& error) {
   if (!text.empty()) return ParseProtocol(text, protocol, error);
-  protocol = HasReferenceHeader(image) ? Protocol::Auto : Protocol::One;
+  protocol = HasReferenceHeader(image, size) ? Protocol::Auto : Protocol::One;
   return true;
 }
 
-bool HasReferenceHeader(const std::vector<uint8_t>& bytes) {
-  return bytes.size() >= sizeof kReferenceMagic &&
-         std::memcmp(bytes.data(), kReferenceMagic, sizeof kReferenceMagic) == 0;
+bool HasReferenceHeader(const uint8_t* bytes, size_t size) {
+  return size >= sizeof kReferenceMagic && std::memcmp(bytes, kReferenceMagic, sizeof kReferenceMagic) == 0;
 }
 
 uint32_t ImageSizeLimit(const std::vector<uint8_t>& bytes, bool fromFile) {
-  return fromFile && HasReferenceHeader(bytes) ? kHeaderedImageLimit : payload_layout::kFirmwareCapacity;
+  return fromFile && HasReferenceHeader(bytes.data(), bytes.size()) ? kHeaderedImageLimit
+                                                                    : payload_layout::kFirmwareCapacity;
 }

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "device/port_probe.h"
+#include "ports/answering_ports.h"
 #include "ports/auto_ports.h"
 #include "ports/port_identity.h"
 #include "stations/station_fan_out.h"
@@ -55,19 +55,25 @@ std::vector<StationTally> FlashAnswering(const CliOptions& options, const Firmwa
                                          const StationRecords& records, StopRequest& stop,
                                          StationEvents& events, int& exitCode) {
   const std::vector<std::string> candidates = Candidates(options);
-  std::vector<ProbedPort> answered = ProbePorts(candidates, &stop, false);
+  std::vector<AnsweringPort> answered = FindAnsweringPorts(candidates, image.protocol != Protocol::One,
+                                                           image.protocol != Protocol::Two, &stop, false);
   if (answered.empty()) {
-    const std::string line = "auto: no device answered the sync (candidates: " + Joined(candidates) + ")";
+    const char* opening = image.protocol == Protocol::Two ? "probe" : "sync";
+    const std::string line = std::string("auto: no device answered the ") + opening +
+                             " (candidates: " + Joined(candidates) + ")";
     std::fprintf(options.json ? stderr : stdout, "%s\n", line.c_str());
     exitCode = kExitPortUnusable;
     return {};
   }
   std::list<AutoStation> stations;
-  for (ProbedPort& probed : answered) {
-    stations.push_back({probed.path, {}, {}});
+  for (AnsweringPort& found : answered) {
+    stations.push_back({found.path, {}, {}});
     AutoStation& station = stations.back();
-    station.thread = std::thread([&station, &image, &records, &events, port = std::move(probed.port)]() mutable {
-      station.tally = FlashAnswered(std::move(port), station.path, image, records, events);
+    Opening opening;
+    opening.framed = found.framed;
+    opening.caps = found.caps;
+    station.thread = std::thread([&station, &image, &records, &events, opening, port = std::move(found.port)]() mutable {
+      station.tally = FlashAnswered(std::move(port), station.path, opening, image, records, events);
     });
   }
   return JoinAll(stations);

@@ -1,8 +1,9 @@
 // fwflash-cli --port auto: the stations are the candidates whose device answers.
 //
 //   FlashAuto(options, image, records, stop, events, exitCode)
-//     without --wait: every candidate that opens and is not in use gets the sync at the
-//                     same moment; each that acknowledges within the full 100 ms becomes
+//     without --wait: every candidate that opens and is not in use gets the sync (or
+//                     the probe, or under auto the probe and then the sync) at the same
+//                     moment (ports/answering_ports.h); each whose device answers becomes
 //                     a station that flashes its device. With none, a line says so and
 //                     exitCode is set to 3
 //     with --wait:    a station on every candidate, present or plugged in later (the list

@@ -98,7 +98,7 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   FirmwareImage image;
   std::string error;
   if (!LoadFirmware(options.firmwareFile, options.fromProgram, image, error) ||
-      !ChooseProtocol(options.protocol, image.bytes, image.protocol, error))
+      !ChooseProtocol(options.protocol, image.bytes.data(), image.bytes.size(), image.protocol, error))
     return Refuse(error);
   image.maxBaud = options.maxBaud;
   ResultLog log(image, options.labels);

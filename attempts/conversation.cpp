@@ -1,0 +1,54 @@
+#include "attempts/conversation.h"
+
+#include "device/download_protocol.h"
+#include "device/port_probe.h"
+
+namespace {
+
+// Under auto a probe that went unanswered, or was answered by something else, is no
+// failure: the sync follows.
+class Unreported : public FailureReporter {
+ public:
+  void Report(const DeviceFailure&) override {}
+};
+
+}  // namespace
+
+bool OpenConversation(SerialPort* port, Protocol protocol, Opening& opening, FailureReporter& reporter) {
+  opening = Opening();
+  if (protocol == Protocol::One) return Handshake(port, reporter);
+  if (protocol == Protocol::Two) {
+    opening.framed = ProbeDevice(port, opening.caps, reporter);
+    opening.refused = !opening.framed;
+    // Nothing came: told as a sync that went unanswered, whatever else was reported.
+    return opening.framed || ReportFailure(reporter, {DeviceStep::ReadByte});
+  }
+  Unreported unreported;
+  opening.framed = ProbeDevice(port, opening.caps, unreported);
+  return opening.framed || Handshake(port, reporter);
+}
+
+bool TakeLateOpening(SerialPort* port, Protocol protocol, Opening& opening) {
+  opening = Opening();
+  if (protocol == Protocol::One) return TakeLateAcknowledgement(port);
+  if (protocol == Protocol::Two) return opening.framed = TakeLateCapabilities(port, opening.caps);
+  switch (TakeLateAnswer(port, opening.caps)) {
+    case LateAnswer::Acknowledgement: return true;
+    case LateAnswer::Capabilities:
+      opening.framed = !TakeLateAcknowledgement(port);
+      return true;
+    case LateAnswer::None: return false;
+  }
+  return false;
+}
+
+bool SendImage(SerialPort* port, const Opening& opening, const uint8_t* image, uint32_t size, uint32_t maxBaud,
+               TransferProgress& progress, RateEvents& rates, FailureReporter& reporter, uint32_t& baud,
+               bool lateAcknowledgement) {
+  baud = frames::kBaseRate;
+  if (opening.refused) return false;  // reported at the opening
+  if (!opening.framed) return TransferImage(port, image, size, progress, reporter, lateAcknowledgement);
+  FrameSettings settings;
+  settings.maxBaud = maxBaud;
+  return TransferFrames(port, image, size, opening.caps, settings, progress, rates, reporter, baud);
+}
