@@ -8,11 +8,11 @@ out=$(mktemp -d /tmp/fwflash-boot-size-XXXXXX)
 trap 'rm -rf "$out"' EXIT
 tools/build-bootloader-avr.sh "$out"
 
-echo "core objects (avr-gcc -Os):            flash   RAM"
+echo "core objects (avr-gcc -Os):                            flash   RAM"
 avr-size -A "$out"/core-*.o | awk '
   /^\.(text|rodata|data)/ { flash += $2 }
   /^\.(rodata|data|bss)/  { ram += $2 }
-  END { printf "  fwboot.c fwboot_crc32.c fwboot_image.c %5d %5d\n", flash, ram }'
+  END { printf "  fwboot.c fwboot_frames.c fwboot_crc32.c fwboot_image.c %5d %5d\n", flash, ram }'
 echo "core stack frames (bytes):"
 sort -t$'\t' -k2 -n -r "$out"/core-*.su | awk -F'\t' '{ sub(/.*:/, "", $1); printf "  %-28s %4d\n", $1, $2 }'
 for elf in fwflash-boot.elf fwflash-boot-qemu.elf; do

@@ -128,12 +128,20 @@ ReadResult PseudoTerminal::Wait(Clock::time_point until) {
 }
 
 ReadResult PseudoTerminal::ReadByte(uint8_t& byte, Clock::time_point until) {
+  size_t count = 0;
+  return ReadSome(&byte, 1, count, until);
+}
+
+ReadResult PseudoTerminal::ReadSome(uint8_t* bytes, size_t capacity, size_t& count, Clock::time_point until) {
   for (;;) {
     ReadResult waited = Wait(until);
     if (waited != ReadResult::Byte) return waited;
-    ssize_t count = read(master_, &byte, 1);
-    if (count == 1) return ReadResult::Byte;
-    if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    ssize_t got = read(master_, bytes, capacity);
+    if (got > 0) {
+      count = static_cast<size_t>(got);
+      return ReadResult::Byte;
+    }
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     return ReadResult::Closed;  // EIO: the program closed its end
   }
 }

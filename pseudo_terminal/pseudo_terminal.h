@@ -12,6 +12,8 @@
 //   Close()               closes it and removes the link
 //   ReadByte(b, until)    one byte from the program; Closed when no program has the
 //                         terminal open (never opened yet, or closed again)
+//   ReadSome(bytes, capacity, count, until)
+//                         as ReadByte, the bytes that have come (count, at least one)
 //   WaitForProgram(until) true once a program has the terminal open; false at until or
 //                         when asked to stop
 //   WriteByte(b)          one byte to the program
@@ -44,6 +46,7 @@ class PseudoTerminal {
   void Close();
 
   ReadResult ReadByte(uint8_t& byte, Clock::time_point until);
+  ReadResult ReadSome(uint8_t* bytes, size_t capacity, size_t& count, Clock::time_point until);
   bool WaitForProgram(Clock::time_point until);
   bool WriteByte(uint8_t byte);
 

@@ -13,3 +13,9 @@ uint32_t fwboot_crc32_update(uint32_t crc, uint8_t byte) {
 }
 
 uint32_t fwboot_crc32_final(uint32_t crc) { return crc ^ 0xFFFFFFFFul; }
+
+uint32_t fwboot_crc32_of(const uint8_t *bytes, uint16_t length) {
+  uint32_t crc = FWBOOT_CRC32_START;
+  while (length-- > 0) crc = fwboot_crc32_update(crc, *bytes++);
+  return fwboot_crc32_final(crc);
+}

@@ -14,6 +14,8 @@ extern "C" {
 
 uint32_t fwboot_crc32_update(uint32_t crc, uint8_t byte);
 uint32_t fwboot_crc32_final(uint32_t crc);
+/* The finished CRC-32 of length bytes. */
+uint32_t fwboot_crc32_of(const uint8_t *bytes, uint16_t length);
 
 #ifdef __cplusplus
 }

@@ -15,6 +15,17 @@ void fwboot_uart_put(uint8_t byte);
 /* 1 with a byte in *byte, 0 when none came within timeout_ms milliseconds. */
 int fwboot_uart_get(uint8_t *byte, uint16_t timeout_ms);
 
+/* UART seam for the second protocol's rates and frames in flight. A port whose rate is
+ * fixed announces no rates (0), switches nothing and holds one frame. */
+/* The rates the port takes besides 9600: bit i for rate i of fwboot_rate_baud(). */
+uint8_t fwboot_uart_rates(void);
+/* Switches to rate i of fwboot_rate_baud(), or back to 9600 for FWBOOT_RATE_START, once
+ * every byte sent before is on the line. */
+void fwboot_uart_set_rate(uint8_t rate);
+/* How many whole frames the port receives while the flash is busy, at least 1: with 1
+ * the host sends the next frame only when the last one is acknowledged. */
+uint8_t fwboot_uart_frames(void);
+
 /* Flash seam. Offsets count from the start of the application area, where the
  * application's first byte goes; pages are aligned to the page size. */
 uint16_t fwboot_flash_page_size(void);

@@ -2,7 +2,8 @@
 //
 //   Send(image, n)     the sync, then the first n bytes, each on request and echoed
 //   Exchange(byte)     the device's echo of a byte sent on its request; -1 for none
-//   Read() / Write(b)  one byte; Read gives -1 when nothing came within 5 s
+//   Read(ms) / Write(b)  one byte; Read gives -1 when nothing came within ms (5 s)
+//   Write(bytes)         all of them at once; false when the device is gone
 #pragma once
 
 #include <fcntl.h>
@@ -26,12 +27,15 @@ class HostSide {
   }
   ~HostSide() { close(fd_); }
 
-  int Read() {
+  int Read(int limitMs = 5000) {
     pollfd in{fd_, POLLIN, 0};
     uint8_t byte;
-    return poll(&in, 1, 5000) == 1 && read(fd_, &byte, 1) == 1 ? byte : -1;
+    return fd_ >= 0 && poll(&in, 1, limitMs) == 1 && read(fd_, &byte, 1) == 1 ? byte : -1;
   }
   void Write(uint8_t byte) { ASSERT_EQ(write(fd_, &byte, 1), 1); }
+  bool Write(const std::vector<uint8_t>& bytes) {
+    return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
 
   void Send(const std::vector<uint8_t>& image, size_t n) {
     Write(0xA5);

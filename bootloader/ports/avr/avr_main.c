@@ -7,8 +7,8 @@
 
 static uint8_t page_buffer[SPM_PAGESIZE];
 
-int main(void) {
+__attribute__((OS_main, section(".init9"))) int main(void) {
   avr_port_start();
   for (;;)
-    if (fwboot_run(page_buffer, WINDOW_MS) == FWBOOT_START) fwboot_start_application();
+    if (fwboot_run(page_buffer, WINDOW_MS, FWBOOT_PROTOCOLS_1_AND_2) == FWBOOT_START) fwboot_start_application();
 }

@@ -15,6 +15,8 @@
 void avr_clock_start(void);
 uint16_t avr_clock_now(void);
 void avr_uart_start(void);
+/* Returns once the last byte sent has left the line (each build's send file). */
+void avr_uart_drain(void);
 
 /* What every start of the bootloader sets up first. */
 static inline void avr_port_start(void) {

@@ -2,15 +2,18 @@
 // program got, as a power cut leaves a flash. As on a flash, a write only clears bits
 // (an erase sets them all); --worn-page names a page that no longer erases.
 // --cut-after ends the process in the middle of an operation: the first half of the
-// page erased or written, the rest as it was.
+// page erased or written, the rest as it was. --page-ms gives an erase and a write their
+// time, half each, during which the UART keeps receiving.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "bootloader/core/fwboot_port.h"
 #include "bootloader/ports/host/host_port.h"
@@ -25,6 +28,7 @@ uint32_t AreaSize() { return settings_.pageSize * settings_.pages; }
 
 // Fills the page from data (or erases it, data null), cut in the middle when the power goes now.
 void Program(uint32_t offset, const uint8_t* data) {
+  if (settings_.pageMs > 0) std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(settings_.pageMs / 2));
   const bool cut = operations_ == settings_.cutAfter;
   const uint32_t length = cut ? settings_.pageSize / 2 : settings_.pageSize;
   const bool worn = data == nullptr && offset / settings_.pageSize == settings_.wornPage;

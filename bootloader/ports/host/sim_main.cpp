@@ -16,8 +16,11 @@ namespace {
 struct SimOptions {
   std::string link;
   FlashSettings flash;
+  UartSettings uart;
+  LineSettings line;
   uint16_t windowMs = 500;
   unsigned charUs = 0;
+  int protocol = 2;
   bool reset = false;
 };
 
@@ -42,8 +45,32 @@ bool Parse(int argc, char** argv, SimOptions& options, int& exitCode) {
   app.add_option("--worn-page", options.flash.wornPage,
                  "page N of the area no longer erases (a flash worn out): the read-back fails")
       ->type_name("N")->check(CLI::NonNegativeNumber);
-  app.add_option("--char-us", options.charUs,
-                 "line time of each character sent and received, in microseconds (1042: 9600 baud)");
+  CLI::Option* charUs = app.add_option(
+      "--char-us", options.charUs,
+      "line time of each character sent and received, in microseconds (1042: 9600 baud), at every rate");
+  app.add_flag("--pace", options.line.pace, "each character takes its line time at the rate in force")
+      ->excludes(charUs);
+  app.add_option("--protocol", options.protocol,
+                 "1: only the byte-for-byte protocol (the probe is noise); 2: both (default)")
+      ->check(CLI::IsMember({1, 2}));
+  app.add_option("--max-baud", options.uart.maxBaud, "the highest rate announced (default 2000000)")
+      ->type_name("N");
+  app.add_option("--frames", options.uart.framesInFlight, "frames in flight announced (default 4)")
+      ->type_name("N")->check(CLI::Range(1, 255));
+  app.add_option("--latency-ms", options.line.latencyMs,
+                 "a USB adapter's latency timer on what the device sends: held until N ms after "
+                 "the first held byte, or 62 bytes")
+      ->type_name("N")->check(CLI::Range(0, 255));
+  app.add_option("--page-ms", options.flash.pageMs,
+                 "how long a page's erase and write take together, the line receiving meanwhile")
+      ->type_name("MS")->check(CLI::Range(0.0, 1000.0));
+  app.add_option("--bad-frame", options.line.badFrame, "the N-th DATA frame arrives with one byte changed")
+      ->type_name("N")->check(CLI::PositiveNumber);
+  app.add_option("--lost-ack", options.line.lostAck, "the ACK of the N-th DATA frame taken is lost")
+      ->type_name("N")->check(CLI::PositiveNumber);
+  app.add_option("--deaf-baud", options.line.deafBaud,
+                 "announces and agrees rate N but hears nothing at it")
+      ->type_name("N");
   app.add_flag("--reset", options.reset,
                "reset when the application starts, instead of running it until stopped");
   try {
@@ -85,12 +112,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "fwflash-boot-sim: %s\n", error.c_str());
     return kExitBadStart;
   }
-  LinePacer pacer(options.charUs * 1000LL);
-  AttachUart(terminal, pacer);
+  options.line.characterNs = options.charUs * 1000LL;
+  HostLine line(terminal, options.line);
+  AttachUart(line, options.uart);
+  line.Start();
+  const fwboot_protocols protocols = options.protocol == 1 ? FWBOOT_PROTOCOL_1 : FWBOOT_PROTOCOLS_1_AND_2;
   std::vector<uint8_t> pageBuffer(options.flash.pageSize);
   for (;;) {  // every pass is a reset
+    line.Reset();
     PrintState();
-    if (fwboot_run(pageBuffer.data(), options.windowMs) != FWBOOT_START) continue;
+    if (fwboot_run(pageBuffer.data(), options.windowMs, protocols) != FWBOOT_START) continue;
     fwboot_start_application();
     if (!options.reset) RunApplication();
   }

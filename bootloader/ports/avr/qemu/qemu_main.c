@@ -20,12 +20,12 @@ static void report_state(void) {
   qemu_report_line(text);
 }
 
-int main(void) {
+__attribute__((OS_main, section(".init9"))) int main(void) {
   avr_port_start();
   qemu_report_start();
   qemu_flash_start();
   for (;;) {
     report_state();
-    if (fwboot_run(page_buffer, WINDOW_MS) == FWBOOT_START) fwboot_start_application();
+    if (fwboot_run(page_buffer, WINDOW_MS, FWBOOT_PROTOCOLS_1_AND_2) == FWBOOT_START) fwboot_start_application();
   }
 }

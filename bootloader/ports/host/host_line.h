@@ -1,0 +1,75 @@
+// The simulation's UART and the line behind it, on the device's end of a pseudo-terminal.
+// A reader thread keeps receiving whatever the flash is doing, as a UART with a buffer
+// does: each byte is stamped with the moment its last bit would arrive at the rate in
+// force, and Get hands it over no earlier. What the device sends goes on the line
+// after the bytes before it; a writer thread passes it to the program in chunks, when
+// their last character is on the line, or as a USB adapter does, held until its latency
+// timer runs out or 62 bytes have gathered. No thread spins: each sleeps to a deadline.
+//
+//   Start()         the threads
+//   Get(b, ms)      1 with the next byte, 0 when none came within ms
+//   Put(b)          one byte onto the line
+//   SetRate(baud)   once every byte put is on the line
+//   Reset()         at a reset of the device
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "bootloader/ports/host/host_faults.h"
+#include "pseudo_terminal/pseudo_terminal.h"
+
+struct LineSettings {
+  long long characterNs = 0;  // every character's line time (--char-us), 0 for none
+  bool pace = false;          // each character's line time at the rate in force (--pace)
+  int latencyMs = 0;          // the adapter's latency timer on what the device sends
+  uint32_t deafBaud = 0;      // a rate at which the device hears nothing
+  long long badFrame = 0;     // the DATA frame (from 1) that arrives changed
+  long long lostAck = 0;      // the ACK of a DATA frame (from 1) that is lost
+};
+
+class HostLine {
+ public:
+  HostLine(PseudoTerminal& terminal, const LineSettings& settings);
+  ~HostLine();
+  HostLine(const HostLine&) = delete;
+  HostLine& operator=(const HostLine&) = delete;
+
+  void Start();
+  int Get(uint8_t& byte, unsigned timeoutMs);
+  void Put(uint8_t byte);
+  void SetRate(uint32_t baud);
+  void Reset();
+
+ private:
+  struct Character {
+    uint8_t byte;
+    Clock::time_point onLine;  // when its last bit has come or gone
+  };
+  Clock::duration CharacterTime() const;
+  bool Paced() const { return settings_.pace || settings_.characterNs > 0 || settings_.latencyMs > 0; }
+  [[noreturn]] void Stop();
+  void Receive();
+  void Arrive(const uint8_t* bytes, size_t count);
+  void Send();
+  Clock::time_point ReleaseTime() const;
+
+  PseudoTerminal& terminal_;
+  const LineSettings settings_;
+  std::unique_ptr<BadFrame> badFrame_;
+  std::unique_ptr<LostAck> lostAck_;
+  std::mutex mutex_;
+  std::condition_variable received_, toSend_;
+  std::deque<Character> in_, out_;
+  Clock::time_point inFree_{}, outFree_{};  // when the line in each direction is free
+  uint32_t baud_ = 9600;
+  bool stopped_ = false;
+  std::vector<uint8_t> leaving_;
+  std::thread reader_, writer_;
+};
