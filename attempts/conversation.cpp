@@ -12,6 +12,22 @@ class Unreported : public FailureReporter {
   void Report(const DeviceFailure&) override {}
 };
 
+// The image's header goes in BEGIN, before the first frame: counted with that frame, so
+// that the bytes accepted are the image's in either protocol.
+class HeaderCounted : public TransferProgress {
+ public:
+  explicit HeaderCounted(TransferProgress& inner) : inner_(inner) {}
+  void ByteAccepted() override { FrameAccepted(1); }
+  void FrameAccepted(uint32_t bytes) override {
+    inner_.FrameAccepted(bytes + header_);
+    header_ = 0;
+  }
+
+ private:
+  TransferProgress& inner_;
+  uint32_t header_ = kReferenceHeaderSize;
+};
+
 }  // namespace
 
 bool OpenConversation(SerialPort* port, Protocol protocol, Opening& opening, FailureReporter& reporter) {
@@ -50,5 +66,6 @@ bool SendImage(SerialPort* port, const Opening& opening, const uint8_t* image, u
   if (!opening.framed) return TransferImage(port, image, size, progress, reporter, lateAcknowledgement);
   FrameSettings settings;
   settings.maxBaud = maxBaud;
-  return TransferFrames(port, image, size, opening.caps, settings, progress, rates, reporter, baud);
+  HeaderCounted counted(progress);
+  return TransferFrames(port, image, size, opening.caps, settings, counted, rates, reporter, baud);
 }

@@ -21,7 +21,9 @@
 //                                    come in place of the first request, as
 //                                    TransferImage takes it), or in frames at the rate
 //                                    agreed (baud says which); true only when the device
-//                                    took it all
+//                                    took it all. Progress counts the image's bytes in
+//                                    either protocol: in frames the header with the first
+//                                    frame
 #pragma once
 
 #include <cstdint>

@@ -27,6 +27,7 @@
 enum class Protocol { One, Two, Auto };
 
 constexpr uint32_t kHeaderedImageLimit = 1024 * 1024;
+constexpr uint32_t kReferenceHeaderSize = 8;  // the magic, then the image's total length
 constexpr uint32_t kDefaultMaxBaud = 2000000;
 
 bool ParseProtocol(const std::string& text, Protocol& protocol, std::string& error);

@@ -1,0 +1,177 @@
+// fwflash-cli's choice of protocol against the reference bootloader's simulation: frames
+// for a device that answers the probe, today's conversation for every other, and nothing
+// new for a raw image.
+#include <poll.h>
+#include <unistd.h>
+
+#include "tests/bootloader/boot_fixture.h"
+#include "tests/support/background_program.h"
+#include "tests/support/pseudo_terminal_pair.h"
+
+namespace {
+
+class CliProtocolTest : public BootTest {
+ protected:
+  // fwflash-cli as it chooses, without the fixture's byte-for-byte protocol.
+  ProgramResult Cli(std::vector<std::string> args) const {
+    args.insert(args.begin(), BuildPath("fwflash-cli"));
+    return RunProgram(args);
+  }
+  static std::vector<json> Events(const std::string& out, const std::string& kind) {
+    std::vector<json> events;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+      const json event = Json(line);
+      if (event.value("event", "") == kind) events.push_back(event);
+    }
+    return events;
+  }
+  // The CSV rows of the store's records, each as its fields by heading.
+  std::vector<std::map<std::string, std::string>> Records(const std::string& store) const {
+    const ProgramResult csv = Cli({"--report", "--csv", "--record", store});
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(csv.out);
+    for (std::string line; std::getline(lines, line);) {
+      std::vector<std::string> fields;
+      std::istringstream cells(line.substr(0, line.find('\r')));
+      for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
+      rows.push_back(fields);
+    }
+    std::vector<std::map<std::string, std::string>> records;
+    for (size_t i = 1; i < rows.size(); ++i) {
+      std::map<std::string, std::string> record;
+      for (size_t c = 0; c < rows[0].size() && c < rows[i].size(); ++c) record[rows[0][c]] = rows[i][c];
+      records.push_back(record);
+    }
+    return records;
+  }
+};
+
+class CliFramesTest : public CliProtocolTest, public testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(CliFramesTest, AHeaderedImageGoesInFramesAtTheHighestRateAndItsRecordSaysSo) {
+  BootSimProcess sim;
+  ASSERT_EQ(StartSim(sim), Invalid());
+  const std::vector<uint8_t> app = App(kMaxApp, 3);
+  std::vector<std::string> args{"--port", Link(), "--firmware", Image("framed", app), "--json",
+                                "--record", Path("records.sqlite")};
+  args.insert(args.end(), GetParam().begin(), GetParam().end());
+  const ProgramResult run = Cli(args);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+  const std::vector<json> results = Events(run.out, "result");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0]["protocol"], 2);
+  EXPECT_EQ(results[0]["baud"], 2000000);
+  EXPECT_EQ(results[0]["bytes"], app.size() + 8) << "the header is counted with the first frame";
+  EXPECT_GT(results[0]["bytes_per_s"].get<double>(), 0);
+  EXPECT_EQ(Events(run.out, "rate"),
+            (std::vector<json>{{{"event", "rate"}, {"port", Link()}, {"label", nullptr}, {"from", 9600},
+                                {"to", 2000000}, {"taken", true}}}));
+  // Progress steps per frame: the header and whole pages, never a byte between.
+  for (const json& progress : Events(run.out, "progress"))
+    EXPECT_EQ((progress["bytes"].get<unsigned>() - 8) % kPageSize, 0u) << progress;
+  const auto records = Records(Path("records.sqlite"));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].at("protocol"), "2");
+  EXPECT_EQ(records[0].at("baud"), "2000000");
+  EXPECT_EQ(records[0].at("result"), "ok");
+}
+
+INSTANTIATE_TEST_SUITE_P(Choices, CliFramesTest,
+                         testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--protocol", "2"},
+                                         std::vector<std::string>{"--protocol", "auto", "--max-baud", "2000000"}));
+
+TEST_F(CliProtocolTest, MaxBaudCapsTheRateAndTheTextSaysTheChange) {
+  BootSimProcess sim;
+  ASSERT_EQ(StartSim(sim), Invalid());
+  const std::vector<uint8_t> app = App(300, 4);
+  const ProgramResult run = Cli({"--port", Link(), "--firmware", Image("capped", app), "--max-baud", "999999"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+  EXPECT_NE(run.out.find(Link() + ": rate 9600 to 921600 baud\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("(protocol 2, 921600 baud)"), std::string::npos) << run.out;
+}
+
+TEST_F(CliProtocolTest, ADeviceOfTheFirstProtocolIsFlashedByteByByteUnderAutoAndFailsUnderTwo) {
+  BootSimProcess sim;
+  ASSERT_EQ(StartSim(sim, {"--protocol", "1"}), Invalid());
+  const std::vector<uint8_t> app = App(200, 5);
+  const std::string image = Image("first", app);
+  const ProgramResult required = Cli({"--port", Link(), "--firmware", image, "--protocol", "2", "--json"});
+  EXPECT_EQ(required.status, 1) << required.out;
+  const std::vector<json> failed = Events(required.out, "result");
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_EQ(failed[0]["step"], "read-byte") << "told as a sync without an answer";
+  EXPECT_EQ(failed[0]["messages"], json::array({"Cannot read from comm port!"}));
+  EXPECT_EQ(failed[0]["protocol"], 1);
+
+  const ProgramResult run = Cli({"--port", Link(), "--firmware", image, "--json"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+  const std::vector<json> results = Events(run.out, "result");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0]["protocol"], 1);
+  EXPECT_EQ(results[0]["baud"], 9600);
+  EXPECT_EQ(results[0]["sync_acknowledged"], true);
+  EXPECT_TRUE(Events(run.out, "rate").empty());
+}
+
+// What reaches a device that never answers: its bytes, read on its own end of the line.
+class CliWireTest : public CliProtocolTest {
+ protected:
+  std::vector<uint8_t> BytesSent(const std::vector<uint8_t>& image, std::vector<std::string> more) {
+    PseudoTerminalPair line;
+    EXPECT_TRUE(line.Ok());
+    std::vector<std::string> args{"--port", getenv("FWFLASH_COM1"), "--firmware", Write("image", image)};
+    args.insert(args.end(), more.begin(), more.end());
+    EXPECT_EQ(Cli(args).status, 1);
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[64];
+    pollfd device{line.Device(), POLLIN, 0};
+    for (ssize_t n; poll(&device, 1, 0) > 0 && (n = read(line.Device(), chunk, sizeof chunk)) > 0;)
+      bytes.insert(bytes.end(), chunk, chunk + n);
+    return bytes;
+  }
+};
+
+TEST_F(CliWireTest, ARawImageGetsTheSyncAloneAndAProbeOnlyWhenAsked) {
+  const std::vector<uint8_t> raw = App(100, 6);
+  EXPECT_EQ(BytesSent(raw, {}), std::vector<uint8_t>{0xA5}) << "no probe byte for a raw image";
+  EXPECT_EQ(BytesSent(raw, {"--protocol", "1"}), std::vector<uint8_t>{0xA5});
+  EXPECT_EQ(BytesSent(raw, {"--protocol", "auto"}), (std::vector<uint8_t>{0x3F, 0xA5}));
+  EXPECT_EQ(BytesSent(raw, {"--protocol", "2"}), std::vector<uint8_t>{0x3F});
+  std::vector<uint8_t> headered = raw;
+  std::copy_n("FWB1", 4, headered.begin());
+  EXPECT_EQ(BytesSent(headered, {}), (std::vector<uint8_t>{0x3F, 0xA5})) << "a headered image probes first";
+}
+
+// Station mode takes one protocol-2 device after the other, each unplugged once its
+// result is told.
+TEST_F(CliProtocolTest, AStationFlashesTwoDevicesInFramesOneAfterTheOther) {
+  const std::vector<uint8_t> app = App(kMaxApp, 7);
+  BackgroundCli cli({"--port", Link(), "--firmware", Image("station", app), "--wait", "--count", "2"}, Path("out"));
+  for (int device = 1; device <= 2; ++device) {
+    std::remove(FlashFile().c_str());  // a new device, its flash erased
+    BootSimProcess sim;
+    ASSERT_EQ(StartSim(sim), Invalid());
+    EXPECT_EQ(Json(sim.NextLine(20000)), Valid(app)) << "device " << device;
+    // The device reports before the station has told its result: unplug only after it.
+    for (int waited = 0; waited < 20000; waited += 20) {
+      std::ifstream out(Path("out"));
+      const std::string text((std::istreambuf_iterator<char>(out)), {});
+      size_t results = 0;
+      for (size_t at = text.find(": ok, "); at != std::string::npos; at = text.find(": ok, ", at + 1)) ++results;
+      if (results == static_cast<size_t>(device)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  EXPECT_EQ(cli.Exit(20000), 0);
+  std::ifstream out(Path("out"));
+  const std::string text((std::istreambuf_iterator<char>(out)), {});
+  EXPECT_NE(text.find("summary: 2 passed, 0 failed"), std::string::npos) << text;
+  EXPECT_NE(text.find("(protocol 2, 2000000 baud)"), std::string::npos) << text;
+}
+
+}  // namespace
