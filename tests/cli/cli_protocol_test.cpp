@@ -1,7 +1,9 @@
 // fwflash-cli's choice of protocol against the reference bootloader's simulation: frames
 // for a device that answers the probe, today's conversation for every other, and nothing
 // new for a raw image.
+#include <limits.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "tests/bootloader/boot_fixture.h"
@@ -145,6 +147,63 @@ TEST_F(CliWireTest, ARawImageGetsTheSyncAloneAndAProbeOnlyWhenAsked) {
   std::vector<uint8_t> headered = raw;
   std::copy_n("FWB1", 4, headered.begin());
   EXPECT_EQ(BytesSent(headered, {}), (std::vector<uint8_t>{0x3F, 0xA5})) << "a headered image probes first";
+}
+
+// --port auto finds a protocol-2 device by the probe; a port that gives no answer gets
+// the sync 50 ms later, two bytes in all, and under protocol 1 the sync alone.
+TEST_F(CliWireTest, PortAutoProbesEveryCandidateAndSyncsOnlyThoseWithoutAnAnswer) {
+  for (const char* protocol : {"auto", "1"}) {
+    std::remove(FlashFile().c_str());
+    BootSimProcess sim;
+    ASSERT_EQ(StartSim(sim), Invalid());
+    PseudoTerminalPair foreign;
+    setenv("FWFLASH_AUTO_PORTS", (std::string(getenv("FWFLASH_COM1")) + ":" + Link()).c_str(), 1);
+    const std::vector<uint8_t> app = App(300, 8);
+    const ProgramResult run = Cli({"--port", "auto", "--firmware", Image("auto", app), "--protocol", protocol, "--json"});
+    unsetenv("FWFLASH_AUTO_PORTS");
+    ASSERT_EQ(run.status, 0) << protocol << run.out << run.err;
+    EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+    const std::vector<json> results = Events(run.out, "result");
+    ASSERT_EQ(results.size(), 1u) << run.out;
+    EXPECT_EQ(results[0]["protocol"], protocol == std::string("auto") ? 2 : 1);
+    std::vector<uint8_t> bytes(8);
+    pollfd device{foreign.Device(), POLLIN, 0};
+    ASSERT_GT(poll(&device, 1, 0), 0);
+    bytes.resize(static_cast<size_t>(std::max<ssize_t>(read(foreign.Device(), bytes.data(), bytes.size()), 0)));
+    const std::vector<uint8_t> expected =
+        protocol == std::string("auto") ? std::vector<uint8_t>{0x3F, 0xA5} : std::vector<uint8_t>{0xA5};
+    EXPECT_EQ(bytes, expected) << protocol;
+  }
+}
+
+// A USB adapter that holds the device's answers is told once, with what it costs.
+TEST_F(CliProtocolTest, AHighLatencyTimerIsToldOnceAndIsNoFailure) {
+  BootSimProcess sim;
+  ASSERT_EQ(StartSim(sim), Invalid());
+  char resolved[PATH_MAX];
+  ASSERT_NE(realpath(Link().c_str(), resolved), nullptr);
+  const std::string name = std::string(resolved).substr(std::string(resolved).rfind('/') + 1);
+  const std::string folder = Path("sys/bus/usb-serial/devices/" + name);
+  ASSERT_EQ(RunProgram({"/bin/mkdir", "-p", folder}).status, 0);
+  const std::vector<uint8_t> app = App(300, 9);
+  const std::string image = Image("slow", app);
+  setenv("FWFLASH_SYSFS_ROOT", Path("sys").c_str(), 1);
+  for (const char* timer : {"1", "16"}) {
+    std::ofstream(folder + "/latency_timer") << timer << "\n";
+    const ProgramResult run = Cli({"--port", Link(), "--firmware", image, "--json"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+    const std::vector<json> told = Events(run.out, "latency");
+    if (timer == std::string("1")) {
+      EXPECT_TRUE(told.empty()) << "fwflash's own low-latency request gives 1 ms";
+      continue;
+    }
+    ASSERT_EQ(told.size(), 1u) << run.out;
+    EXPECT_EQ(told[0]["latency_ms"], 16);
+    EXPECT_NE(told[0]["message"].get<std::string>().find("/sys/bus/usb-serial/devices/" + name + "/latency_timer"),
+              std::string::npos) << told[0];
+  }
+  unsetenv("FWFLASH_SYSFS_ROOT");
 }
 
 // Station mode takes one protocol-2 device after the other, each unplugged once its
