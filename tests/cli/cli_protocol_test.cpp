@@ -28,6 +28,12 @@ class CliProtocolTest : public BootTest {
     }
     return events;
   }
+  // The run's one result event; null when there is not exactly one.
+  static json OnlyResult(const std::string& out) {
+    const std::vector<json> results = Events(out, "result");
+    EXPECT_EQ(results.size(), 1u) << out;
+    return results.size() == 1 ? results[0] : json();
+  }
   // The CSV rows of the store's records, each as its fields by heading.
   std::vector<std::map<std::string, std::string>> Records(const std::string& store) const {
     const ProgramResult csv = Cli({"--report", "--csv", "--record", store});
@@ -62,12 +68,11 @@ TEST_P(CliFramesTest, AHeaderedImageGoesInFramesAtTheHighestRateAndItsRecordSays
   const ProgramResult run = Cli(args);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(Json(sim.NextLine()), Valid(app));
-  const std::vector<json> results = Events(run.out, "result");
-  ASSERT_EQ(results.size(), 1u);
-  EXPECT_EQ(results[0]["protocol"], 2);
-  EXPECT_EQ(results[0]["baud"], 2000000);
-  EXPECT_EQ(results[0]["bytes"], app.size() + 8) << "the header is counted with the first frame";
-  EXPECT_GT(results[0]["bytes_per_s"].get<double>(), 0);
+  json result = OnlyResult(run.out);
+  EXPECT_EQ(result["protocol"], 2);
+  EXPECT_EQ(result["baud"], 2000000);
+  EXPECT_EQ(result["bytes"], app.size() + 8) << "the header is counted with the first frame";
+  EXPECT_GT(result.value("bytes_per_s", 0.0), 0);
   EXPECT_EQ(Events(run.out, "rate"),
             (std::vector<json>{{{"event", "rate"}, {"port", Link()}, {"label", nullptr}, {"from", 9600},
                                 {"to", 2000000}, {"taken", true}}}));
@@ -84,6 +89,26 @@ TEST_P(CliFramesTest, AHeaderedImageGoesInFramesAtTheHighestRateAndItsRecordSays
 INSTANTIATE_TEST_SUITE_P(Choices, CliFramesTest,
                          testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--protocol", "2"},
                                          std::vector<std::string>{"--protocol", "auto", "--max-baud", "2000000"}));
+
+// A device's serial number is stamped into its image before the image is framed: the
+// device's check of the whole application is against the stamped bytes.
+TEST_F(CliProtocolTest, TheSerialNumberIsInTheFramesAndTheDevicesCheck) {
+  std::vector<uint8_t> blank = App(300, 10);
+  std::fill(blank.begin() + 16, blank.begin() + 20, 0xFF);  // the placeholder, at image byte 24
+  const std::string image = Image("serial", blank);
+  for (uint8_t serial : {1, 2}) {
+    std::remove(FlashFile().c_str());
+    BootSimProcess sim;
+    ASSERT_EQ(StartSim(sim), Invalid());
+    const ProgramResult run = Cli({"--port", Link(), "--firmware", image, "--protocol", "2", "--record",
+                                   Path("records.sqlite"), "--serial-at", "24", "--serial-format", "u32le"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    std::vector<uint8_t> expected = blank;
+    expected[16] = serial;
+    std::fill(expected.begin() + 17, expected.begin() + 20, 0);
+    EXPECT_EQ(Json(sim.NextLine()), Valid(expected)) << "serial " << int{serial};
+  }
+}
 
 TEST_F(CliProtocolTest, MaxBaudCapsTheRateAndTheTextSaysTheChange) {
   BootSimProcess sim;
@@ -103,20 +128,18 @@ TEST_F(CliProtocolTest, ADeviceOfTheFirstProtocolIsFlashedByteByByteUnderAutoAnd
   const std::string image = Image("first", app);
   const ProgramResult required = Cli({"--port", Link(), "--firmware", image, "--protocol", "2", "--json"});
   EXPECT_EQ(required.status, 1) << required.out;
-  const std::vector<json> failed = Events(required.out, "result");
-  ASSERT_EQ(failed.size(), 1u);
-  EXPECT_EQ(failed[0]["step"], "read-byte") << "told as a sync without an answer";
-  EXPECT_EQ(failed[0]["messages"], json::array({"Cannot read from comm port!"}));
-  EXPECT_EQ(failed[0]["protocol"], 1);
+  json failed = OnlyResult(required.out);
+  EXPECT_EQ(failed["step"], "read-byte") << "told as a sync without an answer";
+  EXPECT_EQ(failed["messages"], json::array({"Cannot read from comm port!"}));
+  EXPECT_EQ(failed["protocol"], 1);
 
   const ProgramResult run = Cli({"--port", Link(), "--firmware", image, "--json"});
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(Json(sim.NextLine()), Valid(app));
-  const std::vector<json> results = Events(run.out, "result");
-  ASSERT_EQ(results.size(), 1u);
-  EXPECT_EQ(results[0]["protocol"], 1);
-  EXPECT_EQ(results[0]["baud"], 9600);
-  EXPECT_EQ(results[0]["sync_acknowledged"], true);
+  json result = OnlyResult(run.out);
+  EXPECT_EQ(result["protocol"], 1);
+  EXPECT_EQ(result["baud"], 9600);
+  EXPECT_EQ(result["sync_acknowledged"], true);
   EXPECT_TRUE(Events(run.out, "rate").empty());
 }
 
@@ -163,9 +186,7 @@ TEST_F(CliWireTest, PortAutoProbesEveryCandidateAndSyncsOnlyThoseWithoutAnAnswer
     unsetenv("FWFLASH_AUTO_PORTS");
     ASSERT_EQ(run.status, 0) << protocol << run.out << run.err;
     EXPECT_EQ(Json(sim.NextLine()), Valid(app));
-    const std::vector<json> results = Events(run.out, "result");
-    ASSERT_EQ(results.size(), 1u) << run.out;
-    EXPECT_EQ(results[0]["protocol"], protocol == std::string("auto") ? 2 : 1);
+    EXPECT_EQ(OnlyResult(run.out)["protocol"], protocol == std::string("auto") ? 2 : 1);
     std::vector<uint8_t> bytes(8);
     pollfd device{foreign.Device(), POLLIN, 0};
     ASSERT_GT(poll(&device, 1, 0), 0);
