@@ -121,7 +121,7 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
   return true;
 }
 
-// The device on the port, once: its handshake, then its flash. A port that cannot be
+// The device on the port, once: its opening, then its flash. A port that cannot be
 // opened ends it with its messages, and leaves no record.
 bool FlashOnce(const std::string& path, const FirmwareImage& image, AttemptBooks& books,
                StopRequest& stop, StationEvents& events, StationResult& result) {
@@ -165,10 +165,10 @@ bool AwaitDevice(const std::string& path, const FirmwareImage& image, StopReques
         Pause(stop, kPathPollMs);
         continue;
       }
-      MessageCollector opening;
-      port.reset(OpenPort(path, opening, &stop));
+      MessageCollector opened;
+      port.reset(OpenPort(path, opened, &stop));
       if (port == nullptr) {
-        if (opening.Joined() != reported) events.PortProblem(path, reported = opening.Joined());
+        if (opened.Joined() != reported) events.PortProblem(path, reported = opened.Joined());
         Pause(stop, kOpenRetryMs);
         continue;
       }
