@@ -1,6 +1,9 @@
 #include "attempts/conversation.h"
 
 #include "device/download_protocol.h"
+#include <chrono>
+#include <thread>
+
 #include "device/port_probe.h"
 
 namespace {
@@ -28,6 +31,20 @@ class HeaderCounted : public TransferProgress {
   uint32_t header_ = kReferenceHeaderSize;
 };
 
+// The sync that follows an unanswered probe, and its acknowledgement within the
+// handshake's time. A capability frame that comes first answered the probe late: the
+// device heard the sync after it, and its acknowledgement follows.
+bool SyncAfterProbe(SerialPort* port, FailureReporter& reporter) {
+  if (!SendByte(port, protocol::kSync, reporter)) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(protocol::kHandshakeTimeoutMs);
+  DeviceCapabilities late;
+  do {
+    if (TakeLateAnswer(port, late) == LateAnswer::Acknowledgement) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return ReportFailure(reporter, {DeviceStep::ReadByte});  // as a sync without an answer
+}
+
 }  // namespace
 
 bool OpenConversation(SerialPort* port, Protocol protocol, Opening& opening, FailureReporter& reporter) {
@@ -41,7 +58,7 @@ bool OpenConversation(SerialPort* port, Protocol protocol, Opening& opening, Fai
   }
   Unreported unreported;
   opening.framed = ProbeDevice(port, opening.caps, unreported);
-  return opening.framed || Handshake(port, reporter);
+  return opening.framed || SyncAfterProbe(port, reporter);
 }
 
 bool TakeLateOpening(SerialPort* port, Protocol protocol, Opening& opening) {

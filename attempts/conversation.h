@@ -7,7 +7,8 @@
 //   OpenConversation(port, protocol, opening, reporter)
 //       One   the sync (device/download_protocol.h's handshake)
 //       Two   the probe; no answer is the sync's failure (ReadByte): nothing follows
-//       Auto  the probe, and without an answer in its 50 ms the sync
+//       Auto  the probe, and without an answer in its 50 ms the sync, whose
+//             acknowledgement may follow a capability frame that came too late
 //     true when the device answered as it should; false after the failures' reports
 //   TakeLateOpening(port, protocol, opening)
 //                                    station mode's answer that came after an attempt's

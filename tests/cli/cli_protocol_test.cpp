@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <tuple>
+
 #include "tests/bootloader/boot_fixture.h"
 #include "tests/support/background_program.h"
 #include "tests/support/pseudo_terminal_pair.h"
@@ -119,6 +121,19 @@ TEST_F(CliProtocolTest, MaxBaudCapsTheRateAndTheTextSaysTheChange) {
   EXPECT_EQ(Json(sim.NextLine()), Valid(app));
   EXPECT_NE(run.out.find(Link() + ": rate 9600 to 921600 baud\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("(protocol 2, 921600 baud)"), std::string::npos) << run.out;
+}
+
+TEST_F(CliProtocolTest, ARateTheDeviceDoesNotHearIsToldAndTheNextLowerIsTaken) {
+  BootSimProcess sim;
+  ASSERT_EQ(StartSim(sim, {"--deaf-baud", "2000000"}), Invalid());
+  const std::vector<uint8_t> app = App(300, 11);
+  const ProgramResult run = Cli({"--port", Link(), "--firmware", Image("deaf", app), "--json"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+  std::vector<std::tuple<int, int, bool>> rates;
+  for (const json& rate : Events(run.out, "rate")) rates.emplace_back(rate["from"], rate["to"], rate["taken"]);
+  EXPECT_EQ(rates, (std::vector<std::tuple<int, int, bool>>{{9600, 2000000, false}, {9600, 1000000, true}}));
+  EXPECT_EQ(OnlyResult(run.out)["baud"], 1000000);
 }
 
 TEST_F(CliProtocolTest, ADeviceOfTheFirstProtocolIsFlashedByteByByteUnderAutoAndFailsUnderTwo) {
