@@ -269,4 +269,43 @@ TEST_F(CliProtocolTest, AStationFlashesTwoDevicesInFramesOneAfterTheOther) {
   EXPECT_NE(text.find("(protocol 2, 2000000 baud)"), std::string::npos) << text;
 }
 
+// A cable pulled in the middle of a frame: the station tells it, and flashes the next
+// device plugged in.
+TEST_F(CliProtocolTest, ACablePulledMidFrameIsToldAndTheNextDeviceIsFlashed) {
+  const std::vector<uint8_t> app = App(kMaxApp, 12);
+  BackgroundCli cli({"--port", Link(), "--firmware", Image("pulled", app), "--wait", "--count", "2", "--json"},
+                    Path("out"));
+  const auto awaitEvents = [this](const std::string& kind, size_t count) {
+    for (int waited = 0; waited < 20000; waited += 10) {
+      std::ifstream out(Path("out"));
+      const std::string text((std::istreambuf_iterator<char>(out)), {});
+      if (Events(text.substr(0, text.rfind('\n') + 1), kind).size() >= count) return text;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::string();
+  };
+  {
+    BootSimProcess pulled;  // pages take long enough to pull the cable in the middle
+    ASSERT_EQ(StartSim(pulled, {"--page-ms", "200"}), Invalid());
+    ASSERT_FALSE(awaitEvents("progress", 1).empty());
+    pulled.Kill();
+    pulled.WaitForExit(5000);
+  }
+  const std::string failed = awaitEvents("result", 1);
+  ASSERT_FALSE(failed.empty());
+  json result = Events(failed, "result")[0];
+  EXPECT_EQ(result["ok"], false);
+  EXPECT_EQ(result["protocol"], 2);
+  EXPECT_EQ(result["cause"], "gone") << result;
+  std::remove(FlashFile().c_str());
+  BootSimProcess next;
+  ASSERT_EQ(StartSim(next), Invalid());
+  EXPECT_EQ(Json(next.NextLine(20000)), Valid(app));
+  const std::string both = awaitEvents("result", 2);
+  ASSERT_FALSE(both.empty());
+  EXPECT_EQ(Events(both, "result")[1]["ok"], true);
+  next.Stop();  // unplugged: the station's count is done once its device has gone
+  EXPECT_EQ(cli.Exit(20000), 1) << "one device failed";
+}
+
 }  // namespace
