@@ -19,7 +19,7 @@
 #include "stations/station_result.h"
 #include "records/station_state_writer.h"
 
-class StationStatePoster : public StationEvents {
+class StationStatePoster : public QuietStationEvents {  // the dashboard shows no rate nor latency
  public:
   StationStatePoster(const std::string& target, std::string pc, uint32_t firmwareCrc32, PortLabels labels)
       : writer_(target), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32), labels_(std::move(labels)) {}
@@ -30,9 +30,6 @@ class StationStatePoster : public StationEvents {
   void DeviceFinished(const StationResult& result) override;
   void PortProblem(const std::string& port, const std::string& message) override;
   void StationEnded(const std::string& port) override;
-  // The dashboard shows neither.
-  void RateChanged(const std::string&, uint32_t, uint32_t, bool) override {}
-  void PortLatency(const std::string&, int, const std::string&) override {}
 
  private:
   // The station's state as last posted, changed by change; posted, with the station's
