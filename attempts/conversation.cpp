@@ -1,9 +1,9 @@
 #include "attempts/conversation.h"
 
-#include "device/download_protocol.h"
 #include <chrono>
 #include <thread>
 
+#include "device/download_protocol.h"
 #include "device/port_probe.h"
 
 namespace {
