@@ -94,5 +94,7 @@ void AttemptBooks::Complete(const AttemptOutcome& outcome) {
   record_.seconds = outcome.seconds;
   record_.syncAcknowledged = outcome.syncAcknowledged;
   record_.messages = outcome.messages;
+  record_.protocol = outcome.protocol;
+  record_.baud = outcome.baud;
   session_->Complete(record_);
 }

@@ -59,6 +59,8 @@ struct AttemptOutcome {
   double seconds = 0;
   bool syncAcknowledged = false;
   std::vector<std::string> messages;
+  uint8_t protocol = 1;          // the conversation the image went in
+  uint32_t baud = 9600;          // the rate it went at
 };
 
 struct StationRecords {

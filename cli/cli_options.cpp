@@ -133,6 +133,17 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
                  "send the firmware inside this packed fwflash, fwflash.exe or fwflash-cli")
       ->type_name("PROGRAM")
       ->excludes(firmware);
+  app.add_option("--protocol", options.protocol,
+                 "the conversation: 1 (byte by byte, as every device takes it), 2 (in frames at "
+                 "a faster rate; the device must answer the probe) or auto (the probe, then 1 "
+                 "when no answer comes); default: auto for an image with the reference "
+                 "bootloader's header, 1 for any other")
+      ->type_name("1|2|auto")
+      ->check(CLI::IsMember({"1", "2", "auto"}));
+  app.add_option("--max-baud", options.maxBaud,
+                 "with protocol 2: the highest rate to propose (default 2000000)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, kDefaultMaxBaud));
   app.add_flag("--json", options.json, "one JSON object per line for every event, instead of text");
   app.add_option("--log", options.logFile, "append one timestamped line per device result")
       ->type_name("FILE");

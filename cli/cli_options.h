@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "attempts/protocol_choice.h"
 #include "stations/port_labels.h"
 #include "stations/exit_codes.h"
 
@@ -24,6 +25,8 @@ struct CliOptions {
   std::vector<std::string> excludes;  // --exclude, repeatable: ports that --port auto leaves
   std::string firmwareFile;        // --firmware FILE
   std::string fromProgram;         // --from PROGRAM
+  std::string protocol;            // --protocol 1|2|auto; empty: chosen by the image
+  uint32_t maxBaud = kDefaultMaxBaud;  // --max-baud N
   bool json = false;               // --json
   std::string logFile;             // --log FILE
   bool wait = false;               // --wait: station mode

@@ -44,9 +44,10 @@ bool LoadFirmware(const std::string& firmwareFile, const std::string& fromProgra
     }
     image.bytes.assign(Payload.FirmwareImage, Payload.FirmwareImage + size);
   }
-  if (image.bytes.empty() || image.bytes.size() > payload_layout::kFirmwareCapacity) {
+  const uint32_t limit = ImageSizeLimit(image.bytes, !firmwareFile.empty());
+  if (image.bytes.empty() || image.bytes.size() > limit) {
     error = origin + " is " + std::to_string(image.bytes.size()) + " bytes; it must be 1 to " +
-            std::to_string(payload_layout::kFirmwareCapacity);
+            std::to_string(limit);
     return false;
   }
   image.crc32 = Crc32(image.bytes.data(), image.bytes.size());

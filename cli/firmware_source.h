@@ -4,8 +4,10 @@
 //
 //   LoadFirmware(file, program, image, error)   false with a one-line reason: a file
 //                                               that cannot be read, an image that is
-//                                               empty or beyond 16,388 bytes, a program
-//                                               without exactly one valid block
+//                                               empty or beyond its limit (1 MiB for a
+//                                               file with the reference header, else
+//                                               16,388 bytes), a program without exactly
+//                                               one valid block
 #pragma once
 
 #include <string>

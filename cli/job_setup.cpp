@@ -43,7 +43,8 @@ bool LoadJob(CliOptions& options, JobFile& job, std::string& error) {
       !TakeFromJob(job.firmware, options.firmwareFile, "--firmware", error) ||
       !TakeFromJob(job.from, options.fromProgram, "--from", error) ||
       !TakeFromJob(job.record, options.record, "--record", error) ||
-      !TakeFromJob(job.spool, options.spool, "--spool", error)) {
+      !TakeFromJob(job.spool, options.spool, "--spool", error) ||
+      !TakeFromJob(job.protocol, options.protocol, "--protocol", error)) {
     return false;
   }
   if (!job.fields.empty() && options.record.empty()) {

@@ -1,4 +1,5 @@
 // One JSON object per line and event, for line-control software.
+#include <cmath>
 #include <map>
 #include <mutex>
 
@@ -16,6 +17,11 @@ using json = nlohmann::ordered_json;  // "event" first, as written
 // every 64-bit number.
 json Serial(const std::optional<int64_t>& serial) {
   return serial ? json(std::to_string(*serial)) : json(nullptr);
+}
+
+// The data bytes accepted over the whole attempt's time, the opening's included.
+json BytesPerSecond(const StationResult& result) {
+  return result.seconds > 0 ? json(std::llround(result.accepted / result.seconds)) : json(nullptr);
 }
 
 class JsonOutput : public Output {
@@ -50,7 +56,20 @@ class JsonOutput : public Output {
            {"bytes", result.accepted}, {"size", result.size}, {"step", stopped}, {"byte", at},
            {"seconds", result.seconds}, {"sync_acknowledged", result.syncAcknowledged},
            {"messages", result.messages}, {"reason", reason}, {"cause", cause}, {"hint", hint},
-           {"crc32", crc_}, {"serial", Serial(result.serial)}});
+           {"crc32", crc_}, {"serial", Serial(result.serial)}, {"protocol", result.protocol},
+           {"baud", result.baud}, {"bytes_per_s", BytesPerSecond(result)}});
+  }
+
+  void RateChanged(const std::string& port, uint32_t from, uint32_t to, bool taken) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "rate"}, {"port", DisplayText(port)}, {"label", Label(port)}, {"from", from}, {"to", to},
+           {"taken", taken}});
+  }
+
+  void PortLatency(const std::string& port, int milliseconds, const std::string& notice) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write({{"event", "latency"}, {"port", DisplayText(port)}, {"label", Label(port)},
+           {"latency_ms", milliseconds}, {"message", notice}});
   }
 
   void PortProblem(const std::string& port, const std::string& message) override {

@@ -44,10 +44,10 @@ class AutoSearchLines : public AutoSearchEvents {
  public:
   explicit AutoSearchLines(bool json) : json_(json) {}
   void PortsUnlisted(const std::string& error) override { std::fprintf(stderr, "%s\n", error.c_str()); }
-  void NoDeviceAnswered(const std::vector<std::string>& candidates) override {
+  void NoDeviceAnswered(const std::vector<std::string>& candidates, const char* opening) override {
     std::string joined;
     for (const std::string& path : candidates) joined += (joined.empty() ? "" : ", ") + DisplayText(path);
-    std::fprintf(json_ ? stderr : stdout, "auto: no device answered the sync (candidates: %s)\n",
+    std::fprintf(json_ ? stderr : stdout, "auto: no device answered the %s (candidates: %s)\n", opening,
                  joined.empty() ? "none" : joined.c_str());
     noneAnswered = true;
   }
@@ -120,7 +120,10 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   if (distinct.size() != options.ports.size()) return Refuse("a port is given twice");
   FirmwareImage image;
   std::string error;
-  if (!LoadFirmware(options.firmwareFile, options.fromProgram, image, error)) return Refuse(error);
+  if (!LoadFirmware(options.firmwareFile, options.fromProgram, image, error) ||
+      !ChooseProtocol(options.protocol, image.bytes.data(), image.bytes.size(), image.protocol, error))
+    return Refuse(error);
+  image.maxBaud = options.maxBaud;
   ResultLog log(image, options.labels);
   if (!options.logFile.empty() && !log.Open(options.logFile, error)) return Refuse(error);
 

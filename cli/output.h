@@ -10,9 +10,10 @@
 //                                          terminal a live progress line, else plain
 //                                          lines at most once per station per 10 %
 //   MakeJsonOutput(out, image, labels)     one JSON object per line and event: start,
-//                                          progress (per 10 %), result, port, store,
-//                                          serials, summary; a station's "label" beside
-//                                          its "port" (null without one)
+//                                          progress (per 10 %), result (with its protocol,
+//                                          baud and bytes per second), rate, latency,
+//                                          port, store, serials, summary; a station's
+//                                          "label" beside its "port" (null without one)
 //   Output::StoreDown / StoreBack          the record store's problem, once while it
 //                                          lasts, and its return with the records
 //                                          delivered from the spool

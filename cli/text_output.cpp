@@ -24,6 +24,11 @@ std::string Counted(uint64_t count, const std::string& noun) {
 
 namespace {
 
+std::string RateChangeText(uint32_t from, uint32_t to, bool taken) {
+  const std::string change = std::to_string(from) + " to " + std::to_string(to) + " baud";
+  return taken ? "rate " + change : "rate " + change + " not taken";
+}
+
 std::string ResultLine(const StationResult& result, const std::string& station) {
   const std::string port = DisplayText(station);
   const std::string size = std::to_string(result.size);
@@ -33,6 +38,7 @@ std::string ResultLine(const StationResult& result, const std::string& station) 
            serial + ": " + ReasonWithHint(result);
   }
   std::string line = port + ": ok, " + size + " bytes in " + Format("%.2f", result.seconds) + " s" + serial;
+  if (result.protocol != 1) line += " (protocol " + std::to_string(result.protocol) + ", " + std::to_string(result.baud) + " baud)";
   if (!result.syncAcknowledged) line += " (the sync was not acknowledged: " + JoinedMessages(result.messages) + ")";
   return line;
 }
@@ -70,6 +76,16 @@ class TextOutput : public Output {
   void PortProblem(const std::string& port, const std::string& message) override {
     std::lock_guard<std::mutex> lock(mutex_);
     Write(Name(port) + ": cannot use the port: " + message + "; trying again");
+  }
+
+  void RateChanged(const std::string& port, uint32_t from, uint32_t to, bool taken) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write(Name(port) + ": " + RateChangeText(from, to, taken));
+  }
+
+  void PortLatency(const std::string& port, int, const std::string& notice) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Write(Name(port) + ": " + notice);
   }
 
   void StoreDown(const std::string& message) override {

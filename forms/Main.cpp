@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "device/download_protocol.h"
-#include "device/port_probe.h"
+#include "ports/answering_ports.h"
 #include "payload/payload_block.h"
 #include "texts/language_file.h"
 #include "texts/text_table.h"
@@ -14,6 +13,16 @@
 #include "forms/window_style.h"
 
 TMainform* Mainform = nullptr;
+
+namespace {
+
+// The window shows no change of rate.
+class Untold : public RateEvents {
+ public:
+  void RateChanged(uint32_t, uint32_t, bool) override {}
+} NoRates;
+
+}  // namespace
 
 TMainform::TMainform()
     : TForm(kMainformDescription),
@@ -62,9 +71,13 @@ bool TMainform::InitPort() {
   PortHandle.reset();
   if (AutoPorts) {
     // No answer is told as a port that does not open, with the same messages.
-    std::vector<ProbedPort> answered = ProbePorts(AutoPorts(), nullptr, true);
+    std::vector<AnsweringPort> answered = FindAnsweringPorts(AutoPorts(), ChosenProtocol != Protocol::One,
+                                                             ChosenProtocol != Protocol::Two, nullptr, true);
     if (answered.empty()) return ReportFailure(Reporter, {DeviceStep::OpenPort});
     PortHandle = std::move(answered.front().port);
+    DeviceOpening = Opening();
+    DeviceOpening.framed = answered.front().framed;
+    DeviceOpening.caps = answered.front().caps;
     return true;
   }
   PortHandle.reset(OpenPort(PortPath, Reporter));
@@ -77,7 +90,9 @@ bool TMainform::DownloadFirmware(TransferProgress& progress) {
     Reporter.Report({DeviceStep::SendData});
     return false;
   }
-  return TransferImage(PortHandle.get(), Firmware.bytes, Firmware.size, progress, Reporter);
+  uint32_t baud = 0;
+  return SendImage(PortHandle.get(), DeviceOpening, Firmware.bytes, Firmware.size, MaxBaud, progress, NoRates,
+                   Reporter, baud, false);
 }
 
 void TMainform::Btn_FlashClick() {
@@ -90,8 +105,8 @@ void TMainform::Btn_FlashClick() {
     ShowTextMessage(kTextCannotInitCom1);
     Application->Terminate();
   } else {
-    // An unacknowledged sync still goes on; a probed port's device has acknowledged it.
-    if (!AutoPorts) Handshake(PortHandle.get(), Reporter);
+    // An unacknowledged sync still goes on; a found port's device has answered already.
+    if (!AutoPorts) OpenConversation(PortHandle.get(), ChosenProtocol, DeviceOpening, Reporter);
     if (DownloadFirmware(*Form_Progress)) Form_Done->Show();
   }
   SetEnabled(true);

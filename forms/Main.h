@@ -8,8 +8,10 @@
 //   ExtractProductPicture  writes the embedded picture to a temporary bitmap and shows it
 //   ApplyMainTexts         the window's texts from the text table
 //   InitPort               opens PortPath into PortHandle (closing an earlier press's port);
-//                          with AutoPorts, the port whose device acknowledges the sync first
-//   DownloadFirmware       sends Firmware, stepping the progress sink it is given
+//                          with AutoPorts, the port whose device answers first (the sync,
+//                          the probe, or both, as ChosenProtocol says)
+//   DownloadFirmware       sends Firmware in the conversation DeviceOpening began,
+//                          stepping the progress sink it is given
 //
 // The device link's failures reach the user through Reporter, as message dialogs.
 #pragma once
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "toolkit/toolkit.h"
+#include "attempts/conversation.h"
 #include "device/serial_port.h"
 #include "device/transfer_progress.h"
 #include "texts/device_messages.h"
@@ -51,6 +54,9 @@ class TMainform : public TForm {
   std::string PortPath;  // COM1 as this machine names it, unless the command line said
   // --port auto: the candidates at the press of the button; unset otherwise.
   std::function<std::vector<std::string>()> AutoPorts;
+  Protocol ChosenProtocol = Protocol::One;  // the conversation (attempts/protocol_choice.h)
+  uint32_t MaxBaud = kDefaultMaxBaud;       // the highest rate protocol 2 proposes
+  Opening DeviceOpening;                    // what the device answered at this press
   DialogFailureReporter Reporter;
   OwnedPort PortHandle;
 };

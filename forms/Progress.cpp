@@ -16,3 +16,7 @@ void TForm_Progress::FormCreate() {
 }
 
 void TForm_Progress::ByteAccepted() { ProgressBar->StepIt(); }
+
+void TForm_Progress::FrameAccepted(uint32_t bytes) {
+  ProgressBar->SetPosition(static_cast<int32_t>(ProgressBar->Position() + static_cast<int64_t>(bytes)));
+}

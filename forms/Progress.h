@@ -3,6 +3,8 @@
 //
 //   FormCreate     colour, then the title from the text table
 //   ByteAccepted   one step of ProgressBar (the transfer's progress report)
+//   FrameAccepted  one step of a frame's bytes: the bar is drawn once per frame, so that
+//                  its drawing keeps pace with the fastest line
 #pragma once
 
 #include "toolkit/toolkit.h"
@@ -15,6 +17,7 @@ class TForm_Progress : public TForm, public TransferProgress {
   TForm_Progress();
   void FormCreate() override;
   void ByteAccepted() override;
+  void FrameAccepted(uint32_t bytes) override;
 
   TLabel* Lbl_CurrentVersion2;
   TProgressBar* ProgressBar;

@@ -1,6 +1,8 @@
 #include "program/command_line.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "files/program_file.h"
 #include "fwflash_version.h"
@@ -13,7 +15,8 @@ namespace {
 
 constexpr int kShown = 0, kBadCommandLine = 2;
 
-const char kUsage[] = "usage: fwflash [--port PATH|auto [--exclude PATH]...] [--version]";
+const char kUsage[] =
+    "usage: fwflash [--port PATH|auto [--exclude PATH]...] [--protocol 1|2|auto] [--max-baud N] [--version]";
 
 // The CLI's wording, so that both programs of a release name their firmware alike.
 bool VersionLine(const std::string& programFile, std::string& line) {
@@ -30,35 +33,53 @@ bool VersionLine(const std::string& programFile, std::string& line) {
   return true;
 }
 
-bool Parse(int argc, char** argv, std::string& port, std::vector<std::string>& excludes,
-           bool& version, std::string& error) {
+// --max-baud's value: a rate from 1 to the highest protocol 2 knows.
+bool ReadMaxBaud(const std::string& text, uint32_t& baud) {
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || text[0] == '-' || value == 0 || value > kDefaultMaxBaud) return false;
+  baud = static_cast<uint32_t>(value);
+  return true;
+}
+
+bool Parse(int argc, char** argv, DesktopOptions& options, std::string& protocol, bool& version,
+           std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    const bool path = arg == "--port" || arg == "--exclude", valued = arg == "--protocol" || arg == "--max-baud";
+    if ((path || valued) && (i + 1 == argc || argv[i + 1][0] == '\0'))
+      return error = arg + (path ? " needs a path" : " needs a value"), false;
     if (arg == "--version") {
       version = true;
     } else if (arg == "--port") {
-      if (i + 1 == argc || argv[i + 1][0] == '\0') return error = "--port needs a path", false;
-      port = argv[++i];
+      options.port = argv[++i];
     } else if (arg == "--exclude") {
-      if (i + 1 == argc || argv[i + 1][0] == '\0') return error = "--exclude needs a path", false;
-      excludes.push_back(argv[++i]);
+      options.excludes.push_back(argv[++i]);
+    } else if (arg == "--protocol") {
+      protocol = argv[++i];
+      if (!ParseProtocol(protocol, options.protocol, error)) return false;
+    } else if (arg == "--max-baud") {
+      if (!ReadMaxBaud(argv[++i], options.maxBaud))
+        return error = "--max-baud takes a rate from 1 to " + std::to_string(kDefaultMaxBaud), false;
     } else {
       return error = (arg[0] == '-' ? "unknown option \"" : "unexpected argument \"") + arg + "\"",
              false;
     }
   }
-  if (!excludes.empty() && port != "auto") return error = "--exclude needs --port auto", false;
+  if (!options.excludes.empty() && options.port != "auto") return error = "--exclude needs --port auto", false;
   return true;
 }
 
 }  // namespace
 
-bool ReadCommandLine(int argc, char** argv, const std::string& programFile, std::string& port,
-                     std::vector<std::string>& excludes, int& exitCode) {
+bool ReadCommandLine(int argc, char** argv, const std::string& programFile, DesktopOptions& options,
+                     int& exitCode) {
   const std::string title = TApplication::TitleFromProgramPath(programFile);
   bool version = false;
-  std::string error, line;
-  if (!Parse(argc, argv, port, excludes, version, error)) {
+  std::string protocol, error, line;
+  if (!Parse(argc, argv, options, protocol, version, error) ||
+      !ChooseProtocol(protocol, Payload.FirmwareImage, std::min<size_t>(Payload.FirmwareSize, sizeof Payload.FirmwareImage),
+                      options.protocol, error)) {
     ShowNotice(title, "fwflash: " + error + "\n" + kUsage, true);
     exitCode = kBadCommandLine;
     return false;

@@ -42,10 +42,9 @@ static TApplication TheApplication;
 
 int main(int argc, char** argv) {
   const std::string programFile = ProgramFile(argv[0]);
-  std::string port;
-  std::vector<std::string> excludes;
+  DesktopOptions options;
   int exitCode = 0;
-  if (!ReadCommandLine(argc, argv, programFile, port, excludes, exitCode)) return exitCode;
+  if (!ReadCommandLine(argc, argv, programFile, options, exitCode)) return exitCode;
   try {
     Application->Initialize(programFile.c_str());
     if (!Application->HasDisplay()) {
@@ -55,8 +54,10 @@ int main(int argc, char** argv) {
     // The progress and completion windows take their texts after the main window's
     // creation has read the language file.
     Application->CreateForm(Mainform);
-    if (!port.empty()) Mainform->PortPath = port;
-    if (port == kAutoPort) Mainform->AutoPorts = [excludes] { return AutoCandidates(excludes); };
+    if (!options.port.empty()) Mainform->PortPath = options.port;
+    if (options.port == kAutoPort) Mainform->AutoPorts = [excludes = options.excludes] { return AutoCandidates(excludes); };
+    Mainform->ChosenProtocol = options.protocol;
+    Mainform->MaxBaud = options.maxBaud;
     Application->CreateForm(Form_Progress);
     Application->CreateForm(Form_Done);
     Application->Run();

@@ -50,6 +50,8 @@ struct DeviceRecord {
   std::vector<std::string> messages;  // UTF-8, in order
   std::string jobSha256;           // the job file's SHA-256 (hex); empty without a job
   std::string fields = "{}";       // JSON object: each field's value, a secret's fingerprint
+  uint8_t protocol = 1;            // the conversation: 1 byte by byte, 2 in frames
+  uint32_t baud = 9600;            // the rate the image went at
   // Not stored: what this attempt drew from the store's counters and lists (and its
   // generator), by field, for its image.
   std::vector<DrawnValue> drawn;

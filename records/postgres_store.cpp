@@ -63,7 +63,7 @@ std::vector<PgParam> RecordParams(const DeviceRecord& record) {
           PgInt(record.imageCrc32), PgOptionalInt(record.serial), PgBool(record.ok),
           PgText(record.step), PgInt(record.byte), PgInt(record.bytes), PgDouble(record.seconds),
           PgBool(record.syncAcknowledged), PgText(EncodeMessages(record.messages)),
-          PgText(record.jobSha256), PgText(record.fields)};
+          PgText(record.jobSha256), PgText(record.fields), PgInt(record.protocol), PgInt(record.baud)};
 }
 
 class PostgresStore final : public RecordStore {

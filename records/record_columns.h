@@ -3,15 +3,15 @@
 // are declared here once: both engines' statements, the spool's and the CSV's heading
 // are made from the list.
 //
-//   kRecordColumnList                  the record's 20 columns, in the order bound and read:
+//   kRecordColumnList                  the record's 22 columns, in the order bound and read:
 //                                      each one's name in the tables and heading in the CSV
-//   kRecordColumnCount                 20
+//   kRecordColumnCount                 22
 //   RecordColumnNames()                "id, start_ms, ...": the names, for INSERT and SELECT
 //   RecordValuePlaces(mark, first)     "?1, ?2, ..." (mark '?') or "$1, $2, ..." (mark '$'):
-//                                      the 20 values' places, numbered from first
+//                                      the 22 values' places, numbered from first
 //   RecordUpdates()                    "start_ms = excluded.start_ms, ..." for every column
 //                                      but the id, for an upsert
-//   RecordFromColumns(row, first)      the record in columns first .. first + 19 of a row
+//   RecordFromColumns(row, first)      the record in columns first .. first + 21 of a row
 //   kReadStationsSql                   every station's row, for StationFromColumns
 //   StationFromColumns(row)            the station state in columns 0 .. 10 of a row
 //
@@ -52,6 +52,8 @@ constexpr RecordColumn kRecordColumnList[] = {
     {"messages", "messages"},
     {"job_sha256", "job_sha256"},
     {"fields", "fields"},
+    {"protocol", "protocol"},
+    {"baud", "baud"},
 };
 constexpr int kRecordColumnCount = static_cast<int>(std::size(kRecordColumnList));
 
@@ -110,6 +112,8 @@ DeviceRecord RecordFromColumns(const Row& row, int first) {
   if (!DecodeMessages(messages, record.messages)) record.messages = {messages};
   record.jobSha256 = row.Text(first + 18);
   record.fields = row.Text(first + 19);
+  record.protocol = static_cast<uint8_t>(row.Int(first + 20));
+  record.baud = static_cast<uint32_t>(row.Int(first + 21));
   return record;
 }
 

@@ -65,6 +65,8 @@ std::string CsvRow(const DeviceRecord& record) {
       Field(Joined(record.messages)),
       record.jobSha256,
       Field(record.fields),
+      std::to_string(record.protocol),
+      std::to_string(record.baud),
   };
   std::string row;
   for (const std::string& field : fields) row += (&field == fields ? "" : ",") + field;

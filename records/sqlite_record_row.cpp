@@ -23,4 +23,6 @@ void BindRecord(SqliteStatement& statement, int first, const DeviceRecord& recor
   statement.BindText(first + 17, EncodeMessages(record.messages));
   statement.BindText(first + 18, record.jobSha256);
   statement.BindText(first + 19, record.fields);
+  statement.BindInt(first + 20, record.protocol);
+  statement.BindInt(first + 21, record.baud);
 }

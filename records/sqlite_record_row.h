@@ -1,7 +1,7 @@
 // A DeviceRecord as a row of SQLite values, shared by the store's table and the spool's
 // (both read it back with RecordFromColumns, record_columns.h).
 //
-//   BindRecord(statement, first, r)    binds the record to values first .. first + 19,
+//   BindRecord(statement, first, r)    binds the record to values first .. first + 21,
 //                                      in kRecordColumnList's order
 #pragma once
 

@@ -102,6 +102,8 @@ CREATE TABLE fwflash_list_items (
 );
 CREATE INDEX fwflash_list_items_left ON fwflash_list_items (list, seq) WHERE given_ms IS NULL;
 )sql"},
+    // The protocol and rate each record's image went at; older records went byte by byte.
+    {5, RecordProtocolSql()},
 };
 
 bool FillCounts(SqliteDb& db, OpenEvents* events, std::string& error) {

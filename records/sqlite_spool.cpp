@@ -1,4 +1,5 @@
 // The spool's SQLite file: one table of waiting records, in the order they came.
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -7,12 +8,13 @@
 #include "records/sqlite_db.h"
 #include "records/sqlite_record_row.h"
 #include "records/sqlite_schema.h"
+#include "records/store_engines.h"
 
 namespace {
 
 using Row = SqliteStatement::StepResult;
 
-constexpr int64_t kSpoolSchemaVersion = 2;
+constexpr int64_t kSpoolSchemaVersion = 3;
 
 // seq keeps the order of arrival (AUTOINCREMENT: never reused, so a record added after a
 // delivery comes last); revision tells a record replaced while it was being delivered.
@@ -24,12 +26,18 @@ const std::string& SpoolTableSql() {
   return sql;
 }
 
-// Version 2: the job's SHA-256 and the fields of each record.
-constexpr char kSpoolVersion2Sql[] = R"sql(
+// Each version after the first, in order: version 2 the job's SHA-256 and the fields of
+// each record, version 3 its protocol and rate.
+const std::string& SpoolUpgradeSql(int64_t version) {
+  static const std::string upgrades[] = {
+      R"sql(
 ALTER TABLE fwflash_spool ADD COLUMN job_sha256 TEXT NOT NULL DEFAULT '';
 ALTER TABLE fwflash_spool ADD COLUMN fields TEXT NOT NULL DEFAULT '{}';
 PRAGMA user_version = 2;
-)sql";
+)sql",
+      AddProtocolColumnsSql("fwflash_spool") + "PRAGMA user_version = 3;\n"};
+  return upgrades[version - 2];
+}
 
 bool MakeFolderOf(const std::string& path, std::string& error) {
   const std::filesystem::path folder = std::filesystem::u8path(path).parent_path();
@@ -61,7 +69,9 @@ struct RecordSpool::Impl {
       const int64_t current = version.Int(0);
       version = SqliteStatement();
       if (current == 0 && !db.Exec(SpoolTableSql().c_str(), why)) return false;
-      return current == kSpoolSchemaVersion || db.Exec(kSpoolVersion2Sql, why);
+      for (int64_t next = std::max<int64_t>(current + 1, 2); next <= kSpoolSchemaVersion; ++next)
+        if (!db.Exec(SpoolUpgradeSql(next).c_str(), why)) return false;
+      return true;
     }, error);
   }
 

@@ -6,6 +6,8 @@
 //   OpenPostgresStore(uri, error, problem, events)
 //                                    a PostgreSQL server
 //   kRecordSchemaVersion             the newest schema this build knows
+//   AddProtocolColumnsSql(table)     the protocol and baud columns added to a table of
+//                                    records; RecordProtocolSql() for the store's
 //   Migration                        a schema version, the SQL that makes it, and whether
 //                                    it then fills the kept counts
 //   SchemaIsNewer(applied)           whether the store's schema is newer than this build
@@ -44,7 +46,18 @@ std::unique_ptr<RecordStore> OpenSqliteStore(const std::string& path, std::strin
 std::unique_ptr<RecordStore> OpenPostgresStore(const std::string& uri, std::string& error,
                                                OpenProblem& problem, OpenEvents* events);
 
-constexpr int64_t kRecordSchemaVersion = 4;
+constexpr int64_t kRecordSchemaVersion = 5;
+
+// The protocol and rate of a record's transfer, added to a table of records (the store's
+// or the spool's) that was made without them: its older rows went byte by byte at 9600.
+inline std::string AddProtocolColumnsSql(const std::string& table) {
+  return "ALTER TABLE " + table + " ADD COLUMN protocol integer NOT NULL DEFAULT 1;\n" +
+         "ALTER TABLE " + table + " ADD COLUMN baud integer NOT NULL DEFAULT 9600;\n";
+}
+inline const char* RecordProtocolSql() {
+  static const std::string sql = AddProtocolColumnsSql("fwflash_records");
+  return sql.c_str();
+}
 
 struct Migration {
   int64_t version;

@@ -6,7 +6,7 @@
 #include <list>
 #include <thread>
 
-#include "device/port_probe.h"
+#include "ports/answering_ports.h"
 #include "ports/auto_ports.h"
 #include "ports/port_identity.h"
 #include "stations/station_fan_out.h"
@@ -45,17 +45,22 @@ std::vector<StationTally> FlashAnswering(const AutoSearch& search, const Firmwar
                                          const StationRecords& records, StopRequest& stop,
                                          StationEvents& events, AutoSearchEvents& searchEvents) {
   const std::vector<std::string> candidates = Candidates(search, searchEvents);
-  std::vector<ProbedPort> answered = ProbePorts(candidates, &stop, false);
+  std::vector<AnsweringPort> answered = FindAnsweringPorts(candidates, image.protocol != Protocol::One,
+                                                           image.protocol != Protocol::Two, &stop, false);
   if (answered.empty()) {
-    searchEvents.NoDeviceAnswered(candidates);
+    searchEvents.NoDeviceAnswered(candidates, image.protocol == Protocol::Two ? "probe" : "sync");
     return {};
   }
   std::list<AutoStation> stations;
-  for (ProbedPort& probed : answered) {
-    stations.push_back({probed.path, {}, {}});
+  for (AnsweringPort& found : answered) {
+    stations.push_back({found.path, {}, {}});
     AutoStation& station = stations.back();
-    station.thread = std::thread([&station, &image, &search, &records, &events, port = std::move(probed.port)]() mutable {
-      station.tally = FlashAnswered(std::move(port), station.path, image, search.mode, records, events);
+    Opening opening;
+    opening.framed = found.framed;
+    opening.caps = found.caps;
+    station.thread = std::thread([&station, &image, &search, &records, &events, opening,
+                                  port = std::move(found.port)]() mutable {
+      station.tally = FlashAnswered(std::move(port), station.path, opening, image, search.mode, records, events);
     });
   }
   return JoinAll(stations);

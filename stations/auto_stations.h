@@ -4,10 +4,11 @@
 //                     many devices end them all, counted together
 //   AutoSearchEvents  what the search tells besides the stations' own events: a port list
 //                     that cannot be read (it leaves no candidates), and no device
-//                     answering the sync
+//                     answering the sync (or the probe)
 //   FlashAuto(search, image, records, stop, events, searchEvents)
-//     without wait: every candidate that opens and is not in use gets the sync at the
-//                   same moment; each that acknowledges within the full 100 ms becomes
+//     without wait: every candidate that opens and is not in use gets the sync (or the
+//                   probe, or under auto the probe and then the sync) at the same
+//                   moment (ports/answering_ports.h); each whose device answers becomes
 //                   a station that flashes its device. With none, searchEvents hears it
 //     with wait:    a station on every candidate, present or plugged in later (the list
 //                   is looked at again every half second); a count N ends them all once
@@ -28,7 +29,8 @@ struct AutoSearch {
 class AutoSearchEvents {
  public:
   virtual void PortsUnlisted(const std::string& error) = 0;
-  virtual void NoDeviceAnswered(const std::vector<std::string>& candidates) = 0;
+  // opening: "sync" or "probe", what the candidates were sent
+  virtual void NoDeviceAnswered(const std::vector<std::string>& candidates, const char* opening) = 0;
 
  protected:
   ~AutoSearchEvents() = default;

@@ -4,8 +4,9 @@
 #include <chrono>
 #include <thread>
 
-#include "device/download_protocol.h"
-#include "device/port_probe.h"
+#include "attempts/conversation.h"
+#include "device/port_latency.h"
+#include "stations/latency_notice.h"
 #include "device/serial_port.h"
 #include "device/stop_pause.h"
 #include "stations/exit_codes.h"
@@ -50,8 +51,10 @@ class PercentProgress : public TransferProgress {
  public:
   PercentProgress(const std::string& port, uint32_t size, StationEvents& events)
       : port_(port), size_(size), events_(events) {}
-  void ByteAccepted() override {
-    ++accepted;
+  void ByteAccepted() override { FrameAccepted(1); }
+  // A frame is one step: its bytes at once.
+  void FrameAccepted(uint32_t bytes) override {
+    accepted += bytes;
     const uint32_t percent = static_cast<uint32_t>(uint64_t{accepted} * 100 / size_);
     if (percent == percent_) return;
     percent_ = percent;
@@ -65,16 +68,34 @@ class PercentProgress : public TransferProgress {
   StationEvents& events_;
 };
 
+// Each change of rate, told as the station's.
+class RateTeller : public RateEvents {
+ public:
+  RateTeller(const std::string& port, StationEvents& events) : port_(port), events_(events) {}
+  void RateChanged(uint32_t from, uint32_t to, bool taken) override { events_.RateChanged(port_, from, to, taken); }
+
+ private:
+  const std::string& port_;
+  StationEvents& events_;
+};
+
+// A USB adapter that holds the device's answers is told once per station: it sets the
+// pace of every turn of the line.
+void TellLatency(const std::string& path, StationEvents& events) {
+  const int latency = PortLatencyMs(path);
+  if (latency > kLatencyToldAboveMs) events.PortLatency(path, latency, LatencyNotice(path, latency));
+}
+
 // The result as the device's record keeps it.
 AttemptOutcome OutcomeOf(const StationResult& result) {
   return {result.ok, result.step, StoppedAtByte(result), result.accepted, result.seconds,
-          result.syncAcknowledged, result.messages};
+          result.syncAcknowledged, result.messages, result.protocol, result.baud};
 }
 
 // One device from its handshake on: its attempt begun in the records (taking its serial
 // number), the transfer of its image, the attempt completed, then the result told. False
 // when the device is not taken: the block of serial numbers is used up.
-bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image,
+bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image, const Opening& opening,
            bool acknowledged, MessageCollector& messages, Clock::time_point start,
            AttemptBooks& books, StationEvents& events, StationResult& result) {
   result = StationResult();
@@ -86,9 +107,11 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
   result.serial = books.Serial();
   events.DeviceStarted(path, result.serial);
   PercentProgress progress(path, result.size, events);
+  RateTeller rates(path, events);
+  result.protocol = opening.Protocol();
   if (begun == BeginResult::Begun) {
-    result.ok = TransferImage(port, books.Image().data(), result.size, progress, messages,
-                              messages.Saw(DeviceStep::ReadByte));
+    result.ok = SendImage(port, opening, books.Image().data(), result.size, image.maxBaud, progress, rates,
+                          messages, result.baud, messages.Saw(DeviceStep::ReadByte));
   } else {  // serial numbers are on, and the store gave none: nothing is sent
     messages.messages.push_back(books.Problem());
     messages.steps.clear();
@@ -104,7 +127,7 @@ bool Flash(SerialPort* port, const std::string& path, const FirmwareImage& image
   return true;
 }
 
-// The device on the port, once: its handshake, then its flash. A port that cannot be
+// The device on the port, once: its opening, then its flash. A port that cannot be
 // opened ends it with its messages, and leaves no record.
 bool FlashOnce(const std::string& path, const FirmwareImage& image, const StationMode& mode,
                AttemptBooks& books, StopRequest& stop, StationEvents& events, StationResult& result) {
@@ -124,16 +147,23 @@ bool FlashOnce(const std::string& path, const FirmwareImage& image, const Statio
     events.DeviceFinished(result);
     return true;
   }
-  const bool acknowledged = Handshake(port.get(), messages);  // goes on either way
-  return Flash(port.get(), path, image, acknowledged, messages, start, books, events, result);
+  TellLatency(path, events);
+  Opening opening;
+  // Protocol 1 goes on either way; protocol 2 without an answer only records its failure.
+  const bool acknowledged = OpenConversation(port.get(), image.protocol, opening, messages);
+  return Flash(port.get(), path, image, opening, acknowledged, messages, start, books, events, result);
 }
 
-// Opens the port once its path is there, then syncs quietly until a device answers.
-// An answer other than the acknowledgement still goes on to the transfer, with its
-// message, as in the desktop program. An acknowledgement that came after the handshake's
-// wait is an answer too: a second sync would reach the device as its first image byte.
-bool AwaitDevice(const std::string& path, const StationMode& mode, StopRequest& stop,
-                 StationEvents& events, AttemptBooks& books, OwnedPort& port, MessageCollector& messages) {
+// Opens the port once its path is there, then opens the conversation quietly until a
+// device answers: the sync alone in protocol 1, the probe alone in 2, and under auto the
+// probe, then the sync. An answer to the sync other than the acknowledgement still goes
+// on to the transfer, with its message, as in the desktop program. An answer that came
+// after its wait is an answer too: a second sync would reach the device as its first
+// image byte.
+bool AwaitDevice(const std::string& path, const FirmwareImage& image, const StationMode& mode,
+                 StopRequest& stop,
+                 StationEvents& events, AttemptBooks& books, OwnedPort& port, Opening& opening,
+                 MessageCollector& messages, bool& latencyTold) {
   std::string reported;
   if (!books.PrepareAhead(stop)) return false;
   while (!stop.Requested()) {
@@ -142,19 +172,21 @@ bool AwaitDevice(const std::string& path, const StationMode& mode, StopRequest& 
         Pause(stop, kPathPollMs);
         continue;
       }
-      MessageCollector opening(mode);
-      port.reset(OpenPort(path, opening, &stop));
+      MessageCollector opened(mode);
+      port.reset(OpenPort(path, opened, &stop));
       if (port == nullptr) {
-        if (opening.Joined() != reported) events.PortProblem(path, reported = opening.Joined());
+        if (opened.Joined() != reported) events.PortProblem(path, reported = opened.Joined());
         Pause(stop, kOpenRetryMs);
         continue;
       }
       reported.clear();
+      if (!latencyTold) TellLatency(path, events);
+      latencyTold = true;
     }
     if (!books.MayTakeDevice(stop)) return false;  // no serial number to give it
     MessageCollector attempt(mode);
-    if (TakeLateAcknowledgement(port.get()) || Handshake(port.get(), attempt) ||
-        attempt.Saw(DeviceStep::SyncAck)) {
+    if (TakeLateOpening(port.get(), image.protocol, opening) ||
+        OpenConversation(port.get(), image.protocol, opening, attempt) || attempt.Saw(DeviceStep::SyncAck)) {
       messages = attempt;
       return true;
     }
@@ -199,30 +231,34 @@ StationTally RunStation(const std::string& path, const FirmwareImage& image, Sta
   tally.port = path;
   AttemptBooks books(records, image, path, mode.wait);
   StationResult result;
+  bool latencyTold = false;
   if (!mode.wait) {
     if (FlashOnce(path, image, mode, books, stop, events, result)) Count(tally, result);
   }
   for (unsigned done = 0; mode.wait && (mode.count == 0 || done < mode.count); ++done) {
     OwnedPort port;
+    Opening opening;
     MessageCollector messages(mode);
     events.StationWaiting(path);
-    if (!AwaitDevice(path, mode, stop, events, books, port, messages)) break;
+    if (!AwaitDevice(path, image, mode, stop, events, books, port, opening, messages, latencyTold)) break;
     if (mode.claim && !mode.claim()) break;
     const bool acknowledged = !messages.Saw(DeviceStep::SyncAck);
-    if (!Flash(port.get(), path, image, acknowledged, messages, Clock::now(), books, events, result)) break;
+    if (!Flash(port.get(), path, image, opening, acknowledged, messages, Clock::now(), books, events, result)) break;
     Count(tally, result);
     AwaitDeparture(path, port, stop);
   }
   return Ended(tally, records, books, events);
 }
 
-StationTally FlashAnswered(OwnedPort port, const std::string& path, const FirmwareImage& image,
-                           const StationMode& mode, const StationRecords& records, StationEvents& events) {
+StationTally FlashAnswered(OwnedPort port, const std::string& path, const Opening& opening,
+                           const FirmwareImage& image, const StationMode& mode, const StationRecords& records,
+                           StationEvents& events) {
   StationTally tally;
   tally.port = path;
   AttemptBooks books(records, image, path, false);  // a job with generators takes no --port auto
   MessageCollector messages(mode);
   StationResult result;
-  if (Flash(port.get(), path, image, true, messages, Clock::now(), books, events, result)) Count(tally, result);
+  TellLatency(path, events);
+  if (Flash(port.get(), path, image, opening, true, messages, Clock::now(), books, events, result)) Count(tally, result);
   return Ended(tally, records, books, events);
 }

@@ -1,11 +1,13 @@
 // One station: a serial port and the devices that pass through it, one after the next.
-// Each device gets the desktop program's conversation (device/download_protocol.h); its
-// failures become the desktop program's messages in the result.
+// Each device gets the conversation the run chose (attempts/conversation.h); its
+// failures become the desktop program's messages in the result. A USB adapter whose
+// latency timer is high is told once.
 //
 //   RunStation(port, image, mode, records, stop, events)
 //     without wait: flashes the device on the port once
-//     with wait:    waits for a device (its port to appear and open, then a sync about
-//                   every half second, quietly, until it answers), flashes it, waits for
+//     with wait:    waits for a device (its port to appear and open, then a quiet
+//                   opening about every half second, the sync, the probe or both as the
+//                   run's protocol says, until it answers), flashes it, waits for
 //                   it to go (the port hangs up, vanishes or names another device), and
 //                   again, until count devices are done or the stop request is made
 //                   With records, each device's attempt is written after its handshake
@@ -15,9 +17,9 @@
 //                   block of numbers is used up. Without wait, a station whose
 //                   generator fails takes no device and ends with exit code 1; with
 //                   wait it tries the generator again every 5 s
-//   FlashAnswered(port, path, image, mode, records, events)
-//                   flashes the device that has just acknowledged the sync on the open
-//                   port (device/port_probe.h): the conversation goes on from there
+//   FlashAnswered(port, path, opening, image, mode, records, events)
+//                   flashes the device that has just answered on the open port (the
+//                   search of --port auto): the conversation goes on from its opening
 //   StationTally    a station's passed and failed devices, and its exit code
 #pragma once
 
@@ -25,6 +27,7 @@
 #include <string>
 
 #include "attempts/attempt_books.h"
+#include "attempts/conversation.h"
 #include "attempts/firmware_image.h"
 #include "device/serial_port.h"
 #include "device/stop_request.h"
@@ -49,5 +52,6 @@ struct StationTally {
 
 StationTally RunStation(const std::string& port, const FirmwareImage& image, StationMode mode,
                         const StationRecords& records, StopRequest& stop, StationEvents& events);
-StationTally FlashAnswered(OwnedPort port, const std::string& path, const FirmwareImage& image,
-                           const StationMode& mode, const StationRecords& records, StationEvents& events);
+StationTally FlashAnswered(OwnedPort port, const std::string& path, const Opening& opening,
+                           const FirmwareImage& image, const StationMode& mode, const StationRecords& records,
+                           StationEvents& events);

@@ -23,3 +23,11 @@ void StationFanOut::PortProblem(const std::string& port, const std::string& mess
 void StationFanOut::StationEnded(const std::string& port) {
   for (StationEvents* listener : listeners_) listener->StationEnded(port);
 }
+
+void StationFanOut::RateChanged(const std::string& port, uint32_t from, uint32_t to, bool taken) {
+  for (StationEvents* listener : listeners_) listener->RateChanged(port, from, to, taken);
+}
+
+void StationFanOut::PortLatency(const std::string& port, int milliseconds, const std::string& notice) {
+  for (StationEvents* listener : listeners_) listener->PortLatency(port, milliseconds, notice);
+}

@@ -21,6 +21,8 @@ class StationFanOut : public StationEvents {
   void DeviceFinished(const StationResult& result) override;
   void PortProblem(const std::string& port, const std::string& message) override;
   void StationEnded(const std::string& port) override;
+  void RateChanged(const std::string& port, uint32_t from, uint32_t to, bool taken) override;
+  void PortLatency(const std::string& port, int milliseconds, const std::string& notice) override;
 
  private:
   const std::vector<StationEvents*> listeners_;
@@ -34,6 +36,8 @@ class QuietStationEvents : public StationEvents {
   void DeviceFinished(const StationResult&) override {}
   void PortProblem(const std::string&, const std::string&) override {}
   void StationEnded(const std::string&) override {}
+  void RateChanged(const std::string&, uint32_t, uint32_t, bool) override {}
+  void PortLatency(const std::string&, int, const std::string&) override {}
 
  protected:
   ~QuietStationEvents() = default;

@@ -10,7 +10,7 @@
 //   StationEvents        waiting for a device (station mode), start with the device's
 //                        serial number, progress in whole percent, result, a port
 //                        problem that station mode reports and tries again, a
-//                        station's end
+//                        station's end, a change of rate, a slow USB adapter
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,8 @@ struct StationResult {
   std::string reason, cause, hint;    // a failure in the stations' words (stations/failure_reason.h)
   double seconds = 0;
   std::optional<int64_t> serial;  // the serial number written into this device's image
+  uint8_t protocol = 1;           // 1 byte by byte, 2 in frames
+  uint32_t baud = 9600;           // the rate the image went at
 };
 
 int ExitCodeOf(const StationResult& result);
@@ -50,6 +52,11 @@ class StationEvents {
   virtual void DeviceFinished(const StationResult& result) = 0;
   virtual void PortProblem(const std::string& port, const std::string& message) = 0;
   virtual void StationEnded(const std::string& port) = 0;
+  // Protocol 2's change of rate, from one to another, the failed ones too (taken false).
+  virtual void RateChanged(const std::string& port, uint32_t from, uint32_t to, bool taken) = 0;
+  // The port's USB adapter holds what the device sends for milliseconds: notice says
+  // what that costs and where to change it. Told once per station, never a failure.
+  virtual void PortLatency(const std::string& port, int milliseconds, const std::string& notice) = 0;
 
  protected:
   ~StationEvents() = default;

@@ -19,7 +19,7 @@
 #include "stations/station_result.h"
 #include "records/station_state_writer.h"
 
-class StationStatePoster : public StationEvents {
+class StationStatePoster : public QuietStationEvents {  // the dashboard shows no rate nor latency
  public:
   StationStatePoster(const std::string& target, std::string pc, uint32_t firmwareCrc32, PortLabels labels)
       : writer_(target), pc_(std::move(pc)), firmwareCrc32_(firmwareCrc32), labels_(std::move(labels)) {}

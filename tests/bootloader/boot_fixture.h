@@ -82,8 +82,10 @@ class BootTest : public testing::Test {
     FlashValid(sim, "installed", app);
   }
 
+  // fwflash-cli in the byte-for-byte protocol, which a headered image would otherwise only
+  // get from a device that does not answer the probe.
   ProgramResult Flash(const std::string& image, std::vector<std::string> extra = {}) const {
-    std::vector<std::string> args{BuildPath("fwflash-cli"), "--port", Link(), "--firmware", image};
+    std::vector<std::string> args{BuildPath("fwflash-cli"), "--port", Link(), "--firmware", image, "--protocol", "1"};
     args.insert(args.end(), extra.begin(), extra.end());
     return RunProgram(args);
   }

@@ -216,6 +216,13 @@ TEST_F(CliRefusalTest, BadImagesAndProgramsAreRefusedBeforeAnyPortIsOpened) {
   ExpectRefused({"--firmware", WriteFile("big", std::vector<uint8_t>(16389, 1))},
                 "is 16389 bytes; it must be 1 to 16388");
   ExpectRefused({"--firmware", Dir() + "/none"}, "cannot open " + Dir() + "/none");
+  // An image with the reference header may take 1 MiB from a file; a payload block stays as it is.
+  std::vector<uint8_t> headered(1024 * 1024 + 1, 0x11);
+  std::copy_n("FWB1", 4, headered.begin());
+  ExpectRefused({"--firmware", WriteFile("headered-big", headered)}, "is 1048577 bytes; it must be 1 to 1048576");
+  headered.pop_back();
+  EXPECT_EQ(RunCli({"--firmware", WriteFile("headered", headered), "--port", Dir() + "/no-such-port"}).status, 3)
+      << "taken: only the missing port stops it";
   ExpectRefused({"--from", WriteFile("no-block", {1, 2, 3})}, "no payload block");
   std::vector<uint8_t> program;
   std::ifstream cli(BuildPath("fwflash-cli"), std::ios::binary);
@@ -232,6 +239,8 @@ TEST_F(CliRefusalTest, UsageErrorsAreRefused) {
   ExpectRefused({"--port", Path()}, "a port is given twice");
   ExpectRefused({"--firmware", kFirmware, "--from", kFirmware}, "excludes");
   ExpectRefused({"--log", Dir() + "/no-such-dir/log"}, "cannot open the log");
+  ExpectRefused({"--protocol", "3"}, "--protocol");
+  ExpectRefused({"--max-baud", "0"}, "--max-baud");
 }
 
 TEST_F(CliFlashTest, TheFirmwareOfAPackedProgramIsSentFromIt) {

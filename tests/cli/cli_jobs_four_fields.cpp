@@ -76,7 +76,7 @@ void JobsTest::ExpectFourFieldJob(const std::string& record, const Query& query,
   EXPECT_NE(report.out.find("counter serial of acme-probe: 100000 to 100011\n"), std::string::npos) << report.out;
   const ProgramResult csv = RunCli({"--job", JobPath(), "--report", "--csv"});
   EXPECT_EQ(csv.status, 0) << csv.err;
-  EXPECT_NE(csv.out.find(",job_sha256,fields\r\n"), std::string::npos);
+  EXPECT_NE(csv.out.find(",job_sha256,fields,protocol,baud\r\n"), std::string::npos);
   EXPECT_NE(csv.out.find(jobSha), std::string::npos);
   const ProgramResult json = RunCli({"--job", JobPath(), "--json", "--port", Dir() + "/no-such-port"});
   // The dashboard's API: the records' fields (secrets as fingerprints) and the list's stock.

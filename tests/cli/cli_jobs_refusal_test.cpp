@@ -36,6 +36,10 @@ TEST_F(CliJobsRefusalTest, AJobThatCannotBeFlashedAsWrittenIsRefusedBeforeAByteI
   ExpectRefused({"--job", job, "--record", Db()}, "--record is given in the job and on the command line");
   ExpectRefused({"--job", job, "--firmware", Dir() + "/job/acme.bin"}, "--firmware is given in the job");
   ExpectRefused({"--job", job, "--serial-at", "0x180", "--serial-format", "u32le"}, "--serial-at is given with --job");
+  ExpectRefused({"--job", FieldsJob(Field("serial", "0x180", "u32le", Counter()), "protocol = \"2\"\n"), "--protocol", "2"},
+                "--protocol is given in the job and on the command line");
+  ExpectRefused({"--job", FieldsJob(Field("serial", "0x180", "u32le", Counter()), "protocol = \"3\"\n")},
+                "protocol \"3\": give 1, 2 or auto");
   // A syntax error shows the TOML library's message with its line and caret.
   const ProgramResult broken = RunCli({"--job", FieldsJob("[[field]]\nname = \"serial\nat = 1\n")});
   EXPECT_EQ(broken.status, 2);

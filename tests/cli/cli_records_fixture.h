@@ -117,7 +117,7 @@ inline std::vector<std::vector<std::string>> CsvRows(const std::string& path) {
 
 const char kCsvHeader[] =
     "id,start,end,pc,port,product,fwflash_version,firmware_size,firmware_crc32,image_crc32,"
-    "serial,result,step,byte,bytes,seconds,sync_acknowledged,messages,job_sha256,fields";
+    "serial,result,step,byte,bytes,seconds,sync_acknowledged,messages,job_sha256,fields,protocol,baud";
 
 constexpr size_t kImageSize = 600;
 constexpr size_t kSerialAt = 0x123;  // a u32le inside the blank placeholder 0x120..0x12B

@@ -108,7 +108,8 @@ TEST_F(CliRecordsTest, FourStationsGiveTwentyDevicesEachItsOwnNumberInItsImageAn
   const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
   for (size_t r = 0; r < rows.size(); ++r) {
     const std::vector<std::string>& row = rows[r];
-    ASSERT_EQ(row.size(), 20u);
+    ASSERT_EQ(row.size(), 22u);
+    EXPECT_EQ(row[20] + " " + row[21], "1 9600") << "the virtual device speaks the first protocol";
     listed.push_back(CsvDevice(row));
     ids.insert(row[0]);
     EXPECT_TRUE(std::regex_match(row[0], uuid)) << row[0];
@@ -205,7 +206,7 @@ TEST_F(CliRecordsTest, ADeviceThatFailsKeepsItsNumberOnItsRecordAndTheNextGetsAN
   ASSERT_EQ(rows.size(), 2u);
   for (size_t r = 0; r < rows.size(); ++r) {
     const std::vector<std::string>& row = rows[r];
-    ASSERT_EQ(row.size(), 20u);
+    ASSERT_EQ(row.size(), 22u);
     EXPECT_EQ(row[10], std::to_string(41 + r));
     EXPECT_EQ(row[9], Crc32Text(Stamped(41 + r))) << "the image as sent";
     EXPECT_EQ(row[11] + "|" + row[12] + "|" + row[13] + "|" + row[14], "failed|echo|300|299");

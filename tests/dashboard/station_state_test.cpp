@@ -26,6 +26,8 @@ class CountedEvents : public StationEvents {
   void DeviceFinished(const StationResult&) override { ++told; }
   void PortProblem(const std::string&, const std::string&) override { ++told; }
   void StationEnded(const std::string&) override { ++told; }
+  void RateChanged(const std::string&, uint32_t, uint32_t, bool) override { ++told; }
+  void PortLatency(const std::string&, int, const std::string&) override { ++told; }
   int told = 0;
 };
 

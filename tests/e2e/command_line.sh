@@ -34,6 +34,9 @@ refused 'unknown option "--bogus"' --bogus
 refused '--port needs a path' --port
 refused 'unexpected argument "COM2"' COM2
 refused '--exclude needs --port auto' --exclude /dev/ttyUSB0
+refused 'protocol "3": give 1, 2 or auto' --protocol 3
+refused '--protocol needs a value' --protocol
+refused '--max-baud takes a rate from 1 to 2000000' --max-baud 2000001
 
 port=$work/cable start_device --expect "$firmware"
 port=$work/missing start_program "$build/fwflash" --port "$work/cable"

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "payload/payload_block.h"
+#include "tests/bootloader/boot_sim_process.h"
 #include "tools/vdev/vdev_process.h"
 #include "tests/forms/windows_fixture.h"
 #include "forms/Done.h"
@@ -145,6 +146,30 @@ TEST_F(FlashSequenceTest, AnEmptyOrOversizedFirmwareIsNeverSentAndSaysSo) {
     Mainform->FormDestroy();  // the device reports the conversation the program closed
     EXPECT_EQ(ReportValue("data_bytes"), "0") << "no image byte reaches the device";
   }
+}
+
+// A device that answers the probe takes the image in frames at its highest rate; the
+// progress window steps per frame to the image's end.
+TEST_F(FlashSequenceTest, ADeviceOfTheSecondProtocolTakesTheImageInFrames) {
+  std::vector<uint8_t> image = {'F', 'W', 'B', '1', 0, 0, 0, 0};
+  for (uint32_t i = 0; i < 5000; ++i) image.push_back(static_cast<uint8_t>(i * 13 + (i >> 8)));
+  const uint32_t size = static_cast<uint32_t>(image.size());
+  for (int shift = 0; shift < 32; shift += 8) image[4 + shift / 8] = static_cast<uint8_t>(size >> shift);
+  BootSimProcess sim;
+  const std::string link = workDir_ + "/boot-device";
+  ASSERT_TRUE(sim.Start({"--link", link, "--flash", workDir_ + "/flash.bin", "--window-ms", "60000", "--reset"}));
+  ASSERT_EQ(sim.NextLine(), "{\"valid\":false}");
+  SetPort(link);
+  CreateWindows();
+  Mainform->Firmware = {image.data(), size, size};
+  Mainform->ChosenProtocol = Protocol::Auto;
+  Press();
+  EXPECT_TRUE(dialogs_.All().empty()) << dialogs_.Messages().front();
+  EXPECT_TRUE(Form_Done->Visible());
+  EXPECT_TRUE(Mainform->DeviceOpening.framed) << "the probe was answered";
+  EXPECT_EQ(Form_Progress->ProgressBar->Max(), static_cast<int32_t>(size));
+  EXPECT_EQ(Form_Progress->ProgressBar->Position(), static_cast<int32_t>(size));
+  EXPECT_EQ(sim.NextLine().rfind("{\"valid\":true,\"length\":5000,", 0), 0u);
 }
 
 TEST_F(FlashSequenceTest, DestroyingTheMainWindowClosesThePort) {

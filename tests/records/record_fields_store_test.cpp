@@ -77,6 +77,21 @@ TEST_P(FieldsStoreTest, TheMigrationKeepsEveryRecordAndTheSerialCounterGoesOn) {
   EXPECT_EQ(records[0].serial, 41);
   EXPECT_EQ(records[0].jobSha256, "");
   EXPECT_EQ(records[0].fields, "{}");
+  EXPECT_EQ(records[0].protocol, 1) << "a record from before protocol 2 went byte by byte";
+  EXPECT_EQ(records[0].baud, 9600u);
+  DeviceRecord framed;
+  framed.id = "new-1";
+  framed.startMs = 10;
+  framed.protocol = 2;
+  framed.baud = 921600;
+  ASSERT_TRUE(store->SaveRecord(framed, error)) << error;
+  RecordQuery newest;
+  newest.sinceMs = 10;
+  records.clear();
+  ASSERT_TRUE(store->ReadRecords(newest, [&](const DeviceRecord& record) { records.push_back(record); }, error)) << error;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].protocol, 2);
+  EXPECT_EQ(records[0].baud, 921600u);
   EXPECT_EQ(Draw(*store, SerialDraws("acme", 1, false, 1000))["serial"], "42") << "the job's serial field goes on counting";
   EXPECT_EQ(Draw(*store, JobDraws({{"serial", 1, false, 1000, 1}}))["serial"], "43") << "the same counter, by its field's name";
 }

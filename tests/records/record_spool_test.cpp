@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "records/record_spool.h"
@@ -109,6 +110,45 @@ TEST_F(SpoolTest, RecordsAreDeliveredInArrivalOrderAReplacedOneInItsPlace) {
   EXPECT_EQ(spool_.Waiting(), 0u);
   EXPECT_EQ(other.Waiting(), 1u);
   EXPECT_EQ(Arrivals(), (std::vector<std::string>{"a-completed", "b"}));
+}
+
+// A spool an older fwflash made (version 2, without the protocol and rate) still takes
+// records and delivers its waiting ones as gone byte by byte at 9600.
+TEST(SpoolUpgradeTest, AnOlderSpoolGetsTheProtocolColumnsAndDeliversEveryRecord) {
+  ScratchDir scratch("fwspool");
+  const std::string storePath = scratch.Path() + "/records.sqlite", spoolPath = scratch.Path() + "/spool.sqlite";
+  std::string error;
+  std::unique_ptr<RecordStore> store = OpenRecordStore(storePath, error);
+  ASSERT_NE(store, nullptr) << error;
+  const std::string storeName = StoreTargetName(storePath);
+  ASSERT_EQ(Exec(spoolPath, R"sql(
+CREATE TABLE fwflash_spool (seq INTEGER PRIMARY KEY AUTOINCREMENT, store TEXT NOT NULL,
+  revision INTEGER NOT NULL, id TEXT NOT NULL, start_ms INTEGER NOT NULL, end_ms INTEGER,
+  pc TEXT NOT NULL, port TEXT NOT NULL, product TEXT NOT NULL, fwflash_version TEXT NOT NULL,
+  firmware_size INTEGER NOT NULL, firmware_crc32 INTEGER NOT NULL, image_crc32 INTEGER NOT NULL,
+  serial INTEGER, ok INTEGER NOT NULL, step TEXT NOT NULL, byte INTEGER NOT NULL,
+  bytes INTEGER NOT NULL, seconds REAL NOT NULL, sync_acknowledged INTEGER NOT NULL,
+  messages TEXT NOT NULL, job_sha256 TEXT NOT NULL DEFAULT '', fields TEXT NOT NULL DEFAULT '{}',
+  UNIQUE (store, id));
+PRAGMA user_version = 2;
+INSERT INTO fwflash_spool (store, revision, id, start_ms, end_ms, pc, port, product, fwflash_version,
+  firmware_size, firmware_crc32, image_crc32, serial, ok, step, byte, bytes, seconds,
+  sync_acknowledged, messages) VALUES (')sql" + storeName + R"sql(', 1, 'old-1', 5, 9, 'pc', 'old', 'acme', '1.0',
+  600, 1, 2, NULL, 1, '', 0, 600, 1.5, 1, '[]');
+)sql"), "");
+  RecordSpool spool;
+  ASSERT_TRUE(spool.Open(spoolPath, storeName, error)) << error;
+  DeviceRecord framed = Record("new");
+  framed.protocol = 2;
+  framed.baud = 921600;
+  ASSERT_TRUE(spool.Add(framed, error)) << error;
+  uint64_t delivered = 0;
+  ASSERT_TRUE(spool.Deliver(*store, delivered, error)) << error;
+  EXPECT_EQ(delivered, 2u);
+  std::map<std::string, std::pair<int, uint32_t>> sent;
+  ASSERT_TRUE(store->ReadRecords({}, [&](const DeviceRecord& r) { sent[r.port] = {r.protocol, r.baud}; }, error));
+  EXPECT_EQ(sent["old"], std::make_pair(1, 9600u));
+  EXPECT_EQ(sent["new"], std::make_pair(2, 921600u));
 }
 
 TEST_F(SpoolTest, AStoreFailingHalfWayKeepsTheRestInOrderForTheNextDelivery) {

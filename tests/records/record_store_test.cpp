@@ -35,7 +35,7 @@ std::optional<int64_t> TakeSerial(RecordStore& store, const AttemptDraws& block)
 auto Fields(const DeviceRecord& r) {
   return std::tie(r.id, r.startMs, r.endMs, r.pc, r.port, r.product, r.fwflashVersion,
                   r.firmwareSize, r.firmwareCrc32, r.imageCrc32, r.serial, r.ok, r.step, r.byte,
-                  r.bytes, r.seconds, r.syncAcknowledged, r.messages);
+                  r.bytes, r.seconds, r.syncAcknowledged, r.messages, r.protocol, r.baud);
 }
 
 class StoreTest : public EngineTest {};
@@ -146,6 +146,8 @@ TEST_P(StoreTest, ARecordIsKeptOncePerIdWithEveryFieldAndNeverUndoneByAnOlderCop
   record.bytes = 50;
   record.seconds = 2.0123456789;
   record.syncAcknowledged = true;
+  record.protocol = 2;
+  record.baud = 2000000;
   record.messages = {"Cannot read from comm port!", "a \"quoted\", comma\r\nand line", "",
                      std::string("nul\0byte", 8), "ünïcödé \\ backslash"};
   ASSERT_TRUE(store->SaveRecord(record, error)) << error;
@@ -230,11 +232,11 @@ TEST_P(StoreTest, ManyRecordsOfTheSameStartAreReadEachOnceInOrder) {
   const std::string fill =
       GetParam() == Engine::Sqlite
           ? "INSERT INTO fwflash_records SELECT printf('id-%05d', n), 1000 + n % 3, NULL, 'pc', "
-            "'port', 'p', 'v', 0, 0, 0, NULL, 0, 'interrupted', 0, 0, 0.0, 0, '[]', '', '{}' FROM "
+            "'port', 'p', 'v', 0, 0, 0, NULL, 0, 'interrupted', 0, 0, 0.0, 0, '[]', '', '{}', 1, 9600 FROM "
             "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2500) "
             "SELECT n FROM c)"
           : "INSERT INTO fwflash_records SELECT 'id-' || lpad(n::text, 5, '0'), 1000 + n % 3, NULL, "
-            "'pc', 'port', 'p', 'v', 0, 0, 0, NULL, false, 'interrupted', 0, 0, 0, false, '[]', '', '{}' "
+            "'pc', 'port', 'p', 'v', 0, 0, 0, NULL, false, 'interrupted', 0, 0, 0, false, '[]', '', '{}', 1, 9600 "
             "FROM generate_series(1, 2500) AS n";
   ASSERT_EQ(Sql(fill), "");
   const std::vector<DeviceRecord> all = Read(*store);

@@ -109,12 +109,12 @@ TEST(RecordCsvTest, RowsQuoteWhatNeedsItAndShowEachFieldInItsForm) {
   EXPECT_EQ(CsvHeaderRow(),
             "id,start,end,pc,port,product,fwflash_version,firmware_size,firmware_crc32,"
             "image_crc32,serial,result,step,byte,bytes,seconds,sync_acknowledged,messages,"
-            "job_sha256,fields\r\n");
+            "job_sha256,fields,protocol,baud\r\n");
   EXPECT_EQ(CsvRow(FailedRecord()),
             "1b4e28ba-2fa1-4d2e-883f-0016d3cca427,2026-12-08T00:00:00.001Z,"
             "2026-12-08T00:00:02.011Z,\"line \"\"pc\"\", 1\",/dev/ttyUSB0,acme-probe,1.1.0,3612,"
             "0x3520737B,0x0000ABCD,9223372036854775807,failed,read-byte,51,50,2.00,true,"
-            "\"Cannot read from comm port! / line\r\nbreak\",,{}\r\n");
+            "\"Cannot read from comm port! / line\r\nbreak\",,{},1,9600\r\n");
 
   DeviceRecord passed = FailedRecord();
   passed.pc = "pc";
@@ -125,10 +125,12 @@ TEST(RecordCsvTest, RowsQuoteWhatNeedsItAndShowEachFieldInItsForm) {
   passed.seconds = 11.626;
   passed.syncAcknowledged = false;
   passed.messages.clear();
+  passed.protocol = 2;
+  passed.baud = 921600;
   EXPECT_EQ(CsvRow(passed),
             "1b4e28ba-2fa1-4d2e-883f-0016d3cca427,2026-12-08T00:00:00.001Z,"
             "2026-12-08T00:00:02.011Z,pc,/dev/ttyUSB0,acme-probe,1.1.0,3612,0x3520737B,"
-            "0x0000ABCD,,ok,,,50,11.63,false,,,{}\r\n");
+            "0x0000ABCD,,ok,,,50,11.63,false,,,{},2,921600\r\n");
 
   DeviceRecord interrupted = FailedRecord();
   interrupted.endMs.reset();
@@ -137,12 +139,12 @@ TEST(RecordCsvTest, RowsQuoteWhatNeedsItAndShowEachFieldInItsForm) {
   const std::string row = CsvRow(interrupted);
   EXPECT_NE(row.find(".001Z,,\"line"), std::string::npos) << row;  // no end
   EXPECT_NE(row.find(",interrupted,"), std::string::npos) << row;
-  EXPECT_NE(row.find(",\"a,b\",,{}\r\n"), std::string::npos) << row;
+  EXPECT_NE(row.find(",\"a,b\",,{},1,9600\r\n"), std::string::npos) << row;
   // A job's identity and fields: the JSON object quoted as one CSV field.
   interrupted.jobSha256 = std::string(64, 'a');
   interrupted.fields = R"({"serial":"7","password":"sha256:0123456789abcdef"})";
   EXPECT_NE(CsvRow(interrupted).find(",\"a,b\"," + std::string(64, 'a') +
-                                     ",\"{\"\"serial\"\":\"\"7\"\",\"\"password\"\":\"\"sha256:0123456789abcdef\"\"}\"\r\n"),
+                                     ",\"{\"\"serial\"\":\"\"7\"\",\"\"password\"\":\"\"sha256:0123456789abcdef\"\"}\",1,9600\r\n"),
             std::string::npos)
       << CsvRow(interrupted);
 }

@@ -123,7 +123,7 @@ assert raw.count(b'\r\n') == 5 and raw.count(b'\n') == 5, 'not 5 lines ending in
 rows = list(csv.reader(io.StringIO(raw.decode('utf-8'), newline='')))
 assert rows[0] == ('id,start,end,pc,port,product,fwflash_version,firmware_size,firmware_crc32,'
                    'image_crc32,serial,result,step,byte,bytes,seconds,sync_acknowledged,'
-                   'messages,job_sha256,fields').split(','), rows[0]
+                   'messages,job_sha256,fields,protocol,baud').split(','), rows[0]
 records = [dict(zip(rows[0], row)) for row in rows[1:]]
 assert [r['serial'] for r in records][:3] in (['7000', '7001', '7002'], ['7001', '7000', '7002']), records
 assert records[3]['serial'] == '', records[3]
