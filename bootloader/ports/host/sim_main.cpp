@@ -76,6 +76,8 @@ bool Parse(int argc, char** argv, SimOptions& options, int& exitCode) {
       ->type_name("N")->check(CLI::PositiveNumber);
   app.add_option("--lost-ack", options.line.lostAck, "the N-th ACK sent for a DATA frame is lost")
       ->type_name("N")->check(CLI::PositiveNumber);
+  app.add_flag("--lost-check-ack", options.line.lostCheckAck,
+               "the ACK of the first CHECK is lost: the host goes back to 9600, the device does not know");
   app.add_option("--deaf-baud", options.line.deafBaud,
                  "announces and agrees rate N but hears nothing at it")
       ->type_name("N");
