@@ -2,7 +2,9 @@
  * the simulation from its --key files), and what the state line adds for it.
  *
  *   fwboot_key_count(), fwboot_key(i)   the port's keys, none to two; with none the build
- *                                       takes unsigned images, as one without keys
+ *                                       takes unsigned images, as one without keys; with
+ *                                       keys the area holds 4 pages at least, each one
+ *                                       the size of a signed header at least
  *   fwboot_installed_version()          the valid record's version, major | minor << 8 |
  *                                       patch << 16 as in the header; 0 (0.0.0) for a
  *                                       record without one

@@ -166,4 +166,20 @@ TEST_F(BootSignedTest, ACounterPageOfZerosOrAHalfWrittenSlotHoldsNoValue) {
   }
 }
 
+TEST_F(BootSignedTest, RefusesThreeKeysAKeyOfAnotherSizeOrTooFewPagesForTheCounter) {
+  Write("short.pub", std::vector<uint8_t>(31, 1));
+  const std::string vendor = Path("vendor.pub"), other = Path("other.pub");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--key", vendor, "--key", other, "--key", vendor},
+        std::vector<std::string>{"--key", Path("short.pub")}, std::vector<std::string>{"--key", Path("none.pub")},
+        std::vector<std::string>{"--key", vendor, "--pages", "3"}}) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    BootSimProcess sim;
+    std::vector<std::string> all{"--link", Link(), "--flash", Path("keys.bin")};
+    all.insert(all.end(), args.begin(), args.end());
+    ASSERT_TRUE(sim.Start(all));
+    EXPECT_EQ(sim.WaitForExit(5000), 2);
+  }
+}
+
 }  // namespace

@@ -9,9 +9,14 @@ namespace {
 std::vector<PublicKey> keys;
 }
 
-bool LoadKeys(const std::vector<std::string>& paths, std::string& error) {
+bool LoadKeys(const std::vector<std::string>& paths, const FlashSettings& flash, std::string& error) {
   if (paths.size() > FWBOOT_MAX_KEYS) {
     error = "at most " + std::to_string(FWBOOT_MAX_KEYS) + " keys";
+    return false;
+  }
+  // The application's page, the counter's two and the record's.
+  if (!paths.empty() && flash.pages < 4) {
+    error = "a bootloader with keys needs at least 4 pages";
     return false;
   }
   for (const std::string& path : paths) {

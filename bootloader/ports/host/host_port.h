@@ -3,8 +3,8 @@
 //
 //   AttachUart(line, settings)    the UART seam speaks on the line (host_line.h)
 //   OpenFlash(settings, error)    maps the flash file (made erased when new)
-//   LoadKeys(paths, error)        the public keys the bootloader is built with (none: it
-//                                 takes unsigned images)
+//   LoadKeys(paths, flash, error) the public keys the bootloader is built with (none: it
+//                                 takes unsigned images); with keys, 4 pages at least
 #pragma once
 
 #include <cstdint>
@@ -34,4 +34,4 @@ struct UartSettings {
 
 void AttachUart(HostLine& line, const UartSettings& settings);
 bool OpenFlash(const FlashSettings& settings, std::string& error);
-bool LoadKeys(const std::vector<std::string>& paths, std::string& error);
+bool LoadKeys(const std::vector<std::string>& paths, const FlashSettings& flash, std::string& error);

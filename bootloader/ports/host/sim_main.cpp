@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::string error;
   PseudoTerminal terminal;
-  if (!LoadKeys(options.keys, error) || !OpenFlash(options.flash, error) ||
+  if (!LoadKeys(options.keys, options.flash, error) || !OpenFlash(options.flash, error) ||
       !terminal.Create(options.link, {}, error)) {
     std::fprintf(stderr, "fwflash-boot-sim: %s\n", error.c_str());
     return kExitBadStart;
