@@ -199,11 +199,11 @@ static void answer_check(session *s) {
 }
 
 static void answer_begin(session *s) {
+  uint8_t reason;
   if (s->began) {  /* its ACK was lost */
     ack(s->expected);
     return;
   }
-  uint8_t reason;
   /* A payload shorter than 8 bytes leaves the buffer's older bytes to the size read. */
   if (!s->payload_good || s->length != fwboot_guard_header_size(s->buffer)) {
     nak(s, FWBOOT_NAK_CRC);
