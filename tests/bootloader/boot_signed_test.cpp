@@ -166,6 +166,17 @@ TEST_F(BootSignedTest, ACounterPageOfZerosOrAHalfWrittenSlotHoldsNoValue) {
   }
 }
 
+TEST_F(BootSignedTest, ADeviceWithTwoKeysForARotationTakesTheImagesOfEither) {
+  const std::vector<uint8_t> app = SignedApp(9);
+  BootSimProcess sim;
+  EXPECT_EQ(StartKeyed(sim, {"--key", Path("other.pub")}), Nothing(0));
+  for (const char* key : {"other", "vendor"}) {
+    SCOPED_TRACE(key);
+    ASSERT_TRUE(FlashSigned(Signed(app, "1.0.0", 1, key), true));
+    EXPECT_EQ(Json(sim.NextLine()), Keyed(Valid(app), "1.0.0", 1));
+  }
+}
+
 TEST_F(BootSignedTest, RefusesThreeKeysAKeyOfAnotherSizeOrTooFewPagesForTheCounter) {
   Write("short.pub", std::vector<uint8_t>(31, 1));
   const std::string vendor = Path("vendor.pub"), other = Path("other.pub");
