@@ -12,6 +12,7 @@
 
 #include "fwboot_crc32.h"
 #include "fwboot_frames.h"
+#include "fwboot_guard.h"
 #include "fwboot_image.h"
 #include "fwboot_port.h"
 #include "fwboot_steps.h"
@@ -87,6 +88,7 @@ int fwboot_write_record(uint8_t *buffer, uint32_t length, uint32_t crc) {
   fwboot_put_u32(buffer, length);
   fwboot_put_u32(buffer + 4, crc);
   fwboot_put_u32(buffer + 8, FWBOOT_RECORD_MAGIC);
+  fwboot_guard_record(buffer);
   return fwboot_flash_write_page(fwboot_record_offset(), buffer);
 }
 
@@ -98,20 +100,25 @@ static fwboot_outcome finish(uint8_t *buffer, uint32_t length, uint32_t crc, uin
   if (!exchange(&marker) || marker != FWBOOT_END_MARKER) return FWBOOT_FAILED;
   fwboot_uart_put(FWBOOT_REQUEST);
   if (!fwboot_uart_get(&marker, FWBOOT_BYTE_TIMEOUT_MS)) return FWBOOT_FAILED;
-  whole = marker == FWBOOT_END_MARKER && read_back == crc && fwboot_write_record(buffer, length, crc);
+  whole = marker == FWBOOT_END_MARKER && read_back == crc && fwboot_guard_seal(buffer) == FWBOOT_REASON_NONE &&
+          fwboot_write_record(buffer, length, crc);
   fwboot_uart_put(whole ? FWBOOT_END_MARKER : 0x00);
   return whole ? FWBOOT_FLASHED : FWBOOT_FAILED;
 }
 
 fwboot_outcome fwboot_converse(uint8_t *buffer) {
-  uint8_t header[FWBOOT_HEADER_SIZE];
   uint16_t page = fwboot_flash_page_size(), fill = 0;
   uint32_t length, i, offset = 0, crc = FWBOOT_CRC32_START, read_back = FWBOOT_CRC32_START;
+  uint8_t reason;
   fwboot_uart_put(FWBOOT_SYNC_ACK);
   for (i = 0; i < FWBOOT_HEADER_SIZE; ++i) {
-    if (!exchange(&header[i])) return FWBOOT_FAILED;
+    if (!exchange(&buffer[i])) return FWBOOT_FAILED;
   }
-  length = fwboot_header_app_length(header, fwboot_record_offset());
+  length = fwboot_guard_header_size(buffer);
+  for (; i < length; ++i) {
+    if (!exchange(&buffer[i])) return FWBOOT_FAILED;
+  }
+  length = fwboot_guard_begin(buffer, length, &reason);
   if (length == 0) {
     fwboot_uart_put(FWBOOT_REFUSAL);
     return FWBOOT_REFUSED;
@@ -121,6 +128,7 @@ fwboot_outcome fwboot_converse(uint8_t *buffer) {
     if (!exchange(&buffer[fill])) return FWBOOT_FAILED;
     crc = fwboot_crc32_update(crc, buffer[fill++]);
     if (fill < page && i + 1 < length) continue;
+    fwboot_guard_take(offset, buffer, fill);
     if (!fwboot_write_page(buffer, offset, fill)) return FWBOOT_FAILED;
     /* Each page is read back as soon as it is written: the time goes where the host waits
      * for a request anyway, not into the last echo, which it awaits for 2 s at most. */

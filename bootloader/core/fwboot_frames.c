@@ -11,11 +11,15 @@
 #include "fwboot_frames.h"
 
 #include "fwboot_crc32.h"
+#include "fwboot_guard.h"
 #include "fwboot_image.h"
 #include "fwboot_port.h"
 #include "fwboot_steps.h"
 
 typedef enum { GOT_NOTHING, GOT_SYNC, GOT_PROBE, GOT_FRAME } got;
+/* A new rate holds once the host's CHECK has come at it and then a frame after the ACK
+ * (a host that lost the ACK went back to 9600). */
+enum { RATE_HELD, CHECK_AWAITED, FRAME_AWAITED };
 
 typedef struct {
   uint8_t *buffer; /* the page buffer: every payload goes straight into it */
@@ -25,7 +29,7 @@ typedef struct {
   uint32_t arg;
   uint8_t payload_good;
   uint8_t rate;      /* the rate in force, FWBOOT_RATE_START for 9600 */
-  uint8_t checking;  /* the rate is new: the host's CHECK has not come yet */
+  uint8_t checking;  /* the rate is new: CHECK_AWAITED, then FRAME_AWAITED after its ACK */
   uint16_t check_ms; /* what is left of the check's wait */
   uint8_t began;     /* BEGIN was accepted: the record is erased */
   uint8_t nak_armed; /* a frame past expected may still be named lost */
@@ -70,7 +74,7 @@ static void send_caps(const session *s) {
   caps[3] = (uint8_t)(s->page >> 8);
   caps[4] = fwboot_uart_frames();
   caps[5] = 0;
-  fwboot_put_u32(caps + 6, fwboot_record_offset());
+  fwboot_put_u32(caps + 6, fwboot_app_area());
   send(FWBOOT_CAPS, 0, caps, FWBOOT_CAPS_SIZE);
 }
 
@@ -81,8 +85,10 @@ static void nak(session *s, uint8_t reason) {
   s->nak_armed = 0;
 }
 
-static void end(session *s, uint8_t status) {
-  send(FWBOOT_RESULT, status, 0, 0);
+/* A reason beyond the header's (which a host knows from the status alone) goes in a
+ * payload byte, which a host that knows no reasons reads past. */
+static void end(session *s, uint8_t status, uint8_t reason) {
+  send(FWBOOT_RESULT, status, &reason, reason > FWBOOT_REASON_HEADER ? 1 : 0);
   s->outcome = status == FWBOOT_RESULT_FLASHED   ? FWBOOT_FLASHED
                : status == FWBOOT_RESULT_REFUSED ? FWBOOT_REFUSED
                                                  : FWBOOT_FAILED;
@@ -90,9 +96,10 @@ static void end(session *s, uint8_t status) {
 }
 
 /* The next byte: within 3 s in a session; while a new rate is checked, within what is
- * left of the check's wait, each byte or wait of 1 ms counting a millisecond. */
+ * left of the check's wait, each byte or wait of 1 ms counting a millisecond (a BEGIN,
+ * at most 272 bytes, fits the wait for the frame after CHECK). */
 static int next_byte(session *s, uint8_t *byte) {
-  if (!s->checking) return fwboot_uart_get(byte, FWBOOT_BYTE_TIMEOUT_MS);
+  if (s->checking == RATE_HELD) return fwboot_uart_get(byte, FWBOOT_BYTE_TIMEOUT_MS);
   while (s->check_ms > 0) {
     --s->check_ms;
     if (fwboot_uart_get(byte, 1)) return 1;
@@ -168,7 +175,7 @@ static void answer_baud(session *s) {
   ack(s->arg);
   fwboot_uart_set_rate(rate);
   s->rate = rate;
-  s->checking = 1;
+  s->checking = CHECK_AWAITED;
   s->check_ms = FWBOOT_CHECK_WAIT_MS;
 }
 
@@ -177,33 +184,38 @@ static void back_to_start_rate(session *s) {
   s->rate = FWBOOT_RATE_START;
 }
 
-/* The frame that came at a new rate: its CHECK keeps the rate, anything else (garbage at
- * a rate the line does not carry) ends it. */
+/* The first frame that came at a new rate: its CHECK is answered, and the next frame
+ * within the wait keeps the rate; anything else (garbage at a rate the line does not
+ * carry) ends it. */
 static void answer_check(session *s) {
   if (s->kind == FWBOOT_CHECK && s->arg == fwboot_rate_baud(s->rate)) {
     ack(s->arg);
-  } else {
-    back_to_start_rate(s);
+    s->checking = FRAME_AWAITED;
+    s->check_ms = FWBOOT_CHECK_WAIT_MS;
+    return;
   }
-  s->checking = 0;
+  back_to_start_rate(s);
+  s->checking = RATE_HELD;
 }
 
 static void answer_begin(session *s) {
+  uint8_t reason;
   if (s->began) {  /* its ACK was lost */
     ack(s->expected);
     return;
   }
-  if (!s->payload_good || s->length != FWBOOT_HEADER_SIZE) {
+  /* A payload shorter than 8 bytes leaves the buffer's older bytes to the size read. */
+  if (!s->payload_good || s->length != fwboot_guard_header_size(s->buffer)) {
     nak(s, FWBOOT_NAK_CRC);
     return;
   }
-  s->app_length = fwboot_header_app_length(s->buffer, fwboot_record_offset());
+  s->app_length = fwboot_guard_begin(s->buffer, s->length, &reason);
   if (s->app_length == 0) {
-    end(s, FWBOOT_RESULT_REFUSED);
+    end(s, FWBOOT_RESULT_REFUSED, reason);
     return;
   }
   if (!fwboot_flash_erase_page(fwboot_record_offset())) {
-    end(s, FWBOOT_RESULT_FLASH_FAILED);
+    end(s, FWBOOT_RESULT_FLASH_FAILED, FWBOOT_REASON_NONE);
     return;
   }
   s->began = s->nak_armed = 1;
@@ -228,8 +240,9 @@ static void answer_data(session *s) {
     return;
   }
   for (i = 0; i < wanted; ++i) s->crc = fwboot_crc32_update(s->crc, s->buffer[i]);
+  fwboot_guard_take(s->expected, s->buffer, wanted);
   if (!fwboot_write_page(s->buffer, s->expected, wanted)) {
-    end(s, FWBOOT_RESULT_FLASH_FAILED);
+    end(s, FWBOOT_RESULT_FLASH_FAILED, FWBOOT_REASON_NONE);
     return;
   }
   s->read_back = fwboot_flash_crc32(s->read_back, s->expected, wanted);
@@ -238,26 +251,35 @@ static void answer_data(session *s) {
   ack(s->expected);
 }
 
-/* The record is written before the RESULT is sent: the host reports success only on it. */
+/* The record is written before the RESULT is sent: the host reports success only on it.
+ * An application that is not the one signed differs, its reason the hash. */
 static void answer_end(session *s) {
   uint32_t crc = fwboot_crc32_final(s->crc);
+  uint8_t reason = FWBOOT_REASON_NONE, status;
   if (!s->payload_good || s->length != FWBOOT_FRAME_CRC_SIZE) {
     nak(s, FWBOOT_NAK_CRC);
   } else if (s->arg != s->expected || s->expected != s->app_length || fwboot_get_u32(s->buffer) != crc) {
-    end(s, FWBOOT_RESULT_DIFFERS);
+    end(s, FWBOOT_RESULT_DIFFERS, FWBOOT_REASON_NONE);
   } else {
-    end(s, fwboot_crc32_final(s->read_back) == crc && fwboot_write_record(s->buffer, s->expected, crc)
-               ? FWBOOT_RESULT_FLASHED
-               : FWBOOT_RESULT_FLASH_FAILED);
+    status = fwboot_crc32_final(s->read_back) == crc &&
+                     (reason = fwboot_guard_seal(s->buffer)) == FWBOOT_REASON_NONE &&
+                     fwboot_write_record(s->buffer, s->expected, crc)
+                 ? FWBOOT_RESULT_FLASHED
+             : reason == FWBOOT_REASON_HASH ? FWBOOT_RESULT_DIFFERS
+                                            : FWBOOT_RESULT_FLASH_FAILED;
+    end(s, status, reason);
   }
 }
 
 /* Frames out of place (a CHECK with no rate to check, a rate change or END before or
  * after their time) get no answer. */
 static void answer(session *s) {
-  if (s->checking) {
+  if (s->checking == CHECK_AWAITED) {
     answer_check(s);
-  } else if (s->kind == FWBOOT_BEGIN) {
+    return;
+  }
+  s->checking = RATE_HELD;
+  if (s->kind == FWBOOT_BEGIN) {
     answer_begin(s);
   } else if (!s->began) {
     if (s->kind == FWBOOT_BAUD) answer_baud(s);
@@ -273,9 +295,9 @@ static fwboot_outcome serve(session *s) {
   while (!s->over) {
     switch (receive(s)) {
       case GOT_NOTHING:
-        if (!s->checking) return FWBOOT_FAILED;
+        if (s->checking == RATE_HELD) return FWBOOT_FAILED;
         back_to_start_rate(s);
-        s->checking = 0;
+        s->checking = RATE_HELD;
         break;
       case GOT_SYNC: return fwboot_converse(s->buffer);
       case GOT_PROBE: send_caps(s); break;
@@ -292,7 +314,8 @@ fwboot_outcome fwboot_frames(uint8_t *buffer) {
   s.buffer = buffer;
   s.page = fwboot_flash_page_size();
   s.rate = FWBOOT_RATE_START;
-  s.checking = s.began = s.over = 0;
+  s.checking = RATE_HELD;
+  s.began = s.over = 0;
   s.outcome = FWBOOT_FAILED;
   outcome = serve(&s);
   if (s.rate != FWBOOT_RATE_START) fwboot_uart_set_rate(FWBOOT_RATE_START);

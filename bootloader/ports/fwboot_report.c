@@ -22,16 +22,34 @@ static char *append_hex(char *at, uint32_t value) {
   return at;
 }
 
+/* The fields of the state, without the closing brace. */
+static char *append_state(char *at, const fwboot_state *state) {
+  if (!state->valid) return append(at, "{\"valid\":false");
+  at = append(at, "{\"valid\":true,\"length\":");
+  at = append_decimal(at, state->length);
+  at = append(at, ",\"crc32\":\"0x");
+  at = append_hex(at, state->crc32);
+  return append(at, "\"");
+}
+
 void fwboot_state_text(const fwboot_state *state, char *text) {
-  char *at = text;
-  if (!state->valid) {
-    at = append(at, "{\"valid\":false}");
-  } else {
-    at = append(at, "{\"valid\":true,\"length\":");
-    at = append_decimal(at, state->length);
-    at = append(at, ",\"crc32\":\"0x");
-    at = append_hex(at, state->crc32);
-    at = append(at, "\"}");
+  char *at = append(append_state(text, state), "}");
+  *at = '\0';
+}
+
+void fwboot_keyed_state_text(const fwboot_state *state, uint32_t version, uint32_t counter, char *text) {
+  char *at = append_state(text, state);
+  if (state->valid) {
+    at = append(at, ",\"version\":\"");
+    at = append_decimal(at, version & 0xFFu);
+    at = append(at, ".");
+    at = append_decimal(at, version >> 8 & 0xFFu);
+    at = append(at, ".");
+    at = append_decimal(at, version >> 16);
+    at = append(at, "\"");
   }
+  at = append(at, ",\"counter\":");
+  at = append_decimal(at, counter);
+  at = append(at, "}");
   *at = '\0';
 }

@@ -3,6 +3,10 @@
  *
  *   fwboot_state_text(state, text)   the state found at a reset:
  *       {"valid":true,"length":N,"crc32":"0x89ABCDEF"}   or   {"valid":false}
+ *   fwboot_keyed_state_text(state, version, counter, text)
+ *                                    the same for a build with keys, which adds the
+ *       installed version (when valid) and the security counter:
+ *       {"valid":true,"length":N,"crc32":"0x89ABCDEF","version":"2.1.0","counter":3}
  *     text must hold FWBOOT_STATE_TEXT_SIZE bytes; it ends with a NUL, no newline.
  *   FWBOOT_STARTED_TEXT              the application's start */
 #ifndef FWBOOT_REPORT_H
@@ -14,10 +18,12 @@
 extern "C" {
 #endif
 
-#define FWBOOT_STATE_TEXT_SIZE 64u
+#define FWBOOT_STATE_TEXT_SIZE 112u
 #define FWBOOT_STARTED_TEXT "{\"started\":true}"
 
 void fwboot_state_text(const fwboot_state *state, char *text);
+/* version: major | minor << 8 | patch << 16, as the signed header holds it. */
+void fwboot_keyed_state_text(const fwboot_state *state, uint32_t version, uint32_t counter, char *text);
 
 #ifdef __cplusplus
 }

@@ -56,7 +56,7 @@ class BootTest : public testing::Test {
   // The simulation's options for Link() and FlashFile(), then extra.
   std::vector<std::string> SimArgs(const std::vector<std::string>& extra) const {
     std::vector<std::string> args{"--link", Link(), "--flash", FlashFile(), "--page-size",
-                                  std::to_string(kPageSize), "--pages", std::to_string(kPages)};
+                                  std::to_string(pageSize_), "--pages", std::to_string(kPages)};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
   }
@@ -99,5 +99,6 @@ class BootTest : public testing::Test {
   }
   static json Invalid() { return json{{"valid", false}}; }
 
+  unsigned pageSize_ = kPageSize;  // a signed header needs a larger page
   ScratchDir scratch_{"fwflash-boot-test"};
 };

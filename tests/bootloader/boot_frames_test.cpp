@@ -150,8 +150,12 @@ TEST_F(BootFramesTest, UnheardAtTheNewRateTheDeviceGoesBackTo9600AndTakesTheNext
     std::vector<std::string> args;
     speed_t speed;  // where the host's port goes after the rate's ACK
   };
+  // A lost ACK to the CHECK leaves the device at the new rate, the host back at 9600: the
+  // rate holds only once a frame comes after the ACK.
+  const std::vector<uint8_t> app = App(200, 24);
   for (const Case& c : {Case{"a device deaf at 2 Mbaud", {"--deaf-baud", "2000000"}, B2000000},
-                        Case{"a host whose port stays at 9600", {}, B9600}}) {
+                        Case{"a host whose port stays at 9600", {}, B9600},
+                        Case{"the CHECK's ACK lost", {"--lost-check-ack"}, B2000000}}) {
     SCOPED_TRACE(c.name);
     BootSimProcess sim;
     StartSim(sim, c.args);
@@ -169,6 +173,10 @@ TEST_F(BootFramesTest, UnheardAtTheNewRateTheDeviceGoesBackTo9600AndTakesTheNext
     host.Line().SetSpeed(B1000000);
     host.Send({kCheck, 1000000, {}});
     EXPECT_EQ(host.Next(), Ack(1000000));
+    host.Begin(app);
+    EXPECT_EQ(host.Next(), Ack(0));
+    EXPECT_TRUE(host.Finish(app, 0));
+    EXPECT_EQ(Json(sim.NextLine()), Valid(app));  // the first reset since the start
   }
 }
 

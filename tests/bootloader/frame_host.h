@@ -12,6 +12,8 @@
 //   Finish(app, from)    the DATA frames from offset from on, four in flight, then END:
 //                        true when each was acknowledged in turn and the RESULT is 0
 //   Flash(app)           the probe, BEGIN, Finish: true when all went as it should
+//   BeginWith(header), FlashWith(app, header)
+//                        the same with the header given (a signed one)
 #pragma once
 
 #include <algorithm>
@@ -94,8 +96,9 @@ class FrameHost {
   void Begin(const std::vector<uint8_t>& app) {
     std::vector<uint8_t> header{'F', 'W', 'B', '1'};
     PutU32(header, static_cast<uint32_t>(app.size() + 8));
-    Send({kBegin, 0, header});
+    BeginWith(header);
   }
+  void BeginWith(const std::vector<uint8_t>& header) { Send({kBegin, 0, header}); }
   void Data(const std::vector<uint8_t>& app, size_t offset) { line_.Write(DataBytes(app, offset)); }
   void Stream(const std::vector<uint8_t>& app, size_t from, size_t to) {
     std::vector<uint8_t> bytes;
@@ -123,10 +126,16 @@ class FrameHost {
     return Next() == Result(0);
   }
 
-  bool Flash(const std::vector<uint8_t>& app) {
+  bool Flash(const std::vector<uint8_t>& app) { return FlashWith(app, {}); }
+  // The same with the header given (a signed one), or the unsigned one when empty.
+  bool FlashWith(const std::vector<uint8_t>& app, const std::vector<uint8_t>& header) {
     Probe();
     if (Next().kind != kCaps) return false;
-    Begin(app);
+    if (header.empty()) {
+      Begin(app);
+    } else {
+      BeginWith(header);
+    }
     return Next() == Ack(0) && Finish(app, 0);
   }
 

@@ -46,22 +46,33 @@ void LostAck::Leave(uint8_t byte, std::vector<uint8_t>& out) {
     out.push_back(byte);
     return;
   }
-  if (!frames_) {
+  if (!frames_ && !rateAgreed_) {
     out.push_back(byte);
-    // BEGIN's ACK, the only one whose offset is 0, opens the frames.
-    frames_ = place == FrameFollower::Place::HeaderEnd && follower_.Kind() == FWBOOT_ACK && follower_.Arg() == 0;
+    // BEGIN's ACK, the only one whose offset is 0, opens the frames; any other is a
+    // BAUD's, and the CHECK's follows it.
+    const bool ack = place == FrameFollower::Place::HeaderEnd && follower_.Kind() == FWBOOT_ACK;
+    frames_ = ack && follower_.Arg() == 0;
+    rateAgreed_ = ack && follower_.Arg() != 0 && checkAck_;
     return;
   }
   held_.push_back(byte);
   if (place == FrameFollower::Place::Hunt) return;
-  const bool dataAck = follower_.Kind() == FWBOOT_ACK && follower_.Arg() != 0;
-  if (!dataAck || ++dataAcks_ != n_) out.insert(out.end(), held_.begin(), held_.end());
+  const bool ack = follower_.Kind() == FWBOOT_ACK;
+  bool lost;
+  if (rateAgreed_) {
+    lost = ack;
+    checkAck_ = !lost;
+    rateAgreed_ = false;
+  } else {
+    lost = ack && follower_.Arg() != 0 && ++dataAcks_ == n_;
+    frames_ = follower_.Kind() != FWBOOT_RESULT && follower_.Kind() != FWBOOT_CAPS;
+  }
+  if (!lost) out.insert(out.end(), held_.begin(), held_.end());
   held_.clear();
-  frames_ = follower_.Kind() != FWBOOT_RESULT && follower_.Kind() != FWBOOT_CAPS;
 }
 
 void LostAck::Reset() {
-  frames_ = false;
+  frames_ = rateAgreed_ = false;
   held_.clear();
   follower_.Reset();
 }

@@ -3,8 +3,8 @@
 //
 //   FrameFollower    where a byte stands: the end of a valid header, a payload byte, neither
 //   BadFrame(n)      Arrive(byte): the n-th DATA frame's first payload byte changed
-//   LostAck(n)       Leave(byte, out): what goes on the line; the n-th ACK of a DATA frame
-//                    never does
+//   LostAck(n, check) Leave(byte, out): what goes on the line; the n-th ACK of a DATA frame
+//                    never does, nor (check) the first CHECK's ACK
 #pragma once
 
 #include <cstddef>
@@ -41,13 +41,15 @@ class BadFrame {
 // until it is whole without stalling the first protocol, whose bytes pass as they come.
 class LostAck {
  public:
-  explicit LostAck(long long n) : n_(n) {}
+  LostAck(long long n, bool checkAck) : n_(n), checkAck_(checkAck) {}
   void Leave(uint8_t byte, std::vector<uint8_t>& out);
   void Reset();  // at a reset of the device
 
  private:
   long long n_, dataAcks_ = 0;
+  bool checkAck_;
   bool frames_ = false;
+  bool rateAgreed_ = false;  // a BAUD's ACK went: the next frame answers the CHECK
   std::vector<uint8_t> held_;
   FrameFollower follower_;
 };

@@ -18,7 +18,8 @@ constexpr int kBitsPerCharacter = 10;
 HostLine::HostLine(PseudoTerminal& terminal, const LineSettings& settings)
     : terminal_(terminal), settings_(settings) {
   if (settings.badFrame > 0) badFrame_ = std::make_unique<BadFrame>(settings.badFrame);
-  if (settings.lostAck > 0) lostAck_ = std::make_unique<LostAck>(settings.lostAck);
+  if (settings.lostAck > 0 || settings.lostCheckAck)
+    lostAck_ = std::make_unique<LostAck>(settings.lostAck, settings.lostCheckAck);
 }
 
 // The threads live as long as the process: it ends by exit, never by returning.

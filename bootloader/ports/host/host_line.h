@@ -34,6 +34,7 @@ struct LineSettings {
   uint32_t deafBaud = 0;      // a rate at which the device hears nothing
   long long badFrame = 0;     // the DATA frame (from 1) that arrives changed
   long long lostAck = 0;      // the ACK for a DATA frame (from 1) that is lost
+  bool lostCheckAck = false;  // the first CHECK's ACK is lost
 };
 
 class HostLine {

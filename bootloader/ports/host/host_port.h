@@ -3,10 +3,13 @@
 //
 //   AttachUart(line, settings)    the UART seam speaks on the line (host_line.h)
 //   OpenFlash(settings, error)    maps the flash file (made erased when new)
+//   LoadKeys(paths, flash, error) the public keys the bootloader is built with (none: it
+//                                 takes unsigned images); with keys, 4 pages at least
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "bootloader/ports/host/host_line.h"
 
@@ -31,3 +34,4 @@ struct UartSettings {
 
 void AttachUart(HostLine& line, const UartSettings& settings);
 bool OpenFlash(const FlashSettings& settings, std::string& error);
+bool LoadKeys(const std::vector<std::string>& paths, const FlashSettings& flash, std::string& error);

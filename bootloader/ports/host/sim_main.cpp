@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "bootloader/core/fwboot.h"
+#include "bootloader/core/fwboot_counter.h"
 #include "bootloader/core/fwboot_port.h"
+#include "bootloader/crypto/fwboot_keyed.h"
 #include "bootloader/ports/fwboot_report.h"
 #include "bootloader/ports/host/host_port.h"
 #include "pseudo_terminal/stop_signal.h"
@@ -15,6 +17,7 @@ namespace {
 
 struct SimOptions {
   std::string link;
+  std::vector<std::string> keys;
   FlashSettings flash;
   UartSettings uart;
   LineSettings line;
@@ -36,6 +39,11 @@ bool Parse(int argc, char** argv, SimOptions& options, int& exitCode) {
   app.add_option("--pages", options.flash.pages,
                  "pages in the application area, the last holding the valid record (default 64)")
       ->check(CLI::Range(2, 65536));
+  app.add_option("--key", options.keys,
+                 "a public key the bootloader takes signed images of (NAME.pub, at most two); "
+                 "without, it takes unsigned images. The security counter's two pages stand "
+                 "below the record's")
+      ->type_name("NAME.pub");
   app.add_option("--window-ms", options.windowMs,
                  "how long a valid application waits for a sync after a reset (default 500)");
   app.add_option("--cut-after", options.flash.cutAfter,
@@ -68,6 +76,8 @@ bool Parse(int argc, char** argv, SimOptions& options, int& exitCode) {
       ->type_name("N")->check(CLI::PositiveNumber);
   app.add_option("--lost-ack", options.line.lostAck, "the N-th ACK sent for a DATA frame is lost")
       ->type_name("N")->check(CLI::PositiveNumber);
+  app.add_flag("--lost-check-ack", options.line.lostCheckAck,
+               "the ACK of the first CHECK is lost: the host goes back to 9600, the device does not know");
   app.add_option("--deaf-baud", options.line.deafBaud,
                  "announces and agrees rate N but hears nothing at it")
       ->type_name("N");
@@ -86,7 +96,11 @@ void PrintState() {
   fwboot_state state;
   char text[FWBOOT_STATE_TEXT_SIZE];
   fwboot_check(&state);
-  fwboot_state_text(&state, text);
+  if (fwboot_key_count() == 0) {
+    fwboot_state_text(&state, text);
+  } else {
+    fwboot_keyed_state_text(&state, fwboot_installed_version(), fwboot_counter_read(), text);
+  }
   std::printf("%s\n", text);
   std::fflush(stdout);
 }
@@ -108,7 +122,8 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::string error;
   PseudoTerminal terminal;
-  if (!OpenFlash(options.flash, error) || !terminal.Create(options.link, {}, error)) {
+  if (!LoadKeys(options.keys, options.flash, error) || !OpenFlash(options.flash, error) ||
+      !terminal.Create(options.link, {}, error)) {
     std::fprintf(stderr, "fwflash-boot-sim: %s\n", error.c_str());
     return kExitBadStart;
   }
