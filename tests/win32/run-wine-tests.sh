@@ -3,14 +3,18 @@
 # them under Wine in a fresh prefix under build-win32: the unit tests, then whole runs of
 # fwflash.exe against the virtual device on COM1 (wine_e2e.sh), of fwflash-cli.exe
 # (wine_cli.sh), of its records in SQLite (wine_records.sh), of a production job
-# (wine_jobs.sh) and of fwflash-cli.exe on a line with PostgreSQL and the dashboard
-# (wine_line.py).
-# Needs the Linux build's fwflash-vdev (build/) and an X server in DISPLAY
-# (DISPLAY=$(tools/start-xvfb.sh) for a run of its own).
+# (wine_jobs.sh), of both against a simulation of the reference bootloader in the second
+# protocol (wine_protocol2.sh) and of fwflash-cli.exe on a line with PostgreSQL and the
+# dashboard (wine_line.py).
+# Needs the Linux build's fwflash-vdev, fwflash-boot-sim, fwflash-boot-image and
+# fwflash-pack (build/) and an X server in DISPLAY (DISPLAY=$(tools/start-xvfb.sh) for a
+# run of its own).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 win=$root/build-win32
-[ -x "$root/build/fwflash-vdev" ] || { echo "run-wine-tests: build the Linux tree first (build/fwflash-vdev)" >&2; exit 1; }
+for tool in fwflash-vdev fwflash-boot-sim fwflash-boot-image fwflash-pack; do
+  [ -x "$root/build/$tool" ] || { echo "run-wine-tests: build the Linux tree first (build/$tool)" >&2; exit 1; }
+done
 [ -n "${DISPLAY:-}" ] || { echo "run-wine-tests: no X server in DISPLAY" >&2; exit 1; }
 mkdir -p "$win"
 "$root/tools/build-win32.sh" >"$win/build.log" 2>&1 || { cat "$win/build.log"; exit 1; }
@@ -82,6 +86,9 @@ FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
 
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
   FWFLASH_WINE_CLI=$win/fwflash-cli.exe run wine_jobs "$root/tests/win32/wine_jobs.sh"
+
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_CLI=$win/fwflash-cli.exe \
+  FWFLASH_WINE_EXE=$win/fwflash.exe run wine_protocol2 "$root/tests/win32/wine_protocol2.sh"
 
 # fwflash-cli.exe on a line: PostgreSQL over TCP beside the Linux fwflash-cli, an outage,
 # the dashboard it serves in Chromium, the refusals; and the DLLs it needs.
