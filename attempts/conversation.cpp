@@ -8,13 +8,6 @@
 
 namespace {
 
-// Under auto a probe that went unanswered, or was answered by something else, is no
-// failure: the sync follows.
-class Unreported : public FailureReporter {
- public:
-  void Report(const DeviceFailure&) override {}
-};
-
 // The image's header goes in BEGIN, before the first frame: counted with that frame, so
 // that the bytes accepted are the image's in either protocol.
 class HeaderCounted : public TransferProgress {
@@ -56,6 +49,8 @@ bool OpenConversation(SerialPort* port, Protocol protocol, Opening& opening, Fai
     // Nothing came: told as a sync that went unanswered, whatever else was reported.
     return opening.framed || ReportFailure(reporter, {DeviceStep::ReadByte});
   }
+  // Under auto a probe that went unanswered, or was answered by something else, is no
+  // failure: the sync follows.
   Unreported unreported;
   opening.framed = ProbeDevice(port, opening.caps, unreported);
   return opening.framed || SyncAfterProbe(port, reporter);

@@ -45,12 +45,6 @@ bool FinishFrame(SerialPort* port, FrameParser& parser, Frame& frame, FailureRep
   return true;
 }
 
-// A failure that nobody is told: the late answer is looked for in passing.
-class Unreported : public FailureReporter {
- public:
-  void Report(const DeviceFailure&) override {}
-};
-
 // The image's header; a NAK (a damaged BEGIN) sends it again at once.
 bool Begin(FrameLink& link, const uint8_t* image) {
   uint8_t reason = kFrameNoAnswer;
