@@ -3,11 +3,11 @@
 // the BEGIN and the END around them.
 #include "device/frame_protocol.h"
 
+#include "device/crc32.h"
 #include "device/download_protocol.h"
 #include "device/frame_link.h"
 #include "device/frame_rates.h"
 #include "device/frame_window.h"
-#include "payload/crc32.h"
 
 using namespace frames;
 

@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "device/crc32.h"
 #include "device/download_protocol.h"
 #include "device/frame_protocol.h"
-#include "payload/crc32.h"
 #include "tests/bootloader/boot_sim_process.h"
 #include "tests/device/recording_reporter.h"
 #include "tests/support/scratch_dir.h"
