@@ -83,11 +83,11 @@ bool End(FrameLink& link, const uint8_t* app, uint32_t length) {
 
 }  // namespace
 
-bool ProbeDevice(SerialPort* port, DeviceCapabilities& caps, FailureReporter& reporter) {
+bool ProbeDevice(SerialPort* port, DeviceCapabilities& caps, FailureReporter& reporter, unsigned answerMs) {
   if (!SendBlock(port, &kProbe, 1, reporter)) return false;
   uint8_t first = 0;
   size_t count = 0;
-  if (!ReceiveSome(port, &first, 1, kProbeAnswerMs, count, reporter) || count == 0) return false;
+  if (!ReceiveSome(port, &first, 1, answerMs, count, reporter) || count == 0) return false;
   FrameParser parser;
   parser.Feed(&first, 1);
   Frame frame;
