@@ -1,9 +1,9 @@
 #include "attempts/attempt_books.h"
 
+#include "device/crc32.h"
 #include "fwflash_version.h"
 #include "device/stop_pause.h"
 #include "jobs/field_plan.h"
-#include "payload/crc32.h"
 #include "records/record_time.h"
 #include "records/uuid.h"
 

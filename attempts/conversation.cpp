@@ -8,13 +8,6 @@
 
 namespace {
 
-// Under auto a probe that went unanswered, or was answered by something else, is no
-// failure: the sync follows.
-class Unreported : public FailureReporter {
- public:
-  void Report(const DeviceFailure&) override {}
-};
-
 // The image's header goes in BEGIN, before the first frame: counted with that frame, so
 // that the bytes accepted are the image's in either protocol.
 class HeaderCounted : public TransferProgress {
@@ -51,12 +44,16 @@ bool OpenConversation(SerialPort* port, Protocol protocol, Opening& opening, Fai
   opening = Opening();
   if (protocol == Protocol::One) return Handshake(port, reporter);
   if (protocol == Protocol::Two) {
-    opening.framed = ProbeDevice(port, opening.caps, reporter);
+    // No fallback to protect: the answer may take as long as the first request would.
+    opening.framed = ProbeDevice(port, opening.caps, reporter, protocol::kTransferTimeoutMs);
     opening.refused = !opening.framed;
     // Nothing came: told as a sync that went unanswered, whatever else was reported.
     return opening.framed || ReportFailure(reporter, {DeviceStep::ReadByte});
   }
+  // Under auto a probe that went unanswered, or was answered by something else, is no
+  // failure: the sync follows.
   Unreported unreported;
+  opening.probed = true;
   opening.framed = ProbeDevice(port, opening.caps, unreported);
   return opening.framed || SyncAfterProbe(port, reporter);
 }
@@ -80,7 +77,7 @@ bool SendImage(SerialPort* port, const Opening& opening, const uint8_t* image, u
                bool lateAcknowledgement) {
   baud = frames::kBaseRate;
   if (opening.refused) return false;  // reported at the opening
-  if (!opening.framed) return TransferImage(port, image, size, progress, reporter, lateAcknowledgement);
+  if (!opening.framed) return TransferImage(port, image, size, progress, reporter, lateAcknowledgement, opening.probed);
   FrameSettings settings;
   settings.maxBaud = maxBaud;
   HeaderCounted counted(progress);

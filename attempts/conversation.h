@@ -6,7 +6,10 @@
 //                                    protocol 2, else whether it acknowledged the sync
 //   OpenConversation(port, protocol, opening, reporter)
 //       One   the sync (device/download_protocol.h's handshake)
-//       Two   the probe; no answer is the sync's failure (ReadByte): nothing follows
+//       Two   the probe, its answer awaited as long as the first protocol's first
+//             request (2 s, stoppable), sent once: a device that answers each probe
+//             would leave answers to repeated ones in the way of the rate's exchange.
+//             No answer is the sync's failure (ReadByte): nothing follows
 //       Auto  the probe, and without an answer in its 50 ms the sync, whose
 //             acknowledgement may follow a capability frame that came too late
 //     true when the device answered as it should; false after the failures' reports
@@ -20,7 +23,8 @@
 //                                    the image in the conversation the opening began:
 //                                    byte by byte (late: an acknowledgement may still
 //                                    come in place of the first request, as
-//                                    TransferImage takes it), or in frames at the rate
+//                                    TransferImage takes it; after auto's probe, a
+//                                    capability frame before it), or in frames at the rate
 //                                    agreed (baud says which); true only when the device
 //                                    took it all. Progress counts the image's bytes in
 //                                    either protocol: in frames the header with the first
@@ -37,6 +41,7 @@
 struct Opening {
   bool framed = false;        // the device answered the probe: protocol 2
   bool refused = false;       // protocol 2 was required, and no capability frame came
+  bool probed = false;        // auto's probe went first: its answer may still come late
   DeviceCapabilities caps;
   uint8_t Protocol() const { return framed ? 2 : 1; }
 };

@@ -1,7 +1,7 @@
 #include "cli/firmware_source.h"
 
+#include "device/crc32.h"
 #include "files/whole_file.h"
-#include "payload/crc32.h"
 #include "payload/payload_block.h"
 #include "payload/payload_image.h"
 

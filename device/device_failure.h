@@ -10,6 +10,9 @@
 //   FailureReporter   the seam: one Report call per failing step, in the order they fail
 //   DeviceStepName    the step as a short name for machine-readable output ("echo")
 //   ReportFailure     reports a failure and returns false, the failure exit of every step
+//   Unreported        a reporter that tells nobody: for a step whose failure is no
+//                     failure to its caller (a probe nobody answers, a port a search
+//                     cannot open)
 //
 // One fault can fail several steps in a row: a byte that cannot be written is reported
 // as WriteByte, then as SendData by the exchange around it, then as EndMarker when it was
@@ -68,3 +71,8 @@ inline bool ReportFailure(FailureReporter& reporter, const DeviceFailure& failur
   reporter.Report(failure);
   return false;
 }
+
+class Unreported : public FailureReporter {
+ public:
+  void Report(const DeviceFailure&) override {}
+};

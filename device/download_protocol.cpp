@@ -2,6 +2,8 @@
 // the conversation; failures are reported where a step fails, in the order they happen.
 #include "device/download_protocol.h"
 
+#include "device/frame_codec.h"
+
 using namespace protocol;
 
 namespace {
@@ -9,6 +11,33 @@ namespace {
 // The device asks for every byte, the end marker's included, with a request byte.
 bool AwaitRequest(SerialPort* port, uint8_t& request, FailureReporter& reporter) {
   return ReceiveByte(port, request, reporter);
+}
+
+// The rest of a frame that began with start, read to its end (or to where the parser
+// gives it up) so that the byte after it is the next one read.
+bool SkipFrame(SerialPort* port, uint8_t start, FailureReporter& reporter) {
+  FrameParser parser;
+  parser.Feed(&start, 1);
+  Frame frame;
+  while (!parser.Next(frame) && parser.Begun()) {
+    uint8_t byte;
+    if (!ReceiveByte(port, byte, reporter)) return false;
+    parser.Feed(&byte, 1);
+  }
+  return true;
+}
+
+// The first request after an opening that had no answer in time: the probe's answer
+// (afterProbe) and the sync's acknowledgement (lateAcknowledgement) may still come
+// before it, in that order, each within the request's time.
+bool AwaitFirstRequest(SerialPort* port, uint8_t& request, bool lateAcknowledgement, bool afterProbe,
+                       FailureReporter& reporter) {
+  if (!AwaitRequest(port, request, reporter)) return false;
+  if (afterProbe && request == frames::kStart &&
+      !(SkipFrame(port, request, reporter) && AwaitRequest(port, request, reporter))) {
+    return false;
+  }
+  return !(lateAcknowledgement && request == kSyncAck) || AwaitRequest(port, request, reporter);
 }
 
 }  // namespace
@@ -43,15 +72,13 @@ bool SendEndMarker(SerialPort* port, FailureReporter& reporter) {
 }
 
 bool TransferImage(SerialPort* port, const uint8_t* bytes, uint32_t n, TransferProgress& progress,
-                   FailureReporter& reporter, bool lateAcknowledgement) {
+                   FailureReporter& reporter, bool lateAcknowledgement, bool afterProbe) {
   SetReadTimeout(port, kTransferTimeoutMs, reporter);
   for (uint32_t i = 0; i < n; ++i) {
     uint8_t request;
-    if (!AwaitRequest(port, request, reporter)) return false;
-    // The sync's answer, later than the handshake waited: the request follows it.
-    if (i == 0 && lateAcknowledgement && request == kSyncAck && !AwaitRequest(port, request, reporter)) {
-      return false;
-    }
+    const bool received = i == 0 ? AwaitFirstRequest(port, request, lateAcknowledgement, afterProbe, reporter)
+                                 : AwaitRequest(port, request, reporter);
+    if (!received) return false;
     if (request != kByteRequest) {
       return ReportFailure(reporter, {DeviceStep::UnknownCommand, kByteRequest, request});
     }

@@ -32,6 +32,8 @@ bool SendEndMarker(SerialPort* port, FailureReporter& reporter);
 // Reports each accepted data byte to progress, never the end-marker rounds. With
 // lateAcknowledgement, after a handshake that had no answer in time, an acknowledgement
 // in place of the first request is the device's late answer, and its request follows;
-// without it (the desktop program), that byte is a wrong request.
+// without it (the desktop program), that byte is a wrong request. With afterProbe, after
+// a probe that had no answer in time, a whole frame before those is the probe's late
+// answer (device/frame_protocol.h), skipped: the device heard the sync after it.
 bool TransferImage(SerialPort* port, const uint8_t* bytes, uint32_t n, TransferProgress& progress,
-                   FailureReporter& reporter, bool lateAcknowledgement = false);
+                   FailureReporter& reporter, bool lateAcknowledgement = false, bool afterProbe = false);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "payload/crc32.h"
+#include "device/crc32.h"
 
 using namespace frames;
 

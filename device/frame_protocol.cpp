@@ -3,11 +3,11 @@
 // the BEGIN and the END around them.
 #include "device/frame_protocol.h"
 
+#include "device/crc32.h"
 #include "device/download_protocol.h"
 #include "device/frame_link.h"
 #include "device/frame_rates.h"
 #include "device/frame_window.h"
-#include "payload/crc32.h"
 
 using namespace frames;
 
@@ -44,12 +44,6 @@ bool FinishFrame(SerialPort* port, FrameParser& parser, Frame& frame, FailureRep
   }
   return true;
 }
-
-// A failure that nobody is told: the late answer is looked for in passing.
-class Unreported : public FailureReporter {
- public:
-  void Report(const DeviceFailure&) override {}
-};
 
 // The image's header; a NAK (a damaged BEGIN) sends it again at once.
 bool Begin(FrameLink& link, const uint8_t* image) {
@@ -89,11 +83,11 @@ bool End(FrameLink& link, const uint8_t* app, uint32_t length) {
 
 }  // namespace
 
-bool ProbeDevice(SerialPort* port, DeviceCapabilities& caps, FailureReporter& reporter) {
+bool ProbeDevice(SerialPort* port, DeviceCapabilities& caps, FailureReporter& reporter, unsigned answerMs) {
   if (!SendBlock(port, &kProbe, 1, reporter)) return false;
   uint8_t first = 0;
   size_t count = 0;
-  if (!ReceiveSome(port, &first, 1, kProbeAnswerMs, count, reporter) || count == 0) return false;
+  if (!ReceiveSome(port, &first, 1, answerMs, count, reporter) || count == 0) return false;
   FrameParser parser;
   parser.Feed(&first, 1);
   Frame frame;

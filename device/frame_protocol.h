@@ -41,11 +41,12 @@ struct DeviceCapabilities {
   uint32_t areaSize = 0;      // the largest application the device takes
 };
 
-// Sends the probe and waits frames::kProbeAnswerMs for the answer to begin. True with
+// Sends the probe once and waits answerMs (stoppable) for the answer to begin. True with
 // the capabilities when a CAPS frame came; false when nothing came (nothing reported:
 // the caller decides whether that is a failure) or when what came is no CAPS frame
 // (reported as ProbeAnswer).
-bool ProbeDevice(SerialPort* port, DeviceCapabilities& caps, FailureReporter& reporter);
+bool ProbeDevice(SerialPort* port, DeviceCapabilities& caps, FailureReporter& reporter,
+                 unsigned answerMs = frames::kProbeAnswerMs);
 
 // What has arrived since a probe and a sync, taken without waiting for its first byte
 // and never past its end: a CAPS frame (the rest of one that has begun is waited for),

@@ -9,12 +9,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A probe's failures are no one's business: a port that does not open is no candidate.
-class Unreported : public FailureReporter {
- public:
-  void Report(const DeviceFailure&) override {}
-};
-
 // How often the waiting ports are looked at: a small share of the handshake's time.
 constexpr auto kLookInterval = std::chrono::milliseconds(1);
 
@@ -22,7 +16,7 @@ constexpr auto kLookInterval = std::chrono::milliseconds(1);
 
 std::vector<ProbedPort> ProbePorts(const std::vector<std::string>& paths, const StopRequest* stop,
                                    bool firstWins) {
-  Unreported unreported;
+  Unreported unreported;  // a port that does not open is no candidate, and no failure
   std::vector<ProbedPort> waiting;
   for (const std::string& path : paths) {
     OwnedPort port(OpenPort(path, unreported, stop));

@@ -13,12 +13,6 @@ using Clock = std::chrono::steady_clock;
 // How often the waiting ports are looked at: a small share of the answers' time.
 constexpr auto kLookInterval = std::chrono::milliseconds(1);
 
-// A search's failures are no one's business: a port that does not open is no candidate.
-class Unreported : public FailureReporter {
- public:
-  void Report(const DeviceFailure&) override {}
-};
-
 // Sends the byte to every port still waiting; a port that cannot take it is dropped.
 void SendToWaiting(std::vector<AnsweringPort>& waiting, uint8_t byte) {
   Unreported unreported;
@@ -61,7 +55,7 @@ std::vector<AnsweringPort> FindAnsweringPorts(const std::vector<std::string>& pa
       found.push_back({acknowledged.path, std::move(acknowledged.port), false, {}});
     return found;
   }
-  Unreported unreported;
+  Unreported unreported;  // a port that does not open is no candidate, and no failure
   std::vector<AnsweringPort> waiting;
   for (const std::string& path : paths) {
     OwnedPort port(OpenPort(path, unreported, stop));

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "device/crc32.h"
 #include "files/program_file.h"
 #include "fwflash_version.h"
-#include "payload/crc32.h"
 #include "payload/payload_block.h"
 #include "program/program_notice.h"
 #include "toolkit/toolkit.h"

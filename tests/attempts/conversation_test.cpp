@@ -74,6 +74,45 @@ TEST_F(ConversationTest, UnderAutoACapabilityFrameAfterTheSyncIsFollowedByProtoc
   EXPECT_TRUE(collected_.steps.empty());
 }
 
+// A slow device under auto: the probe's answer came after the sync's wait too, ahead of
+// the acknowledgement and the requests. The image still goes in the first protocol.
+TEST_F(ConversationTest, UnderAutoACapabilityFrameLaterThanTheSyncsWaitIsSkippedBeforeTheRequests) {
+  std::thread heard([this] { AnswerAfter(0xA5, {}); });
+  EXPECT_FALSE(OpenConversation(port_.get(), Protocol::Auto, opening_, collected_));
+  heard.join();
+  ASSERT_EQ(collected_.steps, std::vector<DeviceStep>{DeviceStep::ReadByte});
+  collected_.steps.clear();
+  std::vector<uint8_t> late = Capabilities();
+  late.push_back(0x5A);
+  Put(late);
+  const uint8_t image[] = {0x11, 0x5A, 0xC5};
+  class Counted : public TransferProgress, public RateEvents {
+   public:
+    void ByteAccepted() override { ++bytes; }
+    void RateChanged(uint32_t, uint32_t, bool) override {}
+    int bytes = 0;
+  } counted;
+  bool sent = false;
+  uint32_t baud = 0;
+  std::thread host([&] {
+    sent = SendImage(port_.get(), opening_, image, sizeof image, kDefaultMaxBaud, counted, counted, collected_, baud,
+                     true);
+  });
+  std::vector<uint8_t> received;  // the device's side: requests, then echoes
+  for (int request = 0; request < static_cast<int>(sizeof image) + 2; ++request) {
+    uint8_t byte = 0;
+    Put({0x80});
+    ASSERT_EQ(read(line_.Device(), &byte, 1), 1);
+    received.push_back(byte);
+    Put({byte});
+  }
+  host.join();
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(received, (std::vector<uint8_t>{0x11, 0x5A, 0xC5, 0xFF, 0xFF}));
+  EXPECT_EQ(counted.bytes, 3);
+  EXPECT_TRUE(collected_.steps.empty());
+}
+
 TEST_F(ConversationTest, ProtocolTwoWithoutAnAnswerFailsAsTheSyncAndSendsNothingMore) {
   EXPECT_FALSE(OpenConversation(port_.get(), Protocol::Two, opening_, collected_));
   EXPECT_TRUE(opening_.refused);

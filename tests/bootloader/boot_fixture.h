@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "payload/crc32.h"
+#include "device/crc32.h"
 #include "tests/bootloader/boot_sim_process.h"
 #include "tests/support/program_run.h"
 #include "tests/support/scratch_dir.h"

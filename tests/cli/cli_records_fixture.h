@@ -27,7 +27,7 @@
 #include <regex>
 #include <thread>
 
-#include "payload/crc32.h"
+#include "device/crc32.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/support/background_program.h"
 #include "tests/support/pseudo_terminal_pair.h"

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "device/crc32.h"
 #include "device/frame_codec.h"
-#include "payload/crc32.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "device/crc32.h"
 #include "payload/payload_block.h"
-#include "payload/crc32.h"
 #include "texts/text_table.h"
 
 int main() {

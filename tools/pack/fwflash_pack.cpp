@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "device/crc32.h"
 #include "files/whole_file.h"
-#include "payload/crc32.h"
 #include "payload/payload_image.h"
 #include "payload/payload_tag.h"
 #include "tools/pack/pack_files.h"

@@ -1,4 +1,4 @@
-#include "payload/crc32.h"
+#include "device/crc32.h"
 
 uint32_t Crc32(const uint8_t* bytes, size_t size) {
   uint32_t crc = 0xFFFFFFFFu;
