@@ -71,14 +71,23 @@ bool HostLine::Heard(uint32_t baud) const {
   return program == 0 || program == baud;
 }
 
+// Each byte keeps the rate the program sent it at (0 when that cannot be read); whether
+// the device hears it is decided when the device takes it, at the rate then in force. A
+// device switches the moment its last byte at the old rate has left: a program that
+// answers that byte at once must not find the simulation still at the old rate.
 void HostLine::Arrive(const uint8_t* bytes, size_t count) {
+  const uint32_t program = terminal_.ProgramBaud();
   std::lock_guard<std::mutex> lock(mutex_);
-  if ((settings_.deafBaud != 0 && baud_ == settings_.deafBaud) || !Heard(baud_)) return;
   for (size_t i = 0; i < count; ++i) {
     inFree_ = std::max(Clock::now(), inFree_) + CharacterTime();
-    in_.push_back({badFrame_ ? badFrame_->Arrive(bytes[i]) : bytes[i], inFree_, baud_});
+    in_.push_back({badFrame_ ? badFrame_->Arrive(bytes[i]) : bytes[i], inFree_, program});
   }
   received_.notify_all();
+}
+
+bool HostLine::HeardNow(uint32_t sentAt) const {
+  if (settings_.deafBaud != 0 && baud_ == settings_.deafBaud) return false;
+  return sentAt == 0 || sentAt == baud_;
 }
 
 int HostLine::Get(uint8_t& byte, unsigned timeoutMs) {
@@ -88,8 +97,10 @@ int HostLine::Get(uint8_t& byte, unsigned timeoutMs) {
     if (stopped_) Stop();
     const Clock::time_point now = Clock::now();
     if (!in_.empty() && in_.front().onLine <= now) {
-      byte = in_.front().byte;
+      const Character arrived = in_.front();
       in_.pop_front();
+      if (!HeardNow(arrived.baud)) continue;
+      byte = arrived.byte;
       return 1;
     }
     if (now >= until) return 0;

@@ -54,10 +54,12 @@ class HostLine {
   struct Character {
     uint8_t byte;
     Clock::time_point onLine;  // when its last bit has come or gone
-    uint32_t baud;             // the device's rate when it went on the line
+    uint32_t baud;             // received: the program's rate (0: unknown); sent: the device's
   };
   // Whether the program's end is at baud (or its rate cannot be read).
   bool Heard(uint32_t baud) const;
+  // Whether a byte the program sent at sentAt is heard at the device's rate now.
+  bool HeardNow(uint32_t sentAt) const;
   Clock::duration CharacterTime() const;
   bool Paced() const { return settings_.pace || settings_.characterNs > 0 || settings_.latencyMs > 0; }
   [[noreturn]] void Stop();
