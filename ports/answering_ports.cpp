@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "device/download_protocol.h"
-#include "device/port_probe.h"
 
 namespace {
 
@@ -21,7 +20,8 @@ void SendToWaiting(std::vector<AnsweringPort>& waiting, uint8_t byte) {
 }
 
 // Looks at the waiting ports until each has answered, the time is up or the stop request
-// is made; answered(candidate) takes a port's answer, true once it has come. False when
+// is made; answered(candidate) takes a port's answer, true once it has come (it may
+// close a port whose answer makes it no device). False when
 // firstWins ended the search.
 template <typename Answered>
 bool AwaitAnswers(std::vector<AnsweringPort>& waiting, std::vector<AnsweringPort>& found, unsigned ms,
@@ -32,7 +32,7 @@ bool AwaitAnswers(std::vector<AnsweringPort>& waiting, std::vector<AnsweringPort
     for (AnsweringPort& candidate : waiting) {
       if (candidate.port == nullptr) continue;
       if (!answered(candidate)) {
-        anyWaiting = true;
+        anyWaiting = anyWaiting || candidate.port != nullptr;  // answered(…) drops a port that said something else
         continue;
       }
       found.push_back(std::move(candidate));
@@ -50,27 +50,35 @@ bool AwaitAnswers(std::vector<AnsweringPort>& waiting, std::vector<AnsweringPort
 std::vector<AnsweringPort> FindAnsweringPorts(const std::vector<std::string>& paths, bool probe, bool sync,
                                               const StopRequest* stop, bool firstWins) {
   std::vector<AnsweringPort> found;
-  if (!probe) {
-    for (ProbedPort& acknowledged : ProbePorts(paths, stop, firstWins))
-      found.push_back({acknowledged.path, std::move(acknowledged.port), false, {}});
-    return found;
-  }
   Unreported unreported;  // a port that does not open is no candidate, and no failure
   std::vector<AnsweringPort> waiting;
   for (const std::string& path : paths) {
     OwnedPort port(OpenPort(path, unreported, stop));
     if (port != nullptr) waiting.push_back({path, std::move(port), false, {}});
   }
-  SendToWaiting(waiting, frames::kProbe);
-  const bool goOn = AwaitAnswers(waiting, found, frames::kProbeAnswerMs, stop, firstWins, [](AnsweringPort& candidate) {
-    return candidate.framed = TakeLateCapabilities(candidate.port.get(), candidate.caps);
-  });
-  if (!goOn || !sync || (stop != nullptr && stop->Requested())) return found;
+  if (probe) {
+    SendToWaiting(waiting, frames::kProbe);
+    const bool goOn = AwaitAnswers(waiting, found, frames::kProbeAnswerMs, stop, firstWins, [](AnsweringPort& candidate) {
+      return candidate.framed = TakeLateCapabilities(candidate.port.get(), candidate.caps);
+    });
+    if (!goOn || !sync || (stop != nullptr && stop->Requested())) return found;
+  }
   SendToWaiting(waiting, protocol::kSync);
-  // A capability frame that comes now answered the probe late; the device heard the sync
-  // after it, and its acknowledgement follows.
+  if (probe) {
+    // A capability frame that comes now answered the probe late; the device heard the
+    // sync after it, and its acknowledgement follows.
+    AwaitAnswers(waiting, found, protocol::kHandshakeTimeoutMs, stop, firstWins, [](AnsweringPort& candidate) {
+      return TakeLateAnswer(candidate.port.get(), candidate.caps) == LateAnswer::Acknowledgement;
+    });
+    return found;
+  }
+  // Only the acknowledgement makes a device of it; another byte, another thing.
   AwaitAnswers(waiting, found, protocol::kHandshakeTimeoutMs, stop, firstWins, [](AnsweringPort& candidate) {
-    return TakeLateAnswer(candidate.port.get(), candidate.caps) == LateAnswer::Acknowledgement;
+    uint8_t answer = 0;
+    if (!TakeArrivedByte(candidate.port.get(), answer)) return false;
+    if (answer == protocol::kSyncAck) return true;
+    candidate.port.reset();
+    return false;
   });
   return found;
 }

@@ -5,8 +5,8 @@
 //       never touched). With probe, each gets the probe at the same moment, and whose
 //       device answers with its capabilities within the probe's 50 ms is found, framed.
 //       With sync, each port still waiting then gets the sync and the handshake's 100 ms
-//       (without probe: device/port_probe.h's ProbePorts, as it always was); whose
-//       device acknowledges is found, in protocol 1. Found ports stay open right after
+//       (without probe, the sync alone, as it always was); whose device acknowledges is
+//       found, in protocol 1, and a port that answers anything else is dropped. Found ports stay open right after
 //       the answer; with firstWins the first answer ends the search. Every other port is
 //       closed, having had one byte or, under both, two, its settings put back
 #pragma once
