@@ -78,11 +78,12 @@ bool SendImage(SerialPort* port, const Opening& opening, const uint8_t* image, u
   baud = frames::kBaseRate;
   if (opening.refused) return false;  // reported at the opening
   if (!opening.framed) return TransferImage(port, image, size, progress, reporter, lateAcknowledgement, opening.probed);
-  FrameSettings settings;
-  settings.maxBaud = maxBaud;
   // A raw image's first bytes go as an unsigned header would, and the device refuses them.
   uint32_t header = kUnsignedHeaderSize;
   ReferenceHeaderSize(image, size, header);
+  FrameSettings settings;
+  settings.maxBaud = maxBaud;
+  settings.headerSize = static_cast<uint16_t>(header);
   HeaderCounted counted(progress, header);
   return TransferFrames(port, image, size, opening.caps, settings, counted, rates, reporter, baud);
 }
