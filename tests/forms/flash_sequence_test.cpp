@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "payload/payload_block.h"
 #include "tests/bootloader/boot_sim_process.h"
+#include "tests/support/program_run.h"
 #include "tools/vdev/vdev_process.h"
 #include "tests/forms/windows_fixture.h"
 #include "forms/Done.h"
@@ -170,6 +172,35 @@ TEST_F(FlashSequenceTest, ADeviceOfTheSecondProtocolTakesTheImageInFrames) {
   EXPECT_EQ(Form_Progress->ProgressBar->Max(), static_cast<int32_t>(size));
   EXPECT_EQ(Form_Progress->ProgressBar->Position(), static_cast<int32_t>(size));
   EXPECT_EQ(sim.NextLine().rfind("{\"valid\":true,\"length\":5000,", 0), 0u);
+}
+
+// A device built with a key refuses an image signed with another before it erases
+// anything, and says why: the failure dialog tells the reason, as the program's own.
+TEST_F(FlashSequenceTest, ADeviceThatRefusesASignedImageHasItsReasonShown) {
+  const std::string boot_image = BuildPath("fwflash-boot-image");
+  for (const char* key : {"vendor", "other"})
+    ASSERT_EQ(RunProgram({boot_image, "--new-key", workDir_ + "/" + key}).status, 0);
+  std::ofstream(workDir_ + "/app.bin", std::ios::binary) << std::string(700, 'a');
+  const ProgramResult made = RunProgram({boot_image, workDir_ + "/app.bin", workDir_ + "/app.img", "--sign",
+                                         workDir_ + "/other.key", "--version", "1.0.0", "--counter", "1"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  std::ifstream file(workDir_ + "/app.img", std::ios::binary);
+  std::vector<uint8_t> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const uint32_t size = static_cast<uint32_t>(image.size());
+  BootSimProcess sim;
+  const std::string link = workDir_ + "/boot-device";
+  ASSERT_TRUE(sim.Start({"--link", link, "--flash", workDir_ + "/flash.bin", "--key", workDir_ + "/vendor.pub",
+                         "--window-ms", "60000", "--reset"}));
+  ASSERT_EQ(sim.NextLine(), "{\"valid\":false,\"counter\":0}");
+  SetPort(link);
+  CreateWindows();
+  Mainform->Firmware = {image.data(), size, size};
+  Mainform->ChosenProtocol = Protocol::Two;
+  Press();
+  EXPECT_EQ(dialogs_.Messages(), std::vector<std::string>{
+                                     "the device refused the image: it is signed by a key the device does not know"});
+  EXPECT_FALSE(Form_Done->Visible());
+  ExpectIdleAgain();
 }
 
 TEST_F(FlashSequenceTest, DestroyingTheMainWindowClosesThePort) {
