@@ -25,6 +25,8 @@ struct HeaderCase {
   uint32_t size;
 };
 
+void PrintTo(const HeaderCase& c, std::ostream* out) { *out << c.name; }
+
 class ReferenceHeaderSizeTest : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(ReferenceHeaderSizeTest, GivesTheHeadersSizeOnlyForAHeaderThatCanBeOne) {

@@ -93,12 +93,12 @@ class FrameRulesTest : public PlayedPortTest {
   }
 
   // Probes (answered at once) and transfers; the outcome.
-  bool Transfer(const Bytes& image, uint8_t rates = 0, uint8_t inFlight = 4) {
+  bool Transfer(const Bytes& image, uint8_t rates = 0, uint8_t inFlight = 4, const FrameSettings& settings = {}) {
     DeviceSends(Caps(rates, inFlight));
     DeviceCapabilities found;
     if (!ProbeDevice(port_.get(), found, reporter_)) return false;
     uint32_t baud = 0;
-    return TransferFrames(port_.get(), image.data(), static_cast<uint32_t>(image.size()), found, FrameSettings{},
+    return TransferFrames(port_.get(), image.data(), static_cast<uint32_t>(image.size()), found, settings,
                           progress_, rates_, reporter_, baud);
   }
 
@@ -182,6 +182,29 @@ TEST_F(FrameRulesTest, ADamagedBeginIsSentAgainAtOnce) {
   EXPECT_TRUE(Transfer(Image(2 * kPage)));
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000)) << "not after the BEGIN's time-out";
   EXPECT_EQ(*begins, 2);
+}
+
+// A device built with keys takes the signed header whole in BEGIN and checks its
+// signature before it answers: on a small device that takes longer than the 2 s the
+// first protocol's requests are waited for.
+TEST_F(FrameRulesTest, ASignedHeaderGoesWholeInBeginWhoseSlowAnswerIsAwaited) {
+  constexpr uint16_t kSignedHeader = 184;  // two regions
+  auto begins = std::make_shared<std::vector<size_t>>();
+  const PlayedDevice::Answer bootloader = Bootloader(0, 0);
+  PlayedDevice device(pair_.Device(), [=](const Frame& frame, Bytes& reply) {
+    if (frame.kind == frames::kBegin) {
+      begins->push_back(frame.payload.size());
+      std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the signature's check
+    }
+    bootloader(frame, reply);
+  });
+  Bytes image = Image(2 * kPage + kSignedHeader - 8);
+  image[2] = 'S';
+  FrameSettings settings;
+  settings.headerSize = kSignedHeader;
+  EXPECT_TRUE(Transfer(image, 0, 4, settings)) << Text();
+  EXPECT_EQ(*begins, std::vector<size_t>{kSignedHeader}) << "sent once, and whole";
+  EXPECT_EQ(device.dataAt.size(), 2u) << "the application's frames start after the header";
 }
 
 TEST_F(FrameRulesTest, AfterTwoRatesTheDeviceDoesNotHearTheTransferGoesOnAt9600) {
