@@ -72,8 +72,10 @@ struct FrameSettings {
   uint16_t headerSize = 8;     // the image's header, which BEGIN carries whole
 };
 
-// After an answered probe: agrees the rate, sends BEGIN with the image's header,
-// the application in frames, END; true only when the device answered RESULT 0 (flashed).
+// After an answered probe: agrees the rate, sends BEGIN with the image's first
+// settings.headerSize bytes, the application after them in frames, END; true only when
+// the device answered RESULT 0 (flashed). A refusal's reason, when the device gives one,
+// is the failure's refusal.
 // image/n: the whole image, header included. baud: the rate the application went at.
 // Progress: TransferProgress::FrameAccepted(bytes) once per acknowledged frame. The port
 // is back at 9600 afterwards, as the device is after its result.
