@@ -12,7 +12,7 @@ namespace {
 // that the bytes accepted are the image's in either protocol.
 class HeaderCounted : public TransferProgress {
  public:
-  explicit HeaderCounted(TransferProgress& inner) : inner_(inner) {}
+  HeaderCounted(TransferProgress& inner, uint32_t header) : inner_(inner), header_(header) {}
   void ByteAccepted() override { FrameAccepted(1); }
   void FrameAccepted(uint32_t bytes) override {
     inner_.FrameAccepted(bytes + header_);
@@ -21,7 +21,7 @@ class HeaderCounted : public TransferProgress {
 
  private:
   TransferProgress& inner_;
-  uint32_t header_ = kReferenceHeaderSize;
+  uint32_t header_;
 };
 
 // The sync that follows an unanswered probe, and its acknowledgement within the
@@ -78,8 +78,12 @@ bool SendImage(SerialPort* port, const Opening& opening, const uint8_t* image, u
   baud = frames::kBaseRate;
   if (opening.refused) return false;  // reported at the opening
   if (!opening.framed) return TransferImage(port, image, size, progress, reporter, lateAcknowledgement, opening.probed);
+  // A raw image's first bytes go as an unsigned header would, and the device refuses them.
+  uint32_t header = kUnsignedHeaderSize;
+  ReferenceHeaderSize(image, size, header);
   FrameSettings settings;
   settings.maxBaud = maxBaud;
-  HeaderCounted counted(progress);
+  settings.headerSize = static_cast<uint16_t>(header);
+  HeaderCounted counted(progress, header);
   return TransferFrames(port, image, size, opening.caps, settings, counted, rates, reporter, baud);
 }

@@ -26,7 +26,9 @@
 //                                    TransferImage takes it; after auto's probe, a
 //                                    capability frame before it), or in frames at the rate
 //                                    agreed (baud says which); true only when the device
-//                                    took it all. Progress counts the image's bytes in
+//                                    took it all. In frames BEGIN carries the reference
+//                                    header whole (ReferenceHeaderSize: a signed one is
+//                                    checked there). Progress counts the image's bytes in
 //                                    either protocol: in frames the header with the first
 //                                    frame
 #pragma once

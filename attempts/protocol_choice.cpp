@@ -2,11 +2,30 @@
 
 #include <cstring>
 
+#include "bootloader/core/fwboot_signed.h"
 #include "payload/payload_layout.h"
 
 namespace {
 
-constexpr char kReferenceMagic[] = {'F', 'W', 'B', '1'};
+constexpr char kUnsignedMagic[] = {'F', 'W', 'B', '1'};
+constexpr char kSignedMagic[] = {'F', 'W', 'S', '1'};
+constexpr size_t kSizeFieldAt = 4;
+
+bool StartsWith(const uint8_t* bytes, size_t size, const char (&magic)[4]) {
+  return size >= sizeof magic && std::memcmp(bytes, magic, sizeof magic) == 0;
+}
+
+// The signed header's size field: one of the sizes a header with 0 to 8 regions has, and
+// short of the image's end, since an application follows.
+bool SignedHeaderSize(const uint8_t* bytes, size_t size, uint32_t& headerSize) {
+  if (size < FWBOOT_SIGNED_PREFIX_SIZE) return false;
+  const uint8_t* field = bytes + kSizeFieldAt;
+  const uint32_t value = field[0] | field[1] << 8 | field[2] << 16 | static_cast<uint32_t>(field[3]) << 24;
+  if (value < FWBOOT_SIGNED_BASE_SIZE || value > FWBOOT_SIGNED_MAX_HEADER_SIZE) return false;
+  if ((value - FWBOOT_SIGNED_BASE_SIZE) % FWBOOT_SIGNED_REGION_SIZE != 0 || value >= size) return false;
+  headerSize = value;
+  return true;
+}
 
 }  // namespace
 
@@ -21,15 +40,20 @@ bool ParseProtocol(const std::string& text, Protocol& protocol, std::string& err
 bool ChooseProtocol(const std::string& text, const uint8_t* image, size_t size, Protocol& protocol,
                     std::string& error) {
   if (!text.empty()) return ParseProtocol(text, protocol, error);
-  protocol = HasReferenceHeader(image, size) ? Protocol::Auto : Protocol::One;
+  uint32_t headerSize = 0;
+  protocol = ReferenceHeaderSize(image, size, headerSize) ? Protocol::Auto : Protocol::One;
   return true;
 }
 
-bool HasReferenceHeader(const uint8_t* bytes, size_t size) {
-  return size >= sizeof kReferenceMagic && std::memcmp(bytes, kReferenceMagic, sizeof kReferenceMagic) == 0;
+bool ReferenceHeaderSize(const uint8_t* bytes, size_t size, uint32_t& headerSize) {
+  if (StartsWith(bytes, size, kSignedMagic)) return SignedHeaderSize(bytes, size, headerSize);
+  if (!StartsWith(bytes, size, kUnsignedMagic) || size < kUnsignedHeaderSize) return false;
+  headerSize = kUnsignedHeaderSize;
+  return true;
 }
 
 uint32_t ImageSizeLimit(const std::vector<uint8_t>& bytes, bool fromFile) {
-  return fromFile && HasReferenceHeader(bytes.data(), bytes.size()) ? kHeaderedImageLimit
-                                                                    : payload_layout::kFirmwareCapacity;
+  uint32_t headerSize = 0;
+  return fromFile && ReferenceHeaderSize(bytes.data(), bytes.size(), headerSize) ? kHeaderedImageLimit
+                                                                                 : payload_layout::kFirmwareCapacity;
 }

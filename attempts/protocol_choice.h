@@ -11,10 +11,16 @@
 //                                           for an image that starts with the reference
 //                                           header and 1 for any other: a raw image is
 //                                           never sent anything new
-//   HasReferenceHeader(bytes, size)         the image starts with the reference
-//                                           bootloader's magic "FWB1"
+//   ReferenceHeaderSize(bytes, size, headerSize)
+//                                           true when the image starts with one of the
+//                                           reference bootloader's headers, with its size:
+//                                           8 for the unsigned "FWB1" (magic, total
+//                                           length), the size field of the signed "FWS1"
+//                                           when it is one a header can have and leaves
+//                                           an application in the image; false for any
+//                                           other image (a raw one)
 //   ImageSizeLimit(bytes, fromFile)         the largest image taken: 1 MiB for a file
-//                                           that starts with the reference header, the
+//                                           that starts with a reference header, the
 //                                           payload block's room for any other and for
 //                                           every image from a payload block
 #pragma once
@@ -27,11 +33,11 @@
 enum class Protocol { One, Two, Auto };
 
 constexpr uint32_t kHeaderedImageLimit = 1024 * 1024;
-constexpr uint32_t kReferenceHeaderSize = 8;  // the magic, then the image's total length
+constexpr uint32_t kUnsignedHeaderSize = 8;  // "FWB1", then the image's total length
 constexpr uint32_t kDefaultMaxBaud = 2000000;
 
 bool ParseProtocol(const std::string& text, Protocol& protocol, std::string& error);
 bool ChooseProtocol(const std::string& text, const uint8_t* image, size_t size, Protocol& protocol,
                     std::string& error);
-bool HasReferenceHeader(const uint8_t* bytes, size_t size);
+bool ReferenceHeaderSize(const uint8_t* bytes, size_t size, uint32_t& headerSize);
 uint32_t ImageSizeLimit(const std::vector<uint8_t>& bytes, bool fromFile);

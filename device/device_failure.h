@@ -5,8 +5,9 @@
 //
 //   DeviceStep        which step failed
 //   DeviceFailure     the step, for an echo the byte sent and the byte received, for a
-//                     refused frame its offset and reason, and the system's error
-//                     number of a failing system call
+//                     refused frame its offset and reason, for a refused image the
+//                     device's reason, and the system's error number of a failing
+//                     system call
 //   FailureReporter   the seam: one Report call per failing step, in the order they fail
 //   DeviceStepName    the step as a short name for machine-readable output ("echo")
 //   ReportFailure     reports a failure and returns false, the failure exit of every step
@@ -43,6 +44,16 @@ enum class DeviceStep {
 // Why the device took no frame at an offset (DeviceFailure::reason of FrameRefused).
 enum FrameReason : uint8_t { kFrameCrc = 1, kFrameLost = 2, kFrameNoAnswer = 3 };
 
+// Why a device built with keys refused an image (DeviceFailure::refusal), as its RESULT
+// says: before anything is erased (the header), or at the end (no record kept).
+enum DeviceRefusal : uint8_t {
+  kRefusedKey = 2,          // signed with a key the device does not hold
+  kRefusedCounter = 3,      // a security counter lower than the device's
+  kRefusedSignature = 4,    // the signature does not verify
+  kRefusedHash = 5,         // the application received does not hash to the header's
+  kCounterNotWritten = 6,   // the device could not raise its security counter
+};
+
 struct DeviceFailure {
   DeviceStep step;
   uint8_t sent = 0;      // Echo: the byte sent
@@ -54,6 +65,9 @@ struct DeviceFailure {
   uint32_t offset = 0;
   // FrameRefused: a FrameReason. EndCheck: the device's result status, 0 when none came.
   uint8_t reason = 0;
+  // ImageRefused, EndCheck: the reason the device's result gave (a DeviceRefusal), 0
+  // when it gave none.
+  uint8_t refusal = 0;
 };
 
 const char* DeviceStepName(DeviceStep step);

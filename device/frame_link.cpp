@@ -47,15 +47,16 @@ bool FrameLink::Idle(Clock::time_point until) {
   return true;
 }
 
-bool ResultSaysFlashed(FailureReporter& reporter, uint32_t status) {
-  if (status == 0) return true;
-  if (status == 1) return ReportFailure(reporter, {DeviceStep::ImageRefused});
-  DeviceFailure failure{DeviceStep::EndCheck};
-  failure.reason = static_cast<uint8_t>(status);
+bool ResultSaysFlashed(FailureReporter& reporter, const Frame& result) {
+  if (result.arg == 0) return true;
+  DeviceFailure failure{result.arg == 1 ? DeviceStep::ImageRefused : DeviceStep::EndCheck};
+  if (failure.step == DeviceStep::EndCheck) failure.reason = static_cast<uint8_t>(result.arg);
+  // A reason byte in a damaged payload is no reason: the status alone is told.
+  if (result.payloadGood && !result.payload.empty()) failure.refusal = result.payload[0];
   return ReportFailure(reporter, failure);
 }
 
-bool SessionEndedEarly(FailureReporter& reporter, uint32_t status) {
-  if (status != 0) return ResultSaysFlashed(reporter, status);
+bool SessionEndedEarly(FailureReporter& reporter, const Frame& result) {
+  if (result.arg != 0) return ResultSaysFlashed(reporter, result);
   return ReportFailure(reporter, {DeviceStep::EndCheck});
 }

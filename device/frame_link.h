@@ -13,9 +13,10 @@
 //   Idle(until)                   lets what arrives until then go by, then drops what is
 //                                 left: false when the port failed or was stopped
 //
-//   ResultSaysFlashed(r, status)  the device's RESULT: true for 0, else its failure
-//                                 reported (1 ImageRefused, others EndCheck)
-//   SessionEndedEarly(r, status)  a RESULT before the END: always a failure, reported
+//   ResultSaysFlashed(r, result)  the device's RESULT: true for status 0, else its
+//                                 failure reported (1 ImageRefused, others EndCheck),
+//                                 with the reason its payload gives, if any
+//   SessionEndedEarly(r, result)  a RESULT before the END: always a failure, reported
 //                                 as its status says (EndCheck for a 0 out of place)
 #pragma once
 
@@ -46,8 +47,8 @@ class FrameLink {
   FrameParser parser_;
 };
 
-bool ResultSaysFlashed(FailureReporter& reporter, uint32_t status);
-bool SessionEndedEarly(FailureReporter& reporter, uint32_t status);
+bool ResultSaysFlashed(FailureReporter& reporter, const Frame& result);
+bool SessionEndedEarly(FailureReporter& reporter, const Frame& result);
 
 inline FrameLink::Clock::time_point After(unsigned ms) {
   return FrameLink::Clock::now() + std::chrono::milliseconds(ms);

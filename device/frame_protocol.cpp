@@ -14,10 +14,11 @@ using namespace frames;
 namespace {
 
 constexpr unsigned kFrameRestMs = 200;     // the rest of a frame once it has begun
-constexpr unsigned kBeginAnswerMs = 2000;  // the record's page is erased before the ACK
+// A device with keys verifies the signature before it erases the record's page and
+// answers: about 1.5 s on a small one.
+constexpr unsigned kBeginAnswerMs = 3000;
 constexpr unsigned kResultMs = 2000;
 constexpr int kBeginTries = 3;
-constexpr size_t kHeaderBytes = 8;  // the image's reference header: magic, total length
 constexpr size_t kCapsSize = 10;
 
 bool ReadCapabilities(const Frame& frame, DeviceCapabilities& caps) {
@@ -46,10 +47,10 @@ bool FinishFrame(SerialPort* port, FrameParser& parser, Frame& frame, FailureRep
 }
 
 // The image's header; a NAK (a damaged BEGIN) sends it again at once.
-bool Begin(FrameLink& link, const uint8_t* image) {
+bool Begin(FrameLink& link, const uint8_t* image, uint16_t headerSize) {
   uint8_t reason = kFrameNoAnswer;
   for (int tries = 0; tries < kBeginTries; ++tries) {
-    if (!link.Send(kBegin, 0, image, kHeaderBytes)) return false;
+    if (!link.Send(kBegin, 0, image, headerSize)) return false;
     const auto deadline = After(kBeginAnswerMs);
     Frame frame;
     bool got = true;
@@ -57,7 +58,7 @@ bool Begin(FrameLink& link, const uint8_t* image) {
       if (!link.Await(deadline, frame, got)) return false;
       if (!got) break;
       if (frame.kind == kAck && frame.arg == 0) return true;
-      if (frame.kind == kResult) return SessionEndedEarly(link.Reporter(), frame.arg);
+      if (frame.kind == kResult) return SessionEndedEarly(link.Reporter(), frame);
       if (frame.kind == kNak) reason = frame.payloadGood && !frame.payload.empty() ? frame.payload[0] : uint8_t{kFrameCrc};
     }
   }
@@ -76,7 +77,7 @@ bool End(FrameLink& link, const uint8_t* app, uint32_t length) {
   bool got = true;
   while (got) {
     if (!link.Await(deadline, frame, got)) return false;
-    if (got && frame.kind == kResult) return ResultSaysFlashed(link.Reporter(), frame.arg);
+    if (got && frame.kind == kResult) return ResultSaysFlashed(link.Reporter(), frame);
   }
   return ReportFailure(link.Reporter(), {DeviceStep::EndCheck});
 }
@@ -118,11 +119,12 @@ bool TransferFrames(SerialPort* port, const uint8_t* image, uint32_t n, const De
                     const FrameSettings& settings, TransferProgress& progress, RateEvents& rates,
                     FailureReporter& reporter, uint32_t& baud) {
   baud = kBaseRate;
-  if (n < kHeaderBytes) return ReportFailure(reporter, {DeviceStep::ImageRefused});
+  const uint16_t header = settings.headerSize;
+  if (n < header || header > kMaxPayload) return ReportFailure(reporter, {DeviceStep::ImageRefused});
   FrameLink link(port, reporter);
-  const uint8_t* app = image + kHeaderBytes;
-  const uint32_t length = n - static_cast<uint32_t>(kHeaderBytes);
-  const bool flashed = AgreeRate(link, caps, settings, rates, baud) && Begin(link, image) &&
+  const uint8_t* app = image + header;
+  const uint32_t length = n - header;
+  const bool flashed = AgreeRate(link, caps, settings, rates, baud) && Begin(link, image, header) &&
                        SendWindowed(link, app, length, caps, baud, progress) && End(link, app, length);
   // The device starts again at 9600 after its result, or after its time-outs.
   SetPortRate(port, kBaseRate);

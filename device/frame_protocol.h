@@ -3,6 +3,7 @@
 //   program 0x3F (the probe), device CAPS (what it can do)      ProbeDevice (50 ms)
 //   BAUD(r) at 9600, ACK(r); both switch; CHECK(r), ACK(r)      the rate (300 ms at r)
 //   BEGIN(the image's header), ACK(0)                           the record's page erased
+//                                                               (3 s: a signature checked)
 //   DATA(offset, page) ..., each acknowledged with the offset   a window of frames in
 //                           the device expects next               flight, resent from an
 //                                                                 offset a NAK names or
@@ -68,9 +69,10 @@ class RateEvents {
 
 struct FrameSettings {
   uint32_t maxBaud = 2000000;  // --max-baud
+  uint16_t headerSize = 8;     // the image's header, which BEGIN carries whole
 };
 
-// After an answered probe: agrees the rate, sends BEGIN with the image's 8-byte header,
+// After an answered probe: agrees the rate, sends BEGIN with the image's header,
 // the application in frames, END; true only when the device answered RESULT 0 (flashed).
 // image/n: the whole image, header included. baud: the rate the application went at.
 // Progress: TransferProgress::FrameAccepted(bytes) once per acknowledged frame. The port

@@ -63,7 +63,7 @@ class Window {
         }
         return GoBack(frame.arg, reason);
       }
-      case kResult: return SessionEndedEarly(link_.Reporter(), frame.arg);  // its flash failed
+      case kResult: return SessionEndedEarly(link_.Reporter(), frame);  // its flash failed
       default: return true;
     }
   }
