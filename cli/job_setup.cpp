@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "attempts/protocol_choice.h"
 #include "ports/auto_ports.h"
 
 #include "cli/store_progress.h"
@@ -21,14 +22,6 @@ bool TakeFromJob(const std::string& fromJob, std::string& option, const char* na
   }
   option = fromJob;
   return true;
-}
-
-// TEMPORARY until wt-host3's function lands.
-uint32_t ReferenceHeaderSize(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() >= 8 && bytes[0] == 'F' && bytes[1] == 'W' && bytes[2] == 'B' && bytes[3] == '1') return 8;
-  if (bytes.size() >= 8 && bytes[0] == 'F' && bytes[1] == 'W' && bytes[2] == 'S' && bytes[3] == '1')
-    return bytes[4] | bytes[5] << 8 | bytes[6] << 16 | uint32_t(bytes[7]) << 24;
-  return 0;
 }
 
 // A signed image's line writes only into its regions: each field must lie inside one.
@@ -105,7 +98,8 @@ bool PlanRunFields(const CliOptions& options, const JobFile& job, const Firmware
       options.record, product, &opening};
   // Behind the reference header, fields count from the application's first byte, as the
   // signed header's regions do: the plan is made against the application alone.
-  const size_t headerSize = std::min<size_t>(ReferenceHeaderSize(image.bytes), image.bytes.size());
+  uint32_t headerSize = 0;
+  if (!ReferenceHeaderSize(image.bytes.data(), image.bytes.size(), headerSize)) headerSize = 0;
   FirmwareImage application = image;
   application.bytes.erase(application.bytes.begin(), application.bytes.begin() + static_cast<std::ptrdiff_t>(headerSize));
   if (!PlanRun(inputs, application, plan, error) ||
