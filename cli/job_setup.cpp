@@ -101,7 +101,8 @@ bool PlanRunFields(const CliOptions& options, const JobFile& job, const Firmware
   uint32_t headerSize = 0;
   if (!ReferenceHeaderSize(image.bytes.data(), image.bytes.size(), headerSize)) headerSize = 0;
   FirmwareImage application = image;
-  application.bytes.erase(application.bytes.begin(), application.bytes.begin() + static_cast<std::ptrdiff_t>(headerSize));
+  auto& bytes = application.bytes;
+  bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(headerSize));
   if (!PlanRun(inputs, application, plan, error) ||
       !FieldsInSignedRegions(image.bytes, plan.fields, !options.serialAt.empty(), error))
     return false;

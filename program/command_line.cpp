@@ -46,15 +46,16 @@ bool ReadMaxBaud(const std::string& text, uint32_t& baud) {
 
 // The firmware this program carries, as far as its block holds it.
 std::vector<uint8_t> CarriedFirmware() {
-  return std::vector<uint8_t>(Payload.FirmwareImage,
-                              Payload.FirmwareImage + std::min<size_t>(Payload.FirmwareSize, sizeof Payload.FirmwareImage));
+  const size_t size = std::min<size_t>(Payload.FirmwareSize, sizeof Payload.FirmwareImage);
+  return std::vector<uint8_t>(Payload.FirmwareImage, Payload.FirmwareImage + size);
 }
 
 bool Parse(int argc, char** argv, DesktopOptions& options, std::string& protocol, std::string& key, bool& version,
            std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool path = arg == "--port" || arg == "--exclude" || arg == "--key", valued = arg == "--protocol" || arg == "--max-baud";
+    const bool path = arg == "--port" || arg == "--exclude" || arg == "--key",
+               valued = arg == "--protocol" || arg == "--max-baud";
     if ((path || valued) && (i + 1 == argc || argv[i + 1][0] == '\0'))
       return error = arg + (path ? " needs a path" : " needs a value"), false;
     if (arg == "--version") {

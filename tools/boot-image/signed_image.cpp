@@ -69,7 +69,8 @@ std::string DescribeSigned(const std::vector<uint8_t>& image, const fwboot_signe
   fwboot_key_id(key->data(), id);
   const KeyVerdict verdict = CheckKey(image, header, *key);
   good = good && verdict == KeyVerdict::Verifies;
-  if (verdict == KeyVerdict::Verifies) return text + "signature: verifies with the key " + HexText(id, sizeof id) + "\n";
+  if (verdict == KeyVerdict::Verifies)
+    return text + "signature: verifies with the key " + HexText(id, sizeof id) + "\n";
   if (verdict == KeyVerdict::OtherKey)
     return text + "signature: does NOT verify: signed with another key than " + HexText(id, sizeof id) + "\n";
   return text + "signature: does NOT verify with the key " + HexText(id, sizeof id) + ": the header was changed\n";
