@@ -144,6 +144,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, int& exitCode) 
                  "with protocol 2: the highest rate to propose (default 2000000)")
       ->type_name("N")
       ->check(CLI::Range(1u, kDefaultMaxBaud));
+  app.add_option("--key", options.key,
+                 "flash only an image signed with this public key (NAME.pub): its signature and "
+                 "its application's hash are checked before the first device")
+      ->type_name("NAME.pub");
   app.add_flag("--json", options.json, "one JSON object per line for every event, instead of text");
   app.add_option("--log", options.logFile, "append one timestamped line per device result")
       ->type_name("FILE");

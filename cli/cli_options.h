@@ -27,6 +27,7 @@ struct CliOptions {
   std::string fromProgram;         // --from PROGRAM
   std::string protocol;            // --protocol 1|2|auto; empty: chosen by the image
   uint32_t maxBaud = kDefaultMaxBaud;  // --max-baud N
+  std::string key;                 // --key NAME.pub: the image must be signed with its key
   bool json = false;               // --json
   std::string logFile;             // --log FILE
   bool wait = false;               // --wait: station mode

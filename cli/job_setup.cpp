@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "attempts/protocol_choice.h"
 #include "ports/auto_ports.h"
 
 #include "cli/store_progress.h"
 #include "jobs/list_file.h"
 #include "jobs/program_run.h"
+#include "signatures/image_signature.h"
 
 namespace {
 
@@ -19,6 +21,26 @@ bool TakeFromJob(const std::string& fromJob, std::string& option, const char* na
     return false;
   }
   option = fromJob;
+  return true;
+}
+
+// A signed image's line writes only into its regions: each field must lie inside one.
+bool FieldsInSignedRegions(const std::vector<uint8_t>& image, const std::vector<JobField>& fields, bool serialAt,
+                           std::string& error) {
+  fwboot_signed_header header;
+  const fwboot_signed_status status = ParseImageHeader(image, header);
+  if (fields.empty() || status == FWBOOT_SIGNED_NOT_SIGNED) return true;
+  if (status != FWBOOT_SIGNED_OK) {
+    error = std::string("the image's signed header is bad: ") + SignedStatusText(status);
+    return false;
+  }
+  for (const JobField& field : fields) {
+    const unsigned width = FieldWidth(field.format);
+    if (InsideRegion(header, field.at, width)) continue;
+    error = (serialAt ? std::string("--serial-at ") : "field " + field.name + " at ") + std::to_string(field.at) +
+            " (" + std::to_string(width) + " bytes) lies outside the image's signed regions: " + RegionList(header);
+    return false;
+  }
   return true;
 }
 
@@ -44,7 +66,8 @@ bool LoadJob(CliOptions& options, JobFile& job, std::string& error) {
       !TakeFromJob(job.from, options.fromProgram, "--from", error) ||
       !TakeFromJob(job.record, options.record, "--record", error) ||
       !TakeFromJob(job.spool, options.spool, "--spool", error) ||
-      !TakeFromJob(job.protocol, options.protocol, "--protocol", error)) {
+      !TakeFromJob(job.protocol, options.protocol, "--protocol", error) ||
+      !TakeFromJob(job.key, options.key, "--key", error)) {
     return false;
   }
   if (!job.fields.empty() && options.record.empty()) {
@@ -73,7 +96,18 @@ bool PlanRunFields(const CliOptions& options, const JobFile& job, const Firmware
       job,
       {options.serialAt, options.serialFormat, options.serialFirst, options.serialLast, options.serialOverwrite},
       options.record, product, &opening};
-  return PlanRun(inputs, image, plan, error);
+  // Behind the reference header, fields count from the application's first byte, as the
+  // signed header's regions do: the plan is made against the application alone.
+  uint32_t headerSize = 0;
+  if (!ReferenceHeaderSize(image.bytes.data(), image.bytes.size(), headerSize)) headerSize = 0;
+  FirmwareImage application = image;
+  auto& bytes = application.bytes;
+  bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(headerSize));
+  if (!PlanRun(inputs, application, plan, error) ||
+      !FieldsInSignedRegions(image.bytes, plan.fields, !options.serialAt.empty(), error))
+    return false;
+  for (JobField& field : plan.fields) field.at += headerSize;
+  return true;
 }
 
 int ImportList(const CliOptions& options) {

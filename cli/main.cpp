@@ -27,6 +27,7 @@
 #include "records/record_keeper.h"
 #include "records/record_report.h"
 #include "records/record_time.h"
+#include "signatures/image_signature.h"
 #include "stations/auto_stations.h"
 #include "stations/station.h"
 #include "stations/station_fan_out.h"
@@ -121,6 +122,7 @@ int Flash(const CliOptions& options, const JobFile& job, const std::string& prog
   FirmwareImage image;
   std::string error;
   if (!LoadFirmware(options.firmwareFile, options.fromProgram, image, error) ||
+      (!options.key.empty() && !CheckImageSignature(image.bytes, options.key, error)) ||
       !ChooseProtocol(options.protocol, image.bytes.data(), image.bytes.size(), image.protocol, error))
     return Refuse(error);
   image.maxBaud = options.maxBaud;

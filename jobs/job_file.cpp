@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using Value = toml::value;
 
 const std::set<std::string> kJobKeys = {"product", "firmware", "from", "record", "spool",
-                                        "protocol", "overwrite", "field", "generator"};
+                                        "protocol", "key", "overwrite", "field", "generator"};
 const std::set<std::string> kFieldKeys = {"name", "at", "format", "show", "counter", "list", "generator", "secret"};
 const std::set<std::string> kCounterKeys = {"first", "last", "step"};
 const std::set<std::string> kGeneratorKeys = {"command", "timeout_s"};
@@ -145,6 +145,7 @@ void ReadJob(const Value& data, const fs::path& folder, JobFile& job) {
   job.record = FromJobFolder(folder, Text(data, "record"));
   job.spool = FromJobFolder(folder, Text(data, "spool"));
   job.protocol = Text(data, "protocol");
+  job.key = FromJobFolder(folder, Text(data, "key"));
   job.overwrite = data.contains("overwrite") && toml::find<bool>(data, "overwrite");
   if (data.contains("generator")) {
     for (const auto& entry : toml::find<toml::table>(data, "generator"))

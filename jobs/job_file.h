@@ -46,6 +46,7 @@ struct JobFile {
   std::string path, sha256;
   std::string product, firmware, from, record, spool;  // empty when the job has none
   std::string protocol;  // "1", "2" or "auto"; empty when the job has none
+  std::string key;       // NAME.pub: the image must be signed with its key; empty: unchecked
   bool overwrite = false;  // fields may be written over bytes that are not blank
   std::vector<JobField> fields;
   std::map<std::string, JobGenerator> generators;

@@ -9,6 +9,7 @@
 #include "fwflash_version.h"
 #include "payload/payload_block.h"
 #include "program/program_notice.h"
+#include "signatures/image_signature.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -16,7 +17,8 @@ namespace {
 constexpr int kShown = 0, kBadCommandLine = 2;
 
 const char kUsage[] =
-    "usage: fwflash [--port PATH|auto [--exclude PATH]...] [--protocol 1|2|auto] [--max-baud N] [--version]";
+    "usage: fwflash [--port PATH|auto [--exclude PATH]...] [--protocol 1|2|auto] [--max-baud N] [--key NAME.pub]\n"
+    "               [--version]";
 
 // The CLI's wording, so that both programs of a release name their firmware alike.
 bool VersionLine(const std::string& programFile, std::string& line) {
@@ -42,11 +44,18 @@ bool ReadMaxBaud(const std::string& text, uint32_t& baud) {
   return true;
 }
 
-bool Parse(int argc, char** argv, DesktopOptions& options, std::string& protocol, bool& version,
+// The firmware this program carries, as far as its block holds it.
+std::vector<uint8_t> CarriedFirmware() {
+  const size_t size = std::min<size_t>(Payload.FirmwareSize, sizeof Payload.FirmwareImage);
+  return std::vector<uint8_t>(Payload.FirmwareImage, Payload.FirmwareImage + size);
+}
+
+bool Parse(int argc, char** argv, DesktopOptions& options, std::string& protocol, std::string& key, bool& version,
            std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool path = arg == "--port" || arg == "--exclude", valued = arg == "--protocol" || arg == "--max-baud";
+    const bool path = arg == "--port" || arg == "--exclude" || arg == "--key",
+               valued = arg == "--protocol" || arg == "--max-baud";
     if ((path || valued) && (i + 1 == argc || argv[i + 1][0] == '\0'))
       return error = arg + (path ? " needs a path" : " needs a value"), false;
     if (arg == "--version") {
@@ -55,6 +64,8 @@ bool Parse(int argc, char** argv, DesktopOptions& options, std::string& protocol
       options.port = argv[++i];
     } else if (arg == "--exclude") {
       options.excludes.push_back(argv[++i]);
+    } else if (arg == "--key") {
+      key = argv[++i];
     } else if (arg == "--protocol") {
       protocol = argv[++i];
       if (!ParseProtocol(protocol, options.protocol, error)) return false;
@@ -76,11 +87,16 @@ bool ReadCommandLine(int argc, char** argv, const std::string& programFile, Desk
                      int& exitCode) {
   const std::string title = TApplication::TitleFromProgramPath(programFile);
   bool version = false;
-  std::string protocol, error, line;
-  if (!Parse(argc, argv, options, protocol, version, error) ||
-      !ChooseProtocol(protocol, Payload.FirmwareImage, std::min<size_t>(Payload.FirmwareSize, sizeof Payload.FirmwareImage),
-                      options.protocol, error)) {
+  std::string protocol, key, error, line;
+  const std::vector<uint8_t> firmware = CarriedFirmware();
+  if (!Parse(argc, argv, options, protocol, key, version, error) ||
+      !ChooseProtocol(protocol, firmware.data(), firmware.size(), options.protocol, error)) {
     ShowNotice(title, "fwflash: " + error + "\n" + kUsage, true);
+    exitCode = kBadCommandLine;
+    return false;
+  }
+  if (!key.empty() && !CheckImageSignature(firmware, key, error)) {
+    ShowNotice(title, "fwflash: " + error, true);
     exitCode = kBadCommandLine;
     return false;
   }

@@ -6,6 +6,8 @@
 //   --protocol 1|2|auto   the conversation (attempts/protocol_choice.h); default: chosen
 //                 by the firmware carried
 //   --max-baud N  the highest rate protocol 2 proposes
+//   --key NAME.pub   the firmware carried must be signed with this public key: checked
+//                 before any window, refused as a bad command line is
 //   --version     fwflash's version and the firmware this program carries, then the end
 //
 // Without options the program starts as it always has.

@@ -5,7 +5,14 @@
 #
 #   tools/make-release.sh --name NAME --firmware FILE [--picture BMP] [--texts FILE]
 #                         [--version X.Y] [--port PATH] [--out DIR]
+#                         [--sign NAME.key | --sign-command PROGRAM [--sign-arg ARG]... --key NAME.pub]
+#                         [--counter N] [--region OFFSET:LENGTH]...
 #
+# --sign (or --sign-command, for a key in a hardware security module or a signing
+# service) makes FILE, the raw application, a signed image of the reference bootloader
+# with build/fwflash-boot-image: the release's version as X.Y.Z (2.1 is 2.1.0), the
+# security counter N (required), the regions a production line may write; the image is
+# checked with the public key (NAME.pub beside NAME.key, or --key) before it is packed.
 # Without --name and --firmware: fwflash itself with its own payload. --version defaults
 # to fwflash's, --out to the current directory. --port PATH: the desktop menu's entry
 # starts the program with --port PATH (a cable's stable /dev/serial/by-id/ name), or
@@ -22,6 +29,7 @@ build=${FWFLASH_RELEASE_BUILD:-$root/build}
 win_build=${FWFLASH_RELEASE_WIN_BUILD:-$root/build-win32}
 
 name='' firmware='' picture='' texts='' version='' port='' out=.
+sign='' sign_command='' key='' counter='' sign_args=() regions=()
 
 refuse() {
   echo "make-release: $*" >&2
@@ -31,9 +39,14 @@ refuse() {
 parse_options() {
   while [ $# -gt 0 ]; do
     case $1 in
-      --name | --firmware | --picture | --texts | --version | --port | --out)
+      --name | --firmware | --picture | --texts | --version | --port | --out | --sign | --sign-command | --key | \
+        --counter | --sign-arg | --region)
         if [ $# -lt 2 ] || [ -z "$2" ]; then refuse "$1 needs a value"; fi
-        printf -v "${1#--}" '%s' "$2"
+        case $1 in
+          --sign-arg) sign_args+=(--sign-arg "$2") ;;
+          --region) regions+=(--region "$2") ;;
+          *) local option=${1#--}; printf -v "${option//-/_}" '%s' "$2" ;;
+        esac
         shift 2 ;;
       -h | --help) awk 'NR > 1 && !/^#/ {exit} NR > 1 {sub(/^# ?/, ""); print}' "$0"; exit 0 ;;
       *) refuse "unknown argument \"$1\" (see --help)" ;;
@@ -61,6 +74,47 @@ check_options() {
     refuse "the port \"$port\" must be auto or an absolute device path of letters, digits and ._:/+-"
   release=$name-$version
   [ ! -e "$out/$release" ] || refuse "$out/$release exists already"
+  check_signing
+}
+
+# The signing options go together: one way to sign, a counter, a firmware to sign; the
+# version as the signed header holds it, X.Y.Z.
+check_signing() {
+  if [ -z "$sign$sign_command" ]; then
+    [ -z "$key$counter" ] && [ ${#sign_args[@]} -eq 0 ] && [ ${#regions[@]} -eq 0 ] ||
+      refuse "--key, --counter, --sign-arg and --region sign: --sign or --sign-command is missing"
+    return
+  fi
+  [ -z "$sign" ] || [ -z "$sign_command" ] || refuse "--sign or --sign-command, not both"
+  [ -n "$firmware" ] || refuse "--sign needs --firmware, the application to sign"
+  [ -n "$counter" ] || refuse "a signed release needs --counter N, its security counter"
+  if [ -n "$sign" ]; then
+    [ -z "$key" ] || refuse "--sign takes the public key beside NAME.key: no --key"
+    [[ $sign == *.key ]] || refuse "--sign takes NAME.key, whose public key is NAME.pub"
+    key=${sign%.key}.pub
+  else
+    [ -n "$key" ] || refuse "--sign-command needs --key NAME.pub"
+  fi
+  [ -f "$key" ] || refuse "no public key $key"
+  [[ $version =~ ^[0-9]+(\.[0-9]+){0,2}$ ]] || refuse "the version \"$version\" of a signed release has at most three numbers"
+  signed_version=$version
+  while [[ $signed_version != *.*.* ]]; do signed_version+=.0; done
+}
+
+# sign_firmware: the application signed into an image of the reference bootloader, which
+# then verifies with the public key. What fwflash-boot-image refuses (a region that is
+# not blank, a key file that others may read, a version beyond X.Y.Z's range) is
+# refused here, nothing written.
+sign_firmware() {
+  [ -n "$sign$sign_command" ] || return 0
+  local how=(--sign "$sign")
+  [ -z "$sign_command" ] || how=(--sign-command "$sign_command" "${sign_args[@]}" --key "$key")
+  "$build/fwflash-boot-image" "$firmware" "$work/signed.img" "${how[@]}" --version "$signed_version" \
+    --counter "$counter" "${regions[@]}" >"$work/sign.log" 2>&1 ||
+    { cat "$work/sign.log" >&2; refuse "the firmware was not signed"; }
+  "$build/fwflash-boot-image" --show "$work/signed.img" --key "$key" >"$work/show.log" 2>&1 ||
+    { cat "$work/show.log" >&2; echo "make-release: the signed firmware does not verify with $key" >&2; exit 1; }
+  firmware=$work/signed.img
 }
 
 # configure_once DIR [CMAKE OPTIONS]: a tree that was never configured.
@@ -204,6 +258,7 @@ main() {
   dir=$work/$release
   mkdir "$dir"
   build_programs
+  sign_firmware
   make_programs
   set_template_values
   make_windows_zip

@@ -86,7 +86,7 @@ TEST_F(BootTest, EachDeviceGetsItsOwnSerialNumberAndItsOwnCrc) {
   for (uint8_t serial : {1, 2}) {
     BootSimProcess sim;
     StartSim(sim);
-    const ProgramResult run = Flash(image, {"--record", Path("records.sqlite"), "--serial-at", "24",
+    const ProgramResult run = Flash(image, {"--record", Path("records.sqlite"), "--serial-at", "16",
                                             "--serial-format", "u32le"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     std::vector<uint8_t> expected = blank;

@@ -104,14 +104,14 @@ INSTANTIATE_TEST_SUITE_P(Choices, CliFramesTest,
 // device's check of the whole application is against the stamped bytes.
 TEST_F(CliProtocolTest, TheSerialNumberIsInTheFramesAndTheDevicesCheck) {
   std::vector<uint8_t> blank = App(300, 10);
-  std::fill(blank.begin() + 16, blank.begin() + 20, 0xFF);  // the placeholder, at image byte 24
+  std::fill(blank.begin() + 16, blank.begin() + 20, 0xFF);  // the placeholder: application byte 16, image byte 24
   const std::string image = Image("serial", blank);
   for (uint8_t serial : {1, 2}) {
     std::remove(FlashFile().c_str());
     BootSimProcess sim;
     ASSERT_EQ(StartSim(sim), Invalid());
     const ProgramResult run = Cli({"--port", Link(), "--firmware", image, "--protocol", "2", "--record",
-                                   Path("records.sqlite"), "--serial-at", "24", "--serial-format", "u32le"});
+                                   Path("records.sqlite"), "--serial-at", "16", "--serial-format", "u32le"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     std::vector<uint8_t> expected = blank;
     expected[16] = serial;

@@ -3,7 +3,8 @@
 # German texts: every file present and carrying that payload, the Debian package's
 # contents and control data, its programs flashing the virtual device and starting with
 # the product's texts, lintian without errors, the checksums; and refused input that
-# writes nothing. Uses ./test's build trees, or $FWFLASH_RELEASE_BUILD and
+# writes nothing. Then a signed release: its programs carry the application signed with
+# the vendor's key, which their --key takes and another key's refuses. Uses ./test's build trees, or $FWFLASH_RELEASE_BUILD and
 # $FWFLASH_RELEASE_WIN_BUILD as make-release.sh does.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -123,6 +124,42 @@ check_package_programs() {
   expect_exit_code 0
 }
 
+# A signed release of a 600-byte application with a blank serial-number region at 16:
+# refused without a counter, with a version of four numbers or a region that is not
+# blank; made, its firmware shows the version as X.Y.Z and verifies, and the private key
+# is in nothing it wrote.
+check_signed_release() {
+  local app=$in/app.bin signed=$work/signed/$name-$version status=0
+  "$build/fwflash-boot-image" --new-key "$in/vendor" >/dev/null
+  "$build/fwflash-boot-image" --new-key "$in/other" >/dev/null
+  python3 -c 'import sys; a = bytearray((i * 7 + 3) % 251 for i in range(600)); a[16:24] = b"\xff" * 8
+open(sys.argv[1], "wb").write(a)' "$app"
+  local signing=(--name "$name" --firmware "$app" --sign "$in/vendor.key")
+  refused "a signed release without a counter" "${signing[@]}"
+  refused "a signed version of four numbers" "${signing[@]}" --version 2.4.0.1 --counter 3
+  signing+=(--version "$version")
+  refused "a region that is not blank" "${signing[@]}" --counter 3 --region 0:4
+  "$root/tools/make-release.sh" "${signing[@]}" --counter 3 --region 16:8 --out "$work/signed" \
+    >"$work/signed.out" 2>&1 || fail "the signed release: $(cat "$work/signed.out")"
+  python3 - "$in/vendor.key" "$work/signed.out" "$signed"/* <<'PY' || fail "the private key is in the release's output or files"
+import sys
+key = open(sys.argv[1], 'rb').read()
+for path in sys.argv[2:]:
+    data = open(path, 'rb').read()
+    if key[:32] in data or key[:32].hex().encode() in data.lower():
+        sys.exit(1)
+PY
+  "$build/fwflash-pack" extract "$signed/$name" --firmware "$work/signed.img" >/dev/null
+  "$build/fwflash-boot-image" --show "$work/signed.img" --key "$in/vendor.pub" >"$work/show.out" ||
+    fail "the signed release's firmware does not verify: $(cat "$work/show.out")"
+  grep -qx 'version: 2.4.0' "$work/show.out" && grep -qx 'counter: 3' "$work/show.out" ||
+    fail "the signed header: $(cat "$work/show.out")"
+  "$signed/$name" --key "$in/vendor.pub" --version >/dev/null || fail "$name --key refuses the vendor's key"
+  "$signed/$name-cli" --key "$in/other.pub" --port "$work/no-port" >/dev/null 2>"$work/other.err" || status=$?
+  [ "$status" = 2 ] && grep -q "signed by another key" "$work/other.err" ||
+    fail "$name-cli --key with another key: exit $status, $(cat "$work/other.err")"
+}
+
 make_inputs
 check_refusals
 "$root/tools/make-release.sh" --name "$name" --firmware "$in/one.bin" --picture "$in/picture.bmp" \
@@ -131,4 +168,5 @@ check_files
 check_package
 check_payloads
 check_package_programs
+check_signed_release
 echo "release: all checks passed"

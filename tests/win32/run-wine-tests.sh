@@ -4,7 +4,8 @@
 # fwflash.exe against the virtual device on COM1 (wine_e2e.sh), of fwflash-cli.exe
 # (wine_cli.sh), of its records in SQLite (wine_records.sh), of a production job
 # (wine_jobs.sh), of both against a simulation of the reference bootloader in the second
-# protocol (wine_protocol2.sh) and of fwflash-cli.exe on a line with PostgreSQL and the
+# protocol (wine_protocol2.sh), of fwflash-cli.exe's --key against a simulation built
+# with a key (wine_signed.sh) and of fwflash-cli.exe on a line with PostgreSQL and the
 # dashboard (wine_line.py).
 # Needs the Linux build's fwflash-vdev, fwflash-boot-sim, fwflash-boot-image and
 # fwflash-pack (build/) and an X server in DISPLAY (DISPLAY=$(tools/start-xvfb.sh) for a
@@ -89,6 +90,9 @@ FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_COM2=$com2 \
 
 FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_CLI=$win/fwflash-cli.exe \
   FWFLASH_WINE_EXE=$win/fwflash.exe run wine_protocol2 "$root/tests/win32/wine_protocol2.sh"
+
+FWFLASH_BUILD_DIR=$root/build FWFLASH_WINE_COM1=$com1 FWFLASH_WINE_CLI=$win/fwflash-cli.exe \
+  run wine_signed "$root/tests/win32/wine_signed.sh"
 
 # fwflash-cli.exe on a line: PostgreSQL over TCP beside the Linux fwflash-cli, an outage,
 # the dashboard it serves in Chromium, the refusals; and the DLLs it needs.

@@ -9,8 +9,6 @@
 #include <cstring>
 #include <vector>
 
-#include "files/whole_file.h"
-
 namespace {
 
 std::string Why(const std::string& path) { return path + ": " + std::strerror(errno); }
@@ -27,16 +25,6 @@ bool WriteNewFile(const std::string& path, const uint8_t* bytes, size_t length, 
   if (close(fd) != 0 && written) error = Why(path);
   if (!error.empty()) unlink(path.c_str());
   return error.empty();
-}
-
-// The file's bytes when it holds exactly size of them.
-bool ReadSized(const std::string& path, size_t size, const char* what, std::vector<uint8_t>& bytes,
-               std::string& error) {
-  if (!ReadWholeFile(path, bytes, error)) return false;
-  if (bytes.size() == size) return true;
-  sodium_memzero(bytes.data(), bytes.size());
-  error = path + ": " + std::to_string(bytes.size()) + " bytes, but " + what + " file holds " + std::to_string(size);
-  return false;
 }
 
 }  // namespace
@@ -68,7 +56,7 @@ bool ReadPrivateKey(const std::string& path, PrivateKey& key, std::string& error
     return false;
   }
   std::vector<uint8_t> bytes;
-  if (!ReadSized(path, key.size(), "a private key", bytes, error)) return false;
+  if (!ReadKeyFile(path, key.size(), "a private key", bytes, error)) return false;
   std::memcpy(key.data(), bytes.data(), key.size());
   sodium_memzero(bytes.data(), bytes.size());
   // The public half made anew from the seed: a damaged file would sign with a key that
@@ -83,13 +71,6 @@ bool ReadPrivateKey(const std::string& path, PrivateKey& key, std::string& error
     error = path + ": its public half is not its seed's: not a key that fwflash-boot-image made";
     return false;
   }
-  return true;
-}
-
-bool ReadPublicKey(const std::string& path, PublicKey& key, std::string& error) {
-  std::vector<uint8_t> bytes;
-  if (!ReadSized(path, key.size(), "a public key", bytes, error)) return false;
-  std::memcpy(key.data(), bytes.data(), key.size());
   return true;
 }
 

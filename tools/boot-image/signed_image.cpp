@@ -6,6 +6,8 @@
 
 #include "bootloader/core/fwboot_image.h"
 #include "bootloader/crypto/fwboot_signed_check.h"
+#include "secrets/sha256.h"
+#include "signatures/image_signature.h"
 
 namespace {
 
@@ -17,30 +19,6 @@ bool ParseNumber(const std::string& text, unsigned long long limit, unsigned lon
   if (digits.empty() || digits.size() > 10 || digits.find_first_not_of(allowed) != std::string::npos) return false;
   value = std::stoull(digits, nullptr, hex ? 16 : 10);
   return value <= limit;
-}
-
-std::string Hex(const uint8_t* bytes, size_t length) {
-  std::string text;
-  char two[3];
-  for (size_t i = 0; i < length; ++i) {
-    std::snprintf(two, sizeof two, "%02x", bytes[i]);
-    text += two;
-  }
-  return text;
-}
-
-const char* StatusText(fwboot_signed_status status) {
-  switch (status) {
-    case FWBOOT_SIGNED_OK: return "a signed header";
-    case FWBOOT_SIGNED_NOT_SIGNED: return "not an image of the reference bootloader (another magic)";
-    case FWBOOT_SIGNED_BAD_SIZE: return "a header cut short, or a header size that no header has";
-    case FWBOOT_SIGNED_BAD_LENGTH: return "a header whose application is empty";
-    case FWBOOT_SIGNED_BAD_REGION:
-      return "a region that is empty, reaches past the application, overlaps another or has a blank "
-             "other than 0x00 and 0xFF";
-    case FWBOOT_SIGNED_BAD_RESERVED: return "a header whose reserved bytes are not zero";
-  }
-  return "an unknown header";
 }
 
 std::string RegionText(const fwboot_region& region) {
@@ -77,30 +55,25 @@ std::string DescribeSigned(const std::vector<uint8_t>& image, const fwboot_signe
     std::snprintf(line, sizeof line, ", blank 0x%02X\n", header.regions[i].blank);
     text += "region: " + RegionText(header.regions[i]) + line;
   }
-  text += "key id: " + Hex(header.key_id, sizeof header.key_id) + "\n";
+  text += "key id: " + HexText(header.key_id, sizeof header.key_id) + "\n";
 
-  good = image.size() == static_cast<size_t>(header.header_size) + header.app_length;
-  if (!good) {
+  if (image.size() != static_cast<size_t>(header.header_size) + header.app_length) {
     return text + "image: " + std::to_string(image.size()) + " bytes, but the header says " +
            std::to_string(static_cast<size_t>(header.header_size) + header.app_length) + "\n";
   }
-  fwboot_sha512_state state;
-  uint8_t digest[FWBOOT_SHA512_BYTES];
-  fwboot_sha512_init(&state);
-  fwboot_app_hash_update(&state, &header, 0, image.data() + header.header_size, header.app_length);
-  fwboot_sha512_final(&state, digest);
-  good = std::memcmp(digest, header.app_hash, sizeof digest) == 0;
+  good = AppHashMatches(image, header);
   text += good ? "hash: matches the application (its regions at their blank)\n"
                : "hash: does NOT match the application: changed outside its regions\n";
   if (key == nullptr) return text + "signature: not checked (no --key)\n";
   uint8_t id[FWBOOT_KEY_ID_BYTES];
   fwboot_key_id(key->data(), id);
-  const bool verifies = fwboot_signed_header_verifies(image.data(), &header, key->data()) == 1;
-  good = good && verifies;
-  if (verifies) return text + "signature: verifies with the key " + Hex(id, sizeof id) + "\n";
-  if (std::memcmp(id, header.key_id, sizeof id) != 0)
-    return text + "signature: does NOT verify: signed with another key than " + Hex(id, sizeof id) + "\n";
-  return text + "signature: does NOT verify with the key " + Hex(id, sizeof id) + ": the header was changed\n";
+  const KeyVerdict verdict = CheckKey(image, header, *key);
+  good = good && verdict == KeyVerdict::Verifies;
+  if (verdict == KeyVerdict::Verifies)
+    return text + "signature: verifies with the key " + HexText(id, sizeof id) + "\n";
+  if (verdict == KeyVerdict::OtherKey)
+    return text + "signature: does NOT verify: signed with another key than " + HexText(id, sizeof id) + "\n";
+  return text + "signature: does NOT verify with the key " + HexText(id, sizeof id) + ": the header was changed\n";
 }
 
 }  // namespace
@@ -190,8 +163,7 @@ std::string DescribeImage(const std::vector<uint8_t>& image, const PublicKey* ke
            (key != nullptr ? "\nsignature: none, so nothing verifies\n" : "\n");
   }
   fwboot_signed_header header;
-  const fwboot_signed_status status = fwboot_parse_signed_header(
-      image.data(), static_cast<uint32_t>(std::min<size_t>(image.size(), 0xFFFFFFFFu)), 0xFFFFFFFFu, &header);
-  if (status != FWBOOT_SIGNED_OK) return std::string("not an image: ") + StatusText(status) + "\n";
+  const fwboot_signed_status status = ParseImageHeader(image, header);
+  if (status != FWBOOT_SIGNED_OK) return std::string("not an image: ") + SignedStatusText(status) + "\n";
   return DescribeSigned(image, header, key, good);
 }

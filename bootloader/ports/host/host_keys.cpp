@@ -3,7 +3,7 @@
 
 #include "bootloader/crypto/fwboot_keyed.h"
 #include "bootloader/ports/host/host_port.h"
-#include "tools/boot-image/key_files.h"
+#include "signatures/public_key_file.h"
 
 namespace {
 std::vector<PublicKey> keys;
