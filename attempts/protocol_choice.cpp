@@ -9,20 +9,17 @@ namespace {
 
 constexpr char kUnsignedMagic[] = {'F', 'W', 'B', '1'};
 constexpr char kSignedMagic[] = {'F', 'W', 'S', '1'};
-constexpr size_t kSizeFieldAt = 4;
 
 bool StartsWith(const uint8_t* bytes, size_t size, const char (&magic)[4]) {
   return size >= sizeof magic && std::memcmp(bytes, magic, sizeof magic) == 0;
 }
 
-// The signed header's size field: one of the sizes a header with 0 to 8 regions has, and
-// short of the image's end, since an application follows.
+// The signed header's size, when it is one a header can have and short of the image's
+// end, since an application follows.
 bool SignedHeaderSize(const uint8_t* bytes, size_t size, uint32_t& headerSize) {
   if (size < FWBOOT_SIGNED_PREFIX_SIZE) return false;
-  const uint8_t* field = bytes + kSizeFieldAt;
-  const uint32_t value = field[0] | field[1] << 8 | field[2] << 16 | static_cast<uint32_t>(field[3]) << 24;
-  if (value < FWBOOT_SIGNED_BASE_SIZE || value > FWBOOT_SIGNED_MAX_HEADER_SIZE) return false;
-  if ((value - FWBOOT_SIGNED_BASE_SIZE) % FWBOOT_SIGNED_REGION_SIZE != 0 || value >= size) return false;
+  const uint32_t value = fwboot_signed_header_size(bytes);
+  if (value == 0 || value >= size) return false;
   headerSize = value;
   return true;
 }
