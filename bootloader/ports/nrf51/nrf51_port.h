@@ -25,7 +25,7 @@ void nrf51_wait_us(uint32_t us);
 void nrf51_uart_start(void);
 /* The clock, then the UART: what every start of the bootloader sets up first. */
 void nrf51_port_start(void);
-/* The timer and the UART back as after a reset, before the application starts. */
+/* The timer, the crystal and the UART back as after a reset, before the application starts. */
 void nrf51_clock_stop(void);
 void nrf51_uart_stop(void);
 
