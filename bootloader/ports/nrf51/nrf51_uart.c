@@ -59,8 +59,9 @@ void fwboot_uart_put(uint8_t byte) {
   }
 }
 
-/* The moment the last wait that timed out was due, and whether one did since the last byte. */
+/* How soon after a wait that timed out the next one starts where that one was due. */
 #define CHAINED_US 100000u
+/* The moment the last wait that timed out was due, and whether one did since the last byte. */
 static uint32_t expired_at;
 static int expired;
 
