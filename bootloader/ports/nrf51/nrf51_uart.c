@@ -72,6 +72,7 @@ int fwboot_uart_get(uint8_t *byte, uint16_t timeout_ms) {
    * notices (under QEMU on a busy host, a millisecond late and more). */
   if (expired && start - expired_at < CHAINED_US) start = expired_at;
   while (NRF51_REG(UART_RXDRDY) == 0) {
+    nrf51_watchdog_feed();
     if (nrf51_clock_now() - start >= limit) {
       expired_at = start + limit;
       expired = 1;
