@@ -12,7 +12,7 @@ fwflash_packages=(
   dpkg-dev lintian zip man-db
   libsqlite3-dev sqlite3 libpq-dev postgresql-15
   libcpp-httplib-dev chromium chromium-driver python3-selenium
-  gcc-avr avr-libc qemu-system-misc
+  gcc-avr avr-libc qemu-system-misc gcc-arm-none-eabi qemu-system-arm
   libsodium-dev
 )
 

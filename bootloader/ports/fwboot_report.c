@@ -53,3 +53,8 @@ void fwboot_keyed_state_text(const fwboot_state *state, uint32_t version, uint32
   at = append(at, "}");
   *at = '\0';
 }
+
+void fwboot_power_cut_text(uint32_t operations, char *text) {
+  char *at = append(append_decimal(append(text, "{\"power\":\"cut\",\"operations\":"), operations), "}");
+  *at = '\0';
+}

@@ -1,0 +1,2 @@
+/* Included by the crypto, which uses nothing of it. */
+#include <stddef.h>
