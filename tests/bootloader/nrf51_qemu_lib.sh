@@ -1,0 +1,88 @@
+# What the emulated nRF51822's tests share (sourced): qemu_lib.sh's scratch folder, waits
+# and line, and QEMU's microbit (qemu-system-arm -M microbit) on the port's QEMU build, made
+# with the vendor's key by the fixture nrf51_qemu_build.sh into $nrf51 (the keys in $keys).
+#   start_nrf51 FLASH [QEMU OPTION]...
+#                  runs the microbit on FLASH: the bootloader's ELF ($boot_elf), or a whole
+#                  flash kept by save_flash (which QEMU then writes back at every reset).
+#                  The UART on $pty (held open), the device's lines (semihosting) appended
+#                  to $work/report, QMP on $work/qmp.sock.
+#   stop_nrf51     QEMU quits
+#   qmp STEP...    tests/bootloader/qmp.py on that socket
+#   save_flash FILE               the 256 KiB of flash into FILE
+#   signed_image NAME VERSION COUNTER [KEY]
+#                  $work/NAME.app (the test application, NAME's bytes appended) and its
+#                  image $work/NAME.img, signed by KEY (default vendor)
+#   flash NAME STATUS [PROTOCOL]  the device called into its bootloader by the probe, then
+#                  fwflash-cli's run with $work/NAME.img (or the scripted host's for PROTOCOL
+#                  frames, tests/bootloader/frame_flash.py) must end with STATUS
+#   expect LINE... the device's next lines: the whole report must be all lines expected
+#                  so far, in order (a line that was not expected fails the test)
+qemu_board=nrf51
+source "$(dirname "${BASH_SOURCE[0]}")/qemu_lib.sh"
+nrf51=$build/nrf51-qemu
+keys=$nrf51/signing
+boot_elf=$nrf51/fwflash-boot-qemu.elf
+started='{"started":true}'
+# The test application's first words: its start shows that its interrupts reach it.
+running='{"application":"interrupt"}'
+expected=()
+touch "$work/report"
+
+start_nrf51() {
+  local flash=$1
+  shift
+  rm -f "$work/qmp.sock"
+  qemu-system-arm -M microbit -nographic -kernel "$flash" -serial pty -monitor none \
+    -qmp "unix:$work/qmp.sock,server=on,wait=off" \
+    -semihosting-config enable=on,target=native,chardev=report \
+    -chardev "file,id=report,path=$work/report,append=on" "$@" >"$work/qemu.out" 2>&1 &
+  qemu_pid=$!
+  open_line "$work/qemu.out"
+}
+
+qmp() { python3 "$source_dir/tests/bootloader/qmp.py" "$work/qmp.sock" "$@"; }
+
+stop_nrf51() {
+  qmp quit
+  wait "$qemu_pid" || true
+  qemu_pid=
+  exec 3>&-
+}
+
+save_flash() { qmp "memsave {\"val\": 0, \"size\": 262144, \"filename\": \"$1\"}"; }
+
+# The seed of NAME's bytes is its length, so that two names make two applications.
+signed_image() {
+  python3 -c 'import sys
+app = open(sys.argv[1], "rb").read() + bytes((i * len(sys.argv[2]) + 7) & 255 for i in range(900))
+open(sys.argv[2], "wb").write(app)' "$nrf51/test-app.bin" "$work/$1.app"
+  "$build/fwflash-boot-image" "$work/$1.app" "$work/$1.img" --sign "$keys/${4:-vendor}.key" \
+    --version "$2" --counter "$3" >/dev/null
+}
+
+flash() {
+  local status=0
+  local frame_host=$source_dir/tests/bootloader/frame_flash.py
+  python3 "$frame_host" "$pty" --probe
+  if [ "${3:-1}" = frames ]; then
+    python3 "$frame_host" "$pty" "$work/$1.img" 1000000 || status=$?
+  else
+    "$build/fwflash-cli" --port "$pty" --firmware "$work/$1.img" --protocol "${3:-1}" >"$work/cli.out" 2>&1 || status=$?
+    grep -v % "$work/cli.out"
+  fi
+  [ "$status" -eq "$2" ] || { echo "FAIL: fwflash-cli ended with $status, not $2" >&2; exit 1; }
+}
+
+expect() {
+  expected+=("$@")
+  local i
+  for i in $(seq 1500); do
+    [ "$(wc -l <"$work/report")" -ge ${#expected[@]} ] && break
+    sleep 0.02
+  done
+  if ! diff <(printf '%s\n' "${expected[@]}") <(head -n ${#expected[@]} "$work/report") >"$work/diff"; then
+    echo "FAIL: the device's lines differ from those expected (<) at:" >&2
+    cat "$work/diff" >&2
+    exit 1
+  fi
+}
