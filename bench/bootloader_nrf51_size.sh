@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 build=${FWFLASH_BUILD_DIR:-build}
 out=$(mktemp -d /tmp/fwflash-boot-nrf51-size-XXXXXX)
 trap 'rm -rf "$out"' EXIT
-"$build/tools/boot-image/fwflash-boot-image" --new-key "$out/bench" >/dev/null
+"$build/fwflash-boot-image" --new-key "$out/bench" >/dev/null
 
 report() { # LABEL OUT
   local elf build_name

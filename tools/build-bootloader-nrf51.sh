@@ -8,17 +8,20 @@
 #   test-app.bin           a test application linked at 0x8000 (test-app/test_app.c)
 # With --key NAME.pub (once or twice) both bootloaders are built with these public keys
 # and take only images signed with one of them; without, they take unsigned images and
-# hold no crypto. The objects keep their stack frames (*.su) and call graphs (*.ci) for
-# bench/bootloader_nrf51_size.sh.
-#   tools/build-bootloader-nrf51.sh [--key NAME.pub]... [--out DIR]
+# hold no crypto, taken by tools/sodium/take-libsodium.sh into --sodium DIR (default
+# OUT/libsodium; a configured tree's build/libsodium saves fetching it again). The objects
+# keep their stack frames (*.su) and call graphs (*.ci) for bench/bootloader_nrf51_size.sh.
+#   tools/build-bootloader-nrf51.sh [--key NAME.pub]... [--out DIR] [--sodium DIR]
 set -euo pipefail
-usage() { echo "usage: build-bootloader-nrf51.sh [--key NAME.pub]... [--out DIR]" >&2; exit 2; }
+usage() { echo "usage: build-bootloader-nrf51.sh [--key NAME.pub]... [--out DIR] [--sodium DIR]" >&2; exit 2; }
 keys=()
 out=build-nrf51
+sodium_dir=
 while [ $# -gt 0 ]; do
   case $1 in
     --key) [ $# -ge 2 ] || usage; keys+=("$(realpath "$2")"); shift 2 ;;
     --out) [ $# -ge 2 ] || usage; out=$(realpath -m "$2"); shift 2 ;;
+    --sodium) [ $# -ge 2 ] || usage; sodium_dir=$(realpath -m "$2"); shift 2 ;;
     *) usage ;;
   esac
 done
@@ -44,7 +47,7 @@ qemu=("$nrf51/qemu/qemu_main.c" "$nrf51/qemu/qemu_report.c" "$nrf51/qemu/qemu_po
 sodium_sources=()
 
 if [ ${#keys[@]} -gt 0 ]; then
-  sodium_dir=$out/libsodium
+  sodium_dir=${sodium_dir:-$out/libsodium}
   tools/sodium/take-libsodium.sh "$sodium_dir" >/dev/null
   sodium=$sodium_dir/src/libsodium
   cflags+=(-DFWBOOT_KEYS -I"$out/keys")

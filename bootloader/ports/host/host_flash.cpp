@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "bootloader/core/fwboot_port.h"
+#include "bootloader/ports/fwboot_report.h"
 #include "bootloader/ports/host/host_port.h"
 
 namespace {
@@ -38,7 +39,9 @@ void Program(uint32_t offset, const uint8_t* data) {
     flash_[offset + i] = data != nullptr ? flash_[offset + i] & data[i] : 0xFF;
   }
   if (cut) {
-    std::printf("{\"power\":\"cut\",\"operations\":%lld}\n", operations_);
+    char line[FWBOOT_STATE_TEXT_SIZE];
+    fwboot_power_cut_text(static_cast<uint32_t>(operations_), line);
+    std::printf("%s\n", line);
     std::fflush(stdout);
     _exit(kExitPowerCut);
   }

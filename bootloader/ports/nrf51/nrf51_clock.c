@@ -15,6 +15,7 @@
 
 #define CLOCK 0x40000000u
 #define CLOCK_HFCLKSTART (CLOCK + 0x000u)
+#define CLOCK_HFCLKSTOP (CLOCK + 0x004u)
 #define CLOCK_HFCLKSTARTED (CLOCK + 0x100u)
 
 static void clock_start(void) {
@@ -49,4 +50,5 @@ void nrf51_port_start(void) {
 void nrf51_clock_stop(void) {
   NRF51_REG(TIMER_STOP) = 1;
   NRF51_REG(TIMER_CLEAR) = 1;
+  NRF51_REG(CLOCK_HFCLKSTOP) = 1;
 }

@@ -25,9 +25,22 @@ void nrf51_wait_us(uint32_t us);
 void nrf51_uart_start(void);
 /* The clock, then the UART: what every start of the bootloader sets up first. */
 void nrf51_port_start(void);
-/* The timer and the UART back as after a reset, before the application starts. */
+/* The timer, the crystal and the UART back as after a reset, before the application starts. */
 void nrf51_clock_stop(void);
 void nrf51_uart_stop(void);
+
+/* A watchdog the application started cannot be stopped, only reloaded, and may outlive
+ * the reset into the bootloader (the reference manual's table says which resets end it):
+ * while the bootloader waits for a byte, each of its enabled reload requests is written. A
+ * watchdog period shorter than the longest step that waits for no byte (the signature's
+ * check, about 1.5 s at 16 MHz) still resets the chip. */
+static inline void nrf51_watchdog_feed(void) {
+  uint32_t i, enabled;
+  if (NRF51_REG(0x40010400u) == 0) return; /* RUNSTATUS */
+  enabled = NRF51_REG(0x40010508u);        /* RREN */
+  for (i = 0; i < 8; ++i)
+    if (enabled >> i & 1u) NRF51_REG(0x40010600u + 4u * i) = 0x6E524635u; /* RR[i] */
+}
 
 /* A system reset (SYSRESETREQ), as after a conversation: the peripherals start afresh. */
 __attribute__((noreturn)) static inline void nrf51_system_reset(void) {

@@ -1,7 +1,9 @@
 /* The vector table at 0x0 and the start-up, in place of a C library's: the stack pointer,
  * the reset handler, and for every other exception and interrupt a handler that passes it
  * on to the application's table at 0x8000. The M0 has no VTOR to move the table (QEMU
- * emulates one, the chip has none), and the bootloader itself takes no interrupt. */
+ * emulates one, the chip has none), and the bootloader itself takes no interrupt. A fault
+ * of the bootloader's own goes to the application's handler too: with no application
+ * there, the CPU locks up (the chip then resets; QEMU stops). */
 #include <stdint.h>
 
 #include "nrf51_port.h"

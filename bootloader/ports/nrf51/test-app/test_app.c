@@ -1,4 +1,4 @@
-/* The application of the QEMU tests, linked at 0x8000 (build/…/test-app.bin; bytes
+/* The application of the QEMU tests, linked at 0x8000 (build-nrf51/test-app.bin; bytes
  * appended to it are data, so that a test can make applications that differ). It shows
  * that it runs and that its interrupts reach it through the bootloader's table: TIMER0's
  * compare interrupt, taken once, prints {"application":"interrupt"} by semihosting. Then
