@@ -13,4 +13,4 @@ ln -s "$(mktemp -d /tmp/fwflash-nrf51-keys-XXXXXX)" "$out/signing"
 for name in vendor other; do "$build/fwflash-boot-image" --new-key "$out/signing/$name" >/dev/null; done
 # libsodium's code from where the configured tree took it.
 "$(dirname "$0")/../../tools/build-bootloader-nrf51.sh" --key "$out/signing/vendor.pub" --out "$out" \
-  --sodium "${FWFLASH_SODIUM_DIR:?FWFLASH_SODIUM_DIR must name libsodium's folder}"
+  --sodium "${FWFLASH_SODIUM_DIR:?FWFLASH_SODIUM_DIR must name the folder of the crypto sources}"
