@@ -18,8 +18,8 @@ flash() {
 
 start_qemu "$build/build-avr"
 
-python3 -c 'import sys; sys.stdout.buffer.write(bytes((i * 7 + 3) & 255 for i in range(300)))' >"$work/first.app"
-python3 -c 'import sys; sys.stdout.buffer.write(bytes((i * 13 + 5) & 255 for i in range(500)))' >"$work/second.app"
+"$python" -c 'import sys; sys.stdout.buffer.write(bytes((i * 7 + 3) & 255 for i in range(300)))' >"$work/first.app"
+"$python" -c 'import sys; sys.stdout.buffer.write(bytes((i * 13 + 5) & 255 for i in range(500)))' >"$work/second.app"
 "$build/fwflash-boot-image" "$work/first.app" "$work/first.img"
 "$build/fwflash-boot-image" "$work/second.app" "$work/second.img"
 

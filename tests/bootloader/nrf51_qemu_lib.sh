@@ -9,12 +9,17 @@
 #   stop_nrf51     QEMU quits
 #   qmp STEP...    tests/bootloader/qmp.py on that socket
 #   save_flash FILE               the 256 KiB of flash into FILE
+#   catch_reset    the device's next reset pauses QEMU instead (the action of
+#                  -action reboot=shutdown,shutdown=pause, set while it runs)
+#   caught_reset FILE             waits until a reset has paused QEMU, saves the flash
+#                  into FILE, and lets the reset go on
 #   signed_image NAME VERSION COUNTER [KEY]
 #                  $work/NAME.app (the test application, NAME's bytes appended) and its
 #                  image $work/NAME.img, signed by KEY (default vendor)
 #   flash NAME STATUS [PROTOCOL]  the device called into its bootloader by the probe, then
 #                  fwflash-cli's run with $work/NAME.img (or the scripted host's for PROTOCOL
 #                  frames, tests/bootloader/frame_flash.py) must end with STATUS
+#   start_flash NAME [PROTOCOL]   the same run left going: $host_pid
 #   expect LINE... the device's next lines: the whole report must be all lines expected
 #                  so far, in order (a line that was not expected fails the test)
 qemu_board=nrf51
@@ -40,7 +45,7 @@ start_nrf51() {
   open_line "$work/qemu.out"
 }
 
-qmp() { python3 "$source_dir/tests/bootloader/qmp.py" "$work/qmp.sock" "$@"; }
+qmp() { "$python" "$source_dir/tests/bootloader/qmp.py" "$work/qmp.sock" "$@"; }
 
 stop_nrf51() {
   qmp quit
@@ -51,26 +56,40 @@ stop_nrf51() {
 
 save_flash() { qmp "memsave {\"val\": 0, \"size\": 262144, \"filename\": \"$1\"}"; }
 
+catch_reset() { qmp 'set-action {"reboot": "shutdown", "shutdown": "pause"}'; }
+
+caught_reset() {
+  qmp 'await-status shutdown'
+  save_flash "$1"
+  qmp 'set-action {"reboot": "reset"}' system_reset cont
+}
+
 # The seed of NAME's bytes is its length, so that two names make two applications.
 signed_image() {
-  python3 -c 'import sys
+  "$python" -c 'import sys
 app = open(sys.argv[1], "rb").read() + bytes((i * len(sys.argv[2]) + 7) & 255 for i in range(900))
 open(sys.argv[2], "wb").write(app)' "$nrf51/test-app.bin" "$work/$1.app"
   "$build/fwflash-boot-image" "$work/$1.app" "$work/$1.img" --sign "$keys/${4:-vendor}.key" \
     --version "$2" --counter "$3" >/dev/null
 }
 
+start_flash() {
+  local frame_host=$source_dir/tests/bootloader/frame_flash.py
+  "$python" "$frame_host" "$pty" --probe
+  if [ "${2:-1}" = frames ]; then
+    "$python" "$frame_host" "$pty" "$work/$1.img" 1000000 >"$work/host.out" 2>&1 &
+  else
+    "$build/fwflash-cli" --port "$pty" --firmware "$work/$1.img" --protocol "${2:-1}" >"$work/host.out" 2>&1 &
+  fi
+  host_pid=$!
+}
+
 flash() {
   local status=0
-  local frame_host=$source_dir/tests/bootloader/frame_flash.py
-  python3 "$frame_host" "$pty" --probe
-  if [ "${3:-1}" = frames ]; then
-    python3 "$frame_host" "$pty" "$work/$1.img" 1000000 || status=$?
-  else
-    "$build/fwflash-cli" --port "$pty" --firmware "$work/$1.img" --protocol "${3:-1}" >"$work/cli.out" 2>&1 || status=$?
-    grep -v % "$work/cli.out"
-  fi
-  [ "$status" -eq "$2" ] || { echo "FAIL: fwflash-cli ended with $status, not $2" >&2; exit 1; }
+  start_flash "$1" "${3:-1}"
+  wait "$host_pid" || status=$?
+  grep -v % "$work/host.out" || true
+  [ "$status" -eq "$2" ] || { echo "FAIL: the flash ended with $status, not $2" >&2; exit 1; }
 }
 
 expect() {

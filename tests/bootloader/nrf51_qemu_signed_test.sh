@@ -11,7 +11,7 @@ signed_image first 1.0.0 2
 signed_image stranger 1.1.0 2 other
 signed_image older 0.9.0 1
 signed_image changed 1.1.0 3
-python3 -c 'import sys  # a byte of the application changed after signing
+"$python" -c 'import sys  # a byte of the application changed after signing
 image = bytearray(open(sys.argv[1], "rb").read()); image[-100] ^= 0x01
 open(sys.argv[1], "wb").write(image)' "$work/changed.img"
 signed_image second 1.2.0 3
