@@ -64,11 +64,11 @@ caught_reset() {
   qmp 'set-action {"reboot": "reset"}' system_reset cont
 }
 
-# The seed of NAME's bytes is its length, so that two names make two applications.
+# NAME seeds the bytes appended, so that two names make two applications.
 signed_image() {
-  "$python" -c 'import sys
-app = open(sys.argv[1], "rb").read() + bytes((i * len(sys.argv[2]) + 7) & 255 for i in range(900))
-open(sys.argv[2], "wb").write(app)' "$nrf51/test-app.bin" "$work/$1.app"
+  "$python" -c 'import random, sys
+app = open(sys.argv[1], "rb").read() + random.Random(sys.argv[2]).randbytes(900)
+open(sys.argv[3], "wb").write(app)' "$nrf51/test-app.bin" "$1" "$work/$1.app"
   "$build/fwflash-boot-image" "$work/$1.app" "$work/$1.img" --sign "$keys/${4:-vendor}.key" \
     --version "$2" --counter "$3" >/dev/null
 }

@@ -34,7 +34,7 @@ for cut in "${cuts[@]}"; do
   catch_reset
   start_flash second frames
   caught_reset "$work/cut.bin"
-  kill "$host_pid"  # it would wait for an answer that never comes
+  kill "$host_pid" 2>/dev/null || true  # it would wait for an answer that never comes
   wait "$host_pid" || true
   if [ "$operation" = 12 ]; then  # the flash as the cut left it: the page half written
     "$python" -c 'import sys
