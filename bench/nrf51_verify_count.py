@@ -48,7 +48,7 @@ class Stub:
                     raise
                 time.sleep(0.02)
         self.held = b""
-        self.request("QStartNoAckMode", acked=True)
+        self.request("QStartNoAckMode")  # no '+' for each packet from here on
         self.request("Qqemu.PhyMemMode:1")
 
     def send(self, data):
@@ -69,10 +69,8 @@ class Stub:
                 raise EOFError("QEMU closed the debugger's link")
             self.held += chunk
 
-    def request(self, data, acked=False):
+    def request(self, data):
         self.send(data)
-        if acked:  # the last packet before no-ack mode is acknowledged
-            self.link.sendall(b"+")
         answer = self.reply()
         if answer.startswith("E"):
             sys.exit("nrf51_verify_count.py: the stub refused %s: %s" % (data, answer))
