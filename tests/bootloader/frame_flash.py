@@ -3,9 +3,10 @@
 
     frame_flash.py TERMINAL APP RATE   flashes APP: the probe, a change to RATE and its check,
                                        BEGIN, the pages as many in flight as the device
-                                       announced, END. Exit 0 on RESULT 0. A signed image
-                                       (FWS1) as APP: its header goes in BEGIN, the rest as
-                                       the application.
+                                       announced, END. Exit 0 on RESULT 0; a refused BEGIN
+                                       says its RESULT and reason. A signed image (FWS1) as
+                                       APP: its header goes in BEGIN, the rest as the
+                                       application.
     frame_flash.py TERMINAL --probe    the probe, sent again until the device answers with its
                                        capabilities: then it is listening in its bootloader,
                                        waiting 3 s for the next byte."""
@@ -110,7 +111,11 @@ def main(path, app_path, rate):
     line.send(frame(CHECK, rate))
     line.expect(ACK, rate)
     line.send(frame(BEGIN, 0, header))
-    line.expect(ACK, 0)
+    kind, arg, reason = line.frame()
+    if kind == RESULT:
+        sys.exit("refused: RESULT %d%s" % (arg, ", reason %d" % reason[0] if reason else ""))
+    if (kind, arg) != (ACK, 0):
+        sys.exit("expected ACK 0 to BEGIN, got kind 0x%x arg %d" % (kind, arg))
     sent = acked = 0
     while acked < len(app):
         while sent < len(app) and sent < acked + in_flight * page:
