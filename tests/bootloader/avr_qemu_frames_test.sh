@@ -6,11 +6,11 @@
 source "$(dirname "$0")/avr_qemu_lib.sh"
 
 start_qemu "$work/avr"
-python3 -c 'import sys; sys.stdout.buffer.write(bytes((i * 11 + 1) & 255 for i in range(700)))' >"$work/first.app"
-python3 -c 'import sys; sys.stdout.buffer.write(bytes((i * 5 + 9) & 255 for i in range(256)))' >"$work/second.app"
+"$python" -c 'import sys; sys.stdout.buffer.write(bytes((i * 11 + 1) & 255 for i in range(700)))' >"$work/first.app"
+"$python" -c 'import sys; sys.stdout.buffer.write(bytes((i * 5 + 9) & 255 for i in range(256)))' >"$work/second.app"
 for flash in "first 2000000" "second 250000"; do
   set -- $flash
-  python3 "$source_dir/tests/bootloader/frame_flash.py" "$pty" "$work/$1.app" "$2"
+  "$python" "$source_dir/tests/bootloader/frame_flash.py" "$pty" "$work/$1.app" "$2"
   await "$work/report" "$(state_of "$work/$1.app")"
 done
 echo "device reports:"

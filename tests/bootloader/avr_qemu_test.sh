@@ -18,8 +18,8 @@ flash() {
 
 start_qemu "$build/build-avr"
 
-python3 -c 'import sys; sys.stdout.buffer.write(bytes((i * 7 + 3) & 255 for i in range(300)))' >"$work/first.app"
-python3 -c 'import sys; sys.stdout.buffer.write(bytes((i * 13 + 5) & 255 for i in range(500)))' >"$work/second.app"
+"$python" -c 'import sys; sys.stdout.buffer.write(bytes((i * 7 + 3) & 255 for i in range(300)))' >"$work/first.app"
+"$python" -c 'import sys; sys.stdout.buffer.write(bytes((i * 13 + 5) & 255 for i in range(500)))' >"$work/second.app"
 "$build/fwflash-boot-image" "$work/first.app" "$work/first.img"
 "$build/fwflash-boot-image" "$work/second.app" "$work/second.img"
 
@@ -28,16 +28,13 @@ first=$(state_of "$work/first.app")
 await "$work/report" "$first"
 
 flash "$work/second.app" 1  # no header: refused before anything is erased
-[ "$(grep -cF -- "$first" "$work/report")" -eq 2 ] || await "$work/report" "$first"$'\n'"$first"
+await "$work/report" "$first" 2
 
 flash "$work/second.img" 0
 await "$work/report" "$(state_of "$work/second.app")"
 
 flash "$work/first.img" 0 auto
-for i in $(seq 1500); do  # the device's third report of the first application
-  [ "$(grep -cF -- "$first" "$work/report")" -ge 3 ] && break
-  sleep 0.02
-done
-[ "$(grep -cF -- "$first" "$work/report")" -eq 3 ] || { echo "FAIL: no third '$first' report" >&2; exit 1; }
+await "$work/report" "$first" 3  # the device's third report of the first application
+[ "$(grep -cF -- "$first" "$work/report")" -eq 3 ] || { echo "FAIL: more than three '$first' reports" >&2; exit 1; }
 echo "device reports:"
 cat "$work/report"
