@@ -91,7 +91,9 @@ bool HostLine::HeardNow(uint32_t sentAt) const {
 }
 
 int HostLine::Get(uint8_t& byte, unsigned timeoutMs) {
-  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const Clock::time_point start = ranOut_ != Clock::time_point{} ? ranOut_ : Clock::now();
+  const Clock::time_point until = start + std::chrono::milliseconds(timeoutMs);
+  ranOut_ = {};
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     if (stopped_) Stop();
@@ -103,7 +105,10 @@ int HostLine::Get(uint8_t& byte, unsigned timeoutMs) {
       byte = arrived.byte;
       return 1;
     }
-    if (now >= until) return 0;
+    if (now >= until) {
+      ranOut_ = until;
+      return 0;
+    }
     // Asleep until a chunk of the bytes on their way is whole (the first of them alone
     // when it comes alone); then they are handed over one after another, as from a
     // UART's buffer.
@@ -114,6 +119,7 @@ int HostLine::Get(uint8_t& byte, unsigned timeoutMs) {
 
 // Called by the core alone, as Reset: the lost ACK needs no lock.
 void HostLine::Put(uint8_t byte) {
+  ranOut_ = {};
   leaving_.clear();
   if (lostAck_) {
     lostAck_->Leave(byte, leaving_);
@@ -137,6 +143,7 @@ void HostLine::Put(uint8_t byte) {
 }
 
 void HostLine::SetRate(uint32_t baud) {
+  ranOut_ = {};  // the wait for the line to drain is the device's as well
   std::unique_lock<std::mutex> lock(mutex_);
   const Clock::time_point sent = outFree_;
   lock.unlock();
@@ -146,6 +153,7 @@ void HostLine::SetRate(uint32_t baud) {
 }
 
 void HostLine::Reset() {
+  ranOut_ = {};
   if (lostAck_) lostAck_->Reset();
 }
 

@@ -9,7 +9,8 @@
 // program's is read from its end of the terminal.
 //
 //   Start()         the threads
-//   Get(b, ms)      1 with the next byte, 0 when none came within ms
+//   Get(b, ms)      1 with the next byte, 0 when none came within ms; a wait that
+//                   follows one that ran out begins where that one ended
 //   Put(b)          one byte onto the line
 //   SetRate(baud)   once every byte put is on the line
 //   Reset()         at a reset of the device
@@ -77,6 +78,11 @@ class HostLine {
   std::deque<Character> in_, out_;
   Clock::time_point inFree_{}, outFree_{};  // when the line in each direction is free
   uint32_t baud_ = 9600;
+  // The end of the core's last wait when it ran out and the core has done nothing since
+  // (the epoch otherwise). A device's clock runs on while it polls; the simulation's core
+  // may wait for a processor between two polls, and 500 waits of 1 ms, each begun anew,
+  // would last far longer than the 500 ms they count on a busy host. The core's alone.
+  Clock::time_point ranOut_{};
   bool stopped_ = false;
   std::vector<uint8_t> leaving_;
   std::thread reader_, writer_;
