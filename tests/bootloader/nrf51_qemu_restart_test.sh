@@ -3,8 +3,8 @@
 # after a signed flash by fwflash-cli, then the next run starts from it (-kernel). The
 # application is valid and starts there with its version, and the security counter came
 # along: an image with a lower counter is still refused, for its counter (the reason that
-# fwflash-cli shows for a refusal in frames). QEMU writes a -kernel image back at every reset, so that
-# run could not keep a flash of its own; a refusal changes nothing.
+# fwflash-cli shows for a refusal in frames). QEMU writes a -kernel image back at every
+# reset, so that run could not keep a flash of its own; a refusal changes nothing.
 source "$(dirname "$0")/nrf51_qemu_lib.sh"
 
 signed_image first 1.0.0 2
