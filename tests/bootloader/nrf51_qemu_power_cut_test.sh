@@ -42,7 +42,9 @@ for cut in "${cuts[@]}"; do
     "$python" -c 'import sys
 page = open(sys.argv[1], "rb").read()[0x8000:0x8400]
 app = open(sys.argv[2], "rb").read()
-sys.exit(0 if page == app[:512] + b"\xff" * 512 else "FAIL: the first page is not half written")' \
+wanted = app[:512] + b"\xff" * 512
+at = next((i for i in range(len(wanted)) if page[i] != wanted[i]), None)
+sys.exit(None if at is None else "FAIL: the first page half written expected (the application to 512, then 0xFF); at %d came 0x%02X, not 0x%02X" % (at, page[at], wanted[at]))' \
       "$work/cut.bin" "$work/second.app"
   fi
   # Then the state after the cut: the device waits for an image (no line until the next).
