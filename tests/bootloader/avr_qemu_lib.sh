@@ -7,9 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/qemu_lib.sh"
 
 start_qemu() {
   "$source_dir/tools/build-bootloader-avr.sh" "$1"
-  qemu-system-avr -machine mega2560 -bios "$1/fwflash-boot-qemu.elf" -display none \
-    -monitor none -serial pty -serial "file:$work/report" >"$work/qemu.out" 2>&1 &
-  qemu_pid=$!
-  open_line "$work/qemu.out"
+  run_qemu qemu-system-avr -machine mega2560 -bios "$1/fwflash-boot-qemu.elf" -display none \
+    -monitor none -serial pty -serial "file:$work/report"
   await "$work/report" '{"valid":false}'
 }

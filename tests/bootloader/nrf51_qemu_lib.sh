@@ -37,12 +37,10 @@ start_nrf51() {
   local flash=$1
   shift
   rm -f "$work/qmp.sock"
-  qemu-system-arm -M microbit -nographic -kernel "$flash" -serial pty -monitor none \
+  run_qemu qemu-system-arm -M microbit -nographic -kernel "$flash" -serial pty -monitor none \
     -qmp "unix:$work/qmp.sock,server=on,wait=off" \
     -semihosting-config enable=on,target=native,chardev=report \
-    -chardev "file,id=report,path=$work/report,append=on" "$@" >"$work/qemu.out" 2>&1 &
-  qemu_pid=$!
-  open_line "$work/qemu.out"
+    -chardev "file,id=report,path=$work/report,append=on" "$@"
 }
 
 qmp() { "$python" "$source_dir/tests/bootloader/qmp.py" "$work/qmp.sock" "$@"; }

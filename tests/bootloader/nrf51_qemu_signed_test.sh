@@ -4,7 +4,7 @@
 # with its version and counter after the reset, and started. Then images refused before
 # anything is erased (another key's, a lower counter): the old application still valid
 # and started. Then a changed body: no record, the counter as it was, nothing started;
-# a good image flashes after it, in frames (sent by a scripted host).
+# a good image flashes after it, in frames (fwflash-cli --protocol 2).
 source "$(dirname "$0")/nrf51_qemu_lib.sh"
 
 signed_image first 1.0.0 2
@@ -29,7 +29,7 @@ done
 
 flash changed 1
 expect "$first" '{"valid":false,"counter":2}'
-flash second 0 frames
+flash second 0 2
 expect "$(state_of "$work/second.app" 1.2.0 3)" "$started" "$running"
 echo "device reports:"
 cat "$work/report"

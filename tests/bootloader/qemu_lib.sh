@@ -5,7 +5,8 @@
 #   state_of APP [VERSION COUNTER]
 #                          the line the device reports for this application, valid (a
 #                          build with keys adds the installed version and the counter)
-#   open_line LOG          the pseudo-terminal that QEMU named in LOG: $pty, held open on fd 3
+#   run_qemu COMMAND...    starts QEMU ($qemu_pid), its output in $work/qemu.out, and opens
+#                          the pseudo-terminal that it names there: $pty, held open on fd 3
 #   stop_qemu              ends the QEMU started last ($qemu_pid) and waits for it
 set -euo pipefail
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -43,9 +44,14 @@ keyed = ",\"version\":\"%s\",\"counter\":%s" % tuple(sys.argv[2:4]) if len(sys.a
 print("{\"valid\":true,\"length\":%d,\"crc32\":\"0x%08X\"%s}" % (len(d), zlib.crc32(d), keyed))' "$@"
 }
 
-open_line() {
-  await "$1" /dev/pts/
-  pty=$(grep -o '/dev/pts/[0-9]*' "$1")
+run_qemu() {
+  # Emptied here: the background redirection empties it only once that child runs, which
+  # on a busy machine may be after the wait below has found an earlier QEMU's terminal.
+  : >"$work/qemu.out"
+  "$@" >>"$work/qemu.out" 2>&1 &
+  qemu_pid=$!
+  await "$work/qemu.out" /dev/pts/
+  pty=$(grep -o '/dev/pts/[0-9]*' "$work/qemu.out")
   # QEMU drops what the device sends while no program holds the terminal open.
   exec 3<>"$pty"
 }
