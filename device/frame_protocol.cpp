@@ -13,7 +13,10 @@ using namespace frames;
 
 namespace {
 
-constexpr unsigned kFrameRestMs = 200;     // the rest of a frame once it has begun
+// The rest of a frame once it has begun: a device (or an emulator, or an adapter) that
+// pauses mid-frame is waited for, since giving up there would take the frame's rest for
+// the device's next answer. A whole frame at 9600 baud takes under 30 ms.
+constexpr unsigned kFrameRestMs = 1000;
 // A device with keys verifies the signature before it erases the record's page and
 // answers: about 1.5 s on a small one.
 constexpr unsigned kBeginAnswerMs = 3000;
