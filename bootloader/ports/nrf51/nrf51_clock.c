@@ -18,7 +18,7 @@
 #define CLOCK_HFCLKSTOP (CLOCK + 0x004u)
 #define CLOCK_HFCLKSTARTED (CLOCK + 0x100u)
 
-static void clock_start(void) {
+void nrf51_clock_start(void) {
   /* The crystal, not the internal RC oscillator: the UART's rates need its accuracy. */
   NRF51_REG(CLOCK_HFCLKSTARTED) = 0;
   NRF51_REG(CLOCK_HFCLKSTART) = 1;
@@ -40,11 +40,6 @@ void nrf51_wait_us(uint32_t us) {
   uint32_t start = nrf51_clock_now();
   while (nrf51_clock_now() - start < us) {
   }
-}
-
-void nrf51_port_start(void) {
-  clock_start();
-  nrf51_uart_start();
 }
 
 void nrf51_clock_stop(void) {

@@ -22,7 +22,8 @@
 /* TIMER0 counts microseconds. */
 uint32_t nrf51_clock_now(void);
 void nrf51_wait_us(uint32_t us);
-void nrf51_uart_start(void);
+/* The crystal and TIMER0. */
+void nrf51_clock_start(void);
 /* The clock, then the UART: what every start of the bootloader sets up first. */
 void nrf51_port_start(void);
 /* The timer, the crystal and the UART back as after a reset, before the application starts. */

@@ -32,7 +32,7 @@ static const uint32_t rate_values[FWBOOT_RATE_COUNT] = {0x01D7E000u, 0x03AFB000u
 /* A character at 9600 baud, the slowest rate, in microseconds. */
 #define SLOWEST_CHARACTER_US 1042u
 
-void nrf51_uart_start(void) {
+static void uart_start(void) {
   /* The TX pin an output at the idle level, for the moments the UART does not drive it. */
   NRF51_REG(GPIO_OUTSET) = 1u << NRF51_UART_TX_PIN;
   NRF51_REG(GPIO_DIRSET) = 1u << NRF51_UART_TX_PIN;
@@ -43,6 +43,11 @@ void nrf51_uart_start(void) {
   NRF51_REG(UART_RXDRDY) = 0;
   NRF51_REG(UART_STARTRX) = 1;
   NRF51_REG(UART_STARTTX) = 1;
+}
+
+void nrf51_port_start(void) {
+  nrf51_clock_start();
+  uart_start();
 }
 
 void nrf51_uart_stop(void) {
