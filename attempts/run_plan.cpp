@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "attempts/protocol_choice.h"
 #include "jobs/field_plan.h"
 #include "serials/serial_image.h"
+#include "signatures/image_signature.h"
 
 namespace {
 
@@ -93,9 +95,29 @@ bool CheckListsInStore(const RunPlanInputs& inputs, const std::vector<JobField>&
   return store != nullptr && store->ReadStock(0, 0, lists, counters, error) && CheckFieldLists(fields, lists, error);
 }
 
-}  // namespace
 
-bool PlanRun(const RunPlanInputs& inputs, const FirmwareImage& image, RunPlan& plan, std::string& error) {
+// A signed image's line writes only into its regions: each field must lie inside one.
+bool FieldsInSignedRegions(const std::vector<uint8_t>& image, const std::vector<JobField>& fields, bool serialAt,
+                           std::string& error) {
+  fwboot_signed_header header;
+  const fwboot_signed_status status = ParseImageHeader(image, header);
+  if (fields.empty() || status == FWBOOT_SIGNED_NOT_SIGNED) return true;
+  if (status != FWBOOT_SIGNED_OK) {
+    error = std::string("the image's signed header is bad: ") + SignedStatusText(status);
+    return false;
+  }
+  for (const JobField& field : fields) {
+    const unsigned width = FieldWidth(field.format);
+    if (InsideRegion(header, field.at, width)) continue;
+    error = (serialAt ? std::string("--serial-at ") : "field " + field.name + " at ") + std::to_string(field.at) +
+            " (" + std::to_string(width) + " bytes) lies outside the image's signed regions: " + RegionList(header);
+    return false;
+  }
+  return true;
+}
+
+// The plan's fields against image's bytes, counted from its first byte.
+bool PlanFields(const RunPlanInputs& inputs, const FirmwareImage& image, RunPlan& plan, std::string& error) {
   std::vector<JobField>& fields = plan.fields;
   fields.clear();
   plan.draws.reset();
@@ -111,5 +133,22 @@ bool PlanRun(const RunPlanInputs& inputs, const FirmwareImage& image, RunPlan& p
   if (fields.empty()) return true;
   plan.draws = DrawsOf(fields, inputs.product);
   plan.draws->describe = [fields](DeviceRecord& record) { record.fields = DescribeFields(fields, record); };
+  return true;
+}
+
+}  // namespace
+
+bool PlanRun(const RunPlanInputs& inputs, const FirmwareImage& image, RunPlan& plan, std::string& error) {
+  // Behind the reference header, fields count from the application's first byte, as the
+  // signed header's regions do: the plan is made against the application alone.
+  uint32_t headerSize = 0;
+  if (!ReferenceHeaderSize(image.bytes.data(), image.bytes.size(), headerSize)) headerSize = 0;
+  FirmwareImage application = image;
+  auto& bytes = application.bytes;
+  bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(headerSize));
+  if (!PlanFields(inputs, application, plan, error) ||
+      !FieldsInSignedRegions(image.bytes, plan.fields, !inputs.serial.at.empty(), error))
+    return false;
+  for (JobField& field : plan.fields) field.at += headerSize;
   return true;
 }

@@ -5,10 +5,13 @@
 //   RunPlanInputs         the job, the serial settings, the store and the product
 //   PlanRun(inputs, image, plan, error)
 //                         the job's fields, or the settings' one counter field named
-//                         serial; false with the reason when a field does not fit the
-//                         image, its placeholder is not blank, a first or last number is
-//                         beyond the format or out of order, or a list in the store is
-//                         missing or does not match its field
+//                         serial, whose offsets count from the application's first byte
+//                         behind the reference header (the plan's count from the
+//                         image's); false with the reason when a field does not fit the
+//                         image or lies outside a signed image's regions, its
+//                         placeholder is not blank, a first or last number is beyond
+//                         the format or out of order, or a list in the store is missing
+//                         or does not match its field
 #pragma once
 
 #include <optional>

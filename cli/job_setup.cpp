@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "attempts/protocol_choice.h"
 #include "ports/auto_ports.h"
 
 #include "cli/store_progress.h"
 #include "jobs/list_file.h"
 #include "jobs/program_run.h"
-#include "signatures/image_signature.h"
 
 namespace {
 
@@ -21,26 +19,6 @@ bool TakeFromJob(const std::string& fromJob, std::string& option, const char* na
     return false;
   }
   option = fromJob;
-  return true;
-}
-
-// A signed image's line writes only into its regions: each field must lie inside one.
-bool FieldsInSignedRegions(const std::vector<uint8_t>& image, const std::vector<JobField>& fields, bool serialAt,
-                           std::string& error) {
-  fwboot_signed_header header;
-  const fwboot_signed_status status = ParseImageHeader(image, header);
-  if (fields.empty() || status == FWBOOT_SIGNED_NOT_SIGNED) return true;
-  if (status != FWBOOT_SIGNED_OK) {
-    error = std::string("the image's signed header is bad: ") + SignedStatusText(status);
-    return false;
-  }
-  for (const JobField& field : fields) {
-    const unsigned width = FieldWidth(field.format);
-    if (InsideRegion(header, field.at, width)) continue;
-    error = (serialAt ? std::string("--serial-at ") : "field " + field.name + " at ") + std::to_string(field.at) +
-            " (" + std::to_string(width) + " bytes) lies outside the image's signed regions: " + RegionList(header);
-    return false;
-  }
   return true;
 }
 
@@ -96,18 +74,7 @@ bool PlanRunFields(const CliOptions& options, const JobFile& job, const Firmware
       job,
       {options.serialAt, options.serialFormat, options.serialFirst, options.serialLast, options.serialOverwrite},
       options.record, product, &opening};
-  // Behind the reference header, fields count from the application's first byte, as the
-  // signed header's regions do: the plan is made against the application alone.
-  uint32_t headerSize = 0;
-  if (!ReferenceHeaderSize(image.bytes.data(), image.bytes.size(), headerSize)) headerSize = 0;
-  FirmwareImage application = image;
-  auto& bytes = application.bytes;
-  bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(headerSize));
-  if (!PlanRun(inputs, application, plan, error) ||
-      !FieldsInSignedRegions(image.bytes, plan.fields, !options.serialAt.empty(), error))
-    return false;
-  for (JobField& field : plan.fields) field.at += headerSize;
-  return true;
+  return PlanRun(inputs, image, plan, error);
 }
 
 int ImportList(const CliOptions& options) {

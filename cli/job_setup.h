@@ -7,11 +7,7 @@
 //                                  it and on the command line
 //   PlanRunFields(options, job, image, product, plan, error)
 //                                  the run's plan (attempts/run_plan.h) from the job and
-//                                  the --serial-* options, whose offsets count from the
-//                                  application's first byte behind the reference header
-//                                  (the plan's fields count from the image's); false with
-//                                  the reason, also for a field outside a signed image's
-//                                  regions
+//                                  the --serial-* options; false with the reason
 //   ImportList(options)            --import-list: the exit code
 //   ShowLists(options)             --lists: the exit code
 #pragma once
